@@ -1,0 +1,50 @@
+// The per-call host environment through which renders and library jobs reach
+// the host: input record, output buffer, smart callbacks, world suite and the
+// cancel status of the job runner.
+#pragma once
+
+#include "parallel/JobBinding.h"
+#include "sdk/AE_Effect.h"
+#include "sdk/AE_EffectCB.h"
+#include "sdk/AE_EffectSuites.h"
+
+#include <cstdint>
+
+constexpr A_long kApplIdKeyG = PF_FOURCC_LE('K', 'e', 'y', 'G');
+constexpr A_long kApplIdPremiere = PF_FOURCC_LE('P', 'r', 'M', 'r');
+constexpr A_long kApplIdAfterEffects = PF_FOURCC_LE('F', 'X', 'T', 'C');
+
+bool isKeyGHost(const PF_InData* inData);
+bool isPremiereHost(const PF_InData* inData);
+
+class AEHost {
+public:
+    // Acquires the world suite unless the host is "KeyG" or has no basic suite.
+    AEHost(PF_InData* inData, PF_EffectWorld* output, PF_SmartRenderCallbacks* smartCallbacks);
+    ~AEHost();
+    AEHost(const AEHost&) = delete;
+    AEHost& operator=(const AEHost&) = delete;
+
+    // Adds one accepted pixel format through the pixel format suite; 0 when
+    // the suite is not there.
+    PF_Err addSupportedPixelFormat(PrPixelFormat code);
+
+    // The part of `world` to process, in the host's 16-bit form.
+    PF_Rect processingArea(const PF_EffectWorld* world) const;
+
+    // Number of processors: the host's worker count through its generic
+    // iteration, else the operating system's.
+    int32_t processorCount() const;
+
+    // Runs bandFunction over `count` bands (0: automatic) on the host's worker
+    // threads or threads of our own; failures come back as exceptions.
+    void thread(BandFunction bandFunction, void* refcon, int32_t count);
+
+    bool hasHostIteration() const;
+
+    PF_InData* inData;
+    PF_EffectWorld* output;
+    PF_SmartRenderCallbacks* smartCallbacks;
+    PF_WorldSuite2* worldSuite = nullptr;
+    int32_t status = 0; // 0, or PF_Interrupt_CANCEL once the host reported a cancel
+};

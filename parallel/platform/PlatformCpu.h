@@ -1,0 +1,25 @@
+// Processor identification and the operating system's support for vector
+// state, one implementation per processor family.
+#pragma once
+
+#include "parallel/ProcessorFeatures.h"
+
+#include <cstdint>
+
+namespace Kel::Platform {
+
+struct CpuIdWords {
+    bool hasCpuId;
+    uint32_t standardEdx;
+    uint32_t standardEcx;
+    uint32_t extendedEdx;
+};
+
+CpuIdWords readCpuId();
+
+// True when executing an SSE instruction does not fault on this system.
+bool osExecutesSse();
+
+SimdLevel detectSimdLevel();
+
+} // namespace Kel::Platform
