@@ -1,0 +1,59 @@
+#include "image/SarnPixel.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+TEST(PixelConversion, IntegerStoresClampAndRoundHalfUp) {
+    struct Case {
+        float value;
+        int stored8, stored16;
+    };
+    const Case cases[] = {
+        {-3.0f, 0, 0},          {0.0f, 0, 0},         {0.49f, 0, 0},
+        {0.5f, 1, 1},           {127.5f, 128, 128},   {254.5f, 255, 255},
+        {255.7f, 255, 256},     {300.0f, 255, 300},   {32768.4f, 255, 32768},
+        {32767.5f, 255, 32768}, {40000.0f, 255, 32768},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(int(Sarn_StoreInt<unsigned char, 255>(c.value)), c.stored8) << c.value;
+        EXPECT_EQ(int(Sarn_StoreInt<unsigned short, 32768>(c.value)), c.stored16) << c.value;
+    }
+}
+
+TEST(PixelConversion, ChannelsLoadExactlyAndFloatsPassUnclamped) {
+    alignas(16) uint8_t element[16] = {};
+    Sarn_Pixel16::store(element, 3, 32768.0f);
+    EXPECT_EQ(Sarn_Pixel16::load(element, 3), 32768.0f);
+    EXPECT_EQ(Sarn_Pixel16::load(element, 0), 0.0f);
+    Sarn_Pixel8::store(element, 1, 254.5f);
+    EXPECT_EQ(element[1], 255);
+    Sarn_PixelF::store(element, 2, -7.25f);
+    EXPECT_EQ(Sarn_PixelF::load(element, 2), -7.25f);
+    Sarn_PixelF::store(element, 1, std::numeric_limits<float>::infinity());
+    EXPECT_TRUE(std::isinf(Sarn_PixelF::load(element, 1)));
+}
+
+// The 36-byte motion element views touch only their own floats.
+TEST(PixelViews, MotionElementViewsTouchOnlyTheirFloats) {
+    float field[3 * 9] = {};
+    for (int i = 0; i < 27; ++i)
+        field[i] = float(100 + i);
+    Sarn_PixelPtr<Sarn_MotionOne> vView{reinterpret_cast<uint8_t*>(field) + 4, 3 * 36};
+    for (int x = 0; x < 3; ++x)
+        vView.set(x, 0, 0, -1.0f);
+    for (int i = 0; i < 27; ++i)
+        EXPECT_EQ(field[i], i % 9 == 1 ? -1.0f : float(100 + i)) << i;
+    Sarn_PixelPtr<Sarn_MotionUV> uvView{reinterpret_cast<uint8_t*>(field), 3 * 36};
+    EXPECT_EQ(uvView.get(2, 0, 0), 118.0f);
+    EXPECT_EQ(uvView.get(2, 0, 1), -1.0f);
+}
+
+TEST(PixelViews, LargeOffsetsDoNotWrap) {
+    // y * stride beyond 2^31 must be formed in 64 bits.
+    static uint8_t base[1];
+    Sarn_PixelPtr<Sarn_Pixel8> view{base, 1 << 20};
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(view.element(3, 4096)) - reinterpret_cast<uintptr_t>(base),
+              uintptr_t(4096) * (1u << 20) + 12);
+}

@@ -1,0 +1,180 @@
+#include "host/AEHost.h"
+#include "parallel/KelException.h"
+#include "parallel/SystemThread.h"
+#include "parallel/platform/PlatformThread.h"
+#include "tests/support/TestHost.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <mutex>
+#include <new>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+struct Call {
+    int32_t index, count, threadIndex;
+    std::thread::id thread;
+};
+
+// Records every band call; throws what `failures` says for a band index.
+struct Recorder {
+    std::mutex mutex;
+    std::vector<Call> calls;
+    std::vector<int> failures; // per band index: 0 none, 1 bad_alloc, 2 Interrupted, 3 runtime_error
+    static void band(int32_t index, int32_t count, int32_t threadIndex, void* refcon) {
+        Recorder* r = static_cast<Recorder*>(refcon);
+        {
+            std::lock_guard<std::mutex> lock(r->mutex);
+            r->calls.push_back({index, count, threadIndex, std::this_thread::get_id()});
+        }
+        const int failure = size_t(index) < r->failures.size() ? r->failures[size_t(index)] : 0;
+        if (failure == 1)
+            throw std::bad_alloc();
+        if (failure == 2)
+            throw Kel::Interrupted();
+        if (failure == 3)
+            throw std::runtime_error("band failed");
+    }
+};
+
+std::string messageOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const Kel::Exception& e) {
+        return e.what();
+    }
+    return "";
+}
+
+} // namespace
+
+TEST(JobRunner, SingleBandRunsInlineAndPassesExceptionsUnchanged) {
+    TestHost testHost(4);
+    AEHost host(testHost.inData(), nullptr, nullptr);
+    Recorder r;
+    host.thread(Recorder::band, &r, 1);
+    ASSERT_EQ(r.calls.size(), 1u);
+    EXPECT_EQ(r.calls[0].index, 0);
+    EXPECT_EQ(r.calls[0].count, 1);
+    EXPECT_EQ(r.calls[0].threadIndex, 0);
+    EXPECT_EQ(r.calls[0].thread, std::this_thread::get_id());
+    EXPECT_EQ(testHost.iterationCalls(), 0);
+
+    r.failures = {3};
+    EXPECT_THROW(host.thread(Recorder::band, &r, 1), std::runtime_error);
+    r.failures = {1};
+    EXPECT_THROW(host.thread(Recorder::band, &r, 1), std::bad_alloc);
+    r.failures = {2};
+    EXPECT_THROW(host.thread(Recorder::band, &r, 1), Kel::Interrupted);
+}
+
+TEST(JobRunner, HostIterationRunsEveryBandWithTheHostsCount) {
+    TestHost testHost(3);
+    AEHost host(testHost.inData(), nullptr, nullptr);
+    EXPECT_EQ(host.processorCount(), 3);
+    for (int32_t count : {0, 2, 7}) {
+        Recorder r;
+        host.thread(Recorder::band, &r, count);
+        const int32_t expected = count == 0 ? 3 : count;
+        ASSERT_EQ(r.calls.size(), size_t(expected));
+        std::set<int32_t> indices;
+        for (const Call& c : r.calls) {
+            EXPECT_EQ(c.count, expected);
+            indices.insert(c.index);
+        }
+        EXPECT_EQ(indices.size(), size_t(expected));
+    }
+}
+
+TEST(JobRunner, HostIterationMapsBandFailures) {
+    TestHost testHost(2);
+    AEHost host(testHost.inData(), nullptr, nullptr);
+    Recorder r;
+    r.failures = {0, 1};
+    EXPECT_THROW(host.thread(Recorder::band, &r, 4), std::bad_alloc);
+    r.failures = {0, 0, 3};
+    EXPECT_EQ(messageOf([&] { host.thread(Recorder::band, &r, 4); }),
+              "AEHost::thread: An unknown error occurred in a thread.");
+    // A band that reports a cancel by itself does not fail the run.
+    r.failures = {2, 2, 2};
+    EXPECT_NO_THROW(host.thread(Recorder::band, &r, 3));
+    EXPECT_EQ(host.status, 0);
+}
+
+TEST(JobRunner, HostCancelIsStickyOnTheSameHost) {
+    TestHost testHost(2);
+    AEHost host(testHost.inData(), nullptr, nullptr);
+    Recorder r;
+    testHost.setIterationResult(PF_Interrupt_CANCEL);
+    EXPECT_THROW(host.thread(Recorder::band, &r, 2), Kel::Interrupted);
+    EXPECT_EQ(host.status, PF_Interrupt_CANCEL);
+    // The host now completes runs, yet the cancel stands for this host.
+    testHost.setIterationResult(PF_Err_NONE);
+    EXPECT_THROW(host.thread(Recorder::band, &r, 2), Kel::Interrupted);
+    // A fresh host (as every library job builds) starts clean.
+    AEHost fresh(testHost.inData(), nullptr, nullptr);
+    EXPECT_NO_THROW(fresh.thread(Recorder::band, &r, 2));
+}
+
+TEST(JobRunner, HostReportsOfOtherCodes) {
+    TestHost testHost(2);
+    AEHost host(testHost.inData(), nullptr, nullptr);
+    Recorder r;
+    testHost.setIterationResult(PF_Err_OUT_OF_MEMORY);
+    EXPECT_THROW(host.thread(Recorder::band, &r, 2), std::bad_alloc);
+    testHost.setIterationResult(PF_Err_INVALID_INDEX);
+    EXPECT_EQ(messageOf([&] { host.thread(Recorder::band, &r, 2); }),
+              "AEHost::thread: An unknown error occurred in a thread.");
+    EXPECT_EQ(host.status, 0);
+}
+
+TEST(JobRunner, OldHostsAndMissingIterationUseTheFallbackThreads) {
+    TestHost testHost(2);
+    testHost.inData()->version.major = 11;
+    AEHost host(testHost.inData(), nullptr, nullptr);
+    EXPECT_EQ(host.processorCount(), Kel::Platform::processorCount());
+    Recorder r;
+    host.thread(Recorder::band, &r, 4);
+    EXPECT_EQ(testHost.iterationCalls(), 0);
+    ASSERT_EQ(r.calls.size(), 4u);
+    std::set<std::thread::id> threads;
+    for (const Call& c : r.calls) {
+        EXPECT_EQ(c.threadIndex, c.index); // worker number equals band number
+        EXPECT_EQ(c.count, 4);
+        threads.insert(c.thread);
+    }
+    EXPECT_EQ(threads.size(), 4u);
+    EXPECT_EQ(threads.count(std::this_thread::get_id()), 0u);
+}
+
+TEST(FallbackRunner, LaterFailingWorkerDecides) {
+    Kel::Host::System::Thread runner;
+    Recorder r;
+    r.failures = {0, 1, 0, 3};
+    EXPECT_EQ(messageOf([&] { runner.thread(Recorder::band, &r, 4); }),
+              "Kel::Host::System::Thread::thread: An unknown error occurred in a thread.");
+    r.failures = {0, 3, 0, 1};
+    EXPECT_THROW(runner.thread(Recorder::band, &r, 4), std::bad_alloc);
+    r.failures = {1, 0, 2};
+    EXPECT_THROW(runner.thread(Recorder::band, &r, 3), Kel::Interrupted);
+    r.failures = {};
+    r.calls.clear();
+    EXPECT_NO_THROW(runner.thread(Recorder::band, &r, 0));
+    EXPECT_EQ(r.calls.size(), size_t(std::max(1, Kel::Platform::processorCount())));
+}
+
+TEST(FallbackRunner, OneBandRunsOnTheCallingThread) {
+    Kel::Host::System::Thread runner;
+    Recorder r;
+    runner.thread(Recorder::band, &r, 1);
+    ASSERT_EQ(r.calls.size(), 1u);
+    EXPECT_EQ(r.calls[0].thread, std::this_thread::get_id());
+    r.failures = {3};
+    EXPECT_THROW(runner.thread(Recorder::band, &r, 1), std::runtime_error);
+}
