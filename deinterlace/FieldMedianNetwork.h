@@ -1,0 +1,105 @@
+// The field kernel's ranking network written once over a vector policy, for
+// the vector row functions. Every lane holds one output pixel's candidates:
+// `Ops::Pixels` whole pixels, `Ops::Bright` their brightness as floats, laid
+// out so that a comparison mask of the brightness selects whole pixels.
+// Integer brightness is at most 3 * 32768 and so exact in a float; the
+// comparisons and selections are those of the scalar kernel, in its order,
+// so the results are bit for bit the same.
+//
+// Include only from the *_sse2.cpp / *_avx2.cpp files, with an Ops type of
+// internal linkage, so that no code built for one tier is shared with another.
+#pragma once
+
+#include <cstdint>
+
+namespace FieldMedianNetwork {
+
+template <class Ops>
+struct Ranked {
+    typename Ops::Pixels p;
+    typename Ops::Bright b;
+};
+
+template <class Ops>
+inline Ranked<Ops> rank(typename Ops::Pixels p) {
+    return Ranked<Ops>{p, Ops::brightness(p)};
+}
+
+// low = q where b(q) < b(p), else p. min(x, y) and max(x, y) are the
+// processor's "x < y ? x : y" and "x > y ? x : y", the same test.
+template <class Ops>
+inline void orderPair(const Ranked<Ops>& p, const Ranked<Ops>& q, Ranked<Ops>& low,
+                      Ranked<Ops>& high) {
+    const auto qFirst = Ops::less(q.b, p.b);
+    low.p = Ops::select(qFirst, q.p, p.p);
+    high.p = Ops::select(qFirst, p.p, q.p);
+    low.b = Ops::min(q.b, p.b);
+    high.b = Ops::max(p.b, q.b);
+}
+
+template <class Ops>
+inline typename Ops::Pixels interpolate(const Ranked<Ops>& um, const Ranked<Ops>& u,
+                                        const Ranked<Ops>& up, const Ranked<Ops>& dm,
+                                        const Ranked<Ops>& d, const Ranked<Ops>& dp) {
+    using R = Ranked<Ops>;
+    R L1, H1, L2, H2, L3, H3;
+    orderPair<Ops>(um, u, L1, H1);
+    orderPair<Ops>(up, dm, L2, H2);
+    orderPair<Ops>(d, dp, L3, H3);
+
+    // m, n = L2, L1 when b(L2) < b(L1), else L1, L2: the pair rule on (L1, L2).
+    R m, n;
+    orderPair<Ops>(L1, L2, m, n);
+    // S = L3 when b(m) <= b(L3), else m. Its brightness only feeds later
+    // comparisons, where the max of two equal values (+0 and -0 at most)
+    // compares the same as the one chosen.
+    R S;
+    S.p = Ops::select(Ops::lessEqual(m.b, L3.b), L3.p, m.p);
+    S.b = Ops::max(L3.b, m.b);
+
+    // M, N = H1, H3 when b(H3) < b(H1), else H3, H1: the pair rule on (H1, H3).
+    R N, M;
+    orderPair<Ops>(H1, H3, N, M);
+    R T;
+    T.p = Ops::select(Ops::lessEqual(H2.b, M.b), H2.p, M.p);
+    T.b = Ops::min(H2.b, M.b);
+
+    R XL, XH, YL, YH;
+    orderPair<Ops>(N, n, XL, XH);
+    orderPair<Ops>(T, S, YL, YH);
+    const auto P = Ops::select(Ops::lessEqual(XL.b, YL.b), YL.p, XL.p);
+    const auto Q = Ops::select(Ops::lessEqual(YH.b, XH.b), YH.p, XH.p);
+    const R a = rank<Ops>(Ops::average(P, Q));
+
+    // Median of three: with lo, hi = above, below when b(above) < b(below),
+    // else below, above, the result is lo if b(a) <= b(lo), else a if
+    // b(a) <= b(hi), else hi.
+    const auto aboveFirst = Ops::less(u.b, d.b);
+    const auto lo = Ops::select(aboveFirst, u.p, d.p);
+    const auto hi = Ops::select(aboveFirst, d.p, u.p);
+    const auto loB = Ops::min(u.b, d.b);
+    const auto hiB = Ops::max(d.b, u.b);
+    return Ops::select(Ops::lessEqual(a.b, loB), lo,
+                       Ops::select(Ops::lessEqual(a.b, hiB), a.p, hi));
+}
+
+template <class Ops>
+int32_t rows(uint8_t* out, const uint8_t* above, const uint8_t* below, int32_t count) {
+    constexpr int32_t lanes = Ops::lanes;
+    constexpr int64_t bytes = Ops::bytesPerPixel;
+    int32_t x = 0;
+    for (; x + lanes <= count; x += lanes) {
+        const uint8_t* a = above + x * bytes;
+        const uint8_t* b = below + x * bytes;
+        const Ranked<Ops> u = rank<Ops>(Ops::load(a));
+        const Ranked<Ops> d = rank<Ops>(Ops::load(b));
+        Ops::store(out + x * bytes,
+                   interpolate<Ops>(rank<Ops>(Ops::load(a - bytes)), u,
+                                    rank<Ops>(Ops::load(a + bytes)),
+                                    rank<Ops>(Ops::load(b - bytes)), d,
+                                    rank<Ops>(Ops::load(b + bytes))));
+    }
+    return x;
+}
+
+} // namespace FieldMedianNetwork

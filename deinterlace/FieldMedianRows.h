@@ -1,0 +1,30 @@
+// Vector versions of the field kernel's inner loop over one row of the safe
+// interior. Each computes pixels from the left until fewer than one vector's
+// worth remain and returns how many it computed; the caller finishes the row.
+// `above` and `below` address the kept pixels directly above and below the
+// row's first output pixel; the pixels one column left of the first and one
+// column right of the last must be readable too.
+#pragma once
+
+#include <cstdint>
+
+using FieldMedianRowFunction = int32_t (*)(uint8_t* out, const uint8_t* above,
+                                           const uint8_t* below, int32_t count);
+
+// One entry per kernel instance.
+enum FieldMedianInstance : int {
+    kFieldMedian8AlphaFirst,
+    kFieldMedian16AlphaFirst,
+    kFieldMedianFloatAlphaFirst,
+    kFieldMedian8AlphaLast,
+    kFieldMedian16AlphaLast,
+    kFieldMedianFloatAlphaLast,
+    kFieldMedianInstanceCount
+};
+
+struct FieldMedianRowTable {
+    FieldMedianRowFunction rows[kFieldMedianInstanceCount];
+};
+
+const FieldMedianRowTable& fieldMedianRowsSse2();
+const FieldMedianRowTable& fieldMedianRowsAvx2();

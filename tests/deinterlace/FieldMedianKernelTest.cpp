@@ -1,0 +1,221 @@
+// The field kernel's rules on small frames worked by hand: ranking and ties,
+// edges, the rows at the frame's top and bottom, and rounding per depth.
+#include "deinterlace/DeinterlaceFields.h"
+#include "FieldTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <limits>
+#include <random>
+
+using namespace fieldtest;
+
+namespace {
+
+template <class T>
+using Row = std::vector<std::array<T, 4>>;
+
+// Runs the kernel on a frame of three rows (kept rows 0 and 2, rebuilt row 1)
+// and returns row 1.
+template <class Pixel, class Order, class T = typename Pixel::Type>
+Row<T> rebuildBetween(const Row<T>& above, const Row<T>& below) {
+    const int32_t width = int32_t(above.size());
+    Frame<T> frame(width, 3);
+    for (int32_t x = 0; x < width; ++x)
+        for (int c = 0; c < 4; ++c) {
+            frame.set(x, 0, c, above[x][c]);
+            frame.set(x, 2, c, below[x][c]);
+        }
+    TestHost test(&frame.world, false);
+    DeinterlaceFields<Pixel, Order>(*test.host, ViewRect{0, 0, width, 3}, frame.world, frame.world, 1);
+    Row<T> out(width);
+    for (int32_t x = 0; x < width; ++x)
+        for (int c = 0; c < 4; ++c)
+            out[x][c] = frame.get(x, 1, c);
+    return out;
+}
+
+using Px8 = std::array<uint8_t, 4>;
+Px8 grey(uint8_t v) { return Px8{255, v, v, v}; } // alpha first
+
+Row<uint8_t> greys(std::initializer_list<uint8_t> values) {
+    Row<uint8_t> row;
+    for (uint8_t v : values)
+        row.push_back(grey(v));
+    return row;
+}
+
+struct GreyCase {
+    const char* name;
+    Row<uint8_t> above, below, expected;
+};
+
+} // namespace
+
+TEST(FieldMedianKernel, GreyNeighbourhoodsWorkedByHand) {
+    const GreyCase cases[] = {
+        {"uniform field stays uniform", greys({77, 77, 77, 77}), greys({77, 77, 77, 77}),
+         greys({77, 77, 77, 77})},
+        // 10 10 10 200 200 200: middle pair 10 and 200 average 105.
+        {"dark above bright below", greys({10, 10, 10}), greys({200, 200, 200}),
+         greys({105, 105, 105})},
+        // A lone bright pixel in one kept row never reaches the rebuilt row.
+        {"single bright pixel", greys({10, 10, 10}), greys({10, 200, 10}), greys({10, 10, 10})},
+        // Middle pair 0 and 0 is darker than both vertical neighbours: below.
+        {"thin vertical line", greys({0, 100, 0}), greys({0, 100, 0}), greys({0, 100, 0})},
+        // Left edge: U- is U, so (50, 50, 90 | 50, 50, 90) gives middle pair
+        // 50, 50 at x = 0, which lies at the median.
+        {"left edge repeats the edge column", greys({50, 90, 90}), greys({50, 90, 90}),
+         greys({50, 90, 90})},
+    };
+    for (const GreyCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ((rebuildBetween<Sarn_Pixel8, Sarn_OrderARGB>(c.above, c.below)), c.expected);
+    }
+}
+
+// Above and below of equal brightness but different colour: the output is
+// below when the average is no brighter, which it is here.
+TEST(FieldMedianKernel, EqualBrightnessTieGoesToBelow) {
+    const Row<uint8_t> above(4, Px8{255, 50, 60, 70}), below(4, Px8{255, 70, 60, 50});
+    EXPECT_EQ((rebuildBetween<Sarn_Pixel8, Sarn_OrderARGB>(above, below)), below);
+    // Swapped, still below.
+    EXPECT_EQ((rebuildBetween<Sarn_Pixel8, Sarn_OrderARGB>(below, above)), above);
+}
+
+// Pair ties: every candidate has brightness 30, so every comparison goes the
+// "else" way; following the rule by hand the middle pair is U+ and D-, whose
+// average (alpha and colour) is darker in no way: it ties with U and D, and
+// the median of ties is below.
+TEST(FieldMedianKernel, AllTiedPicksBelowWholePixel) {
+    const Row<uint8_t> above{{1, 10, 10, 10}, {2, 30, 0, 0}, {3, 0, 30, 0}};
+    const Row<uint8_t> below{{4, 0, 0, 30}, {5, 15, 15, 0}, {6, 0, 15, 15}};
+    const Row<uint8_t> out = rebuildBetween<Sarn_Pixel8, Sarn_OrderARGB>(above, below);
+    for (size_t x = 0; x < 3; ++x)
+        EXPECT_EQ(out[x], below[x]) << "column " << x;
+}
+
+// A brighter-than-both average but dimmer distinct candidates: the median is
+// the average itself, with alpha averaged too.
+TEST(FieldMedianKernel, AverageBetweenNeighboursIsTheOutput) {
+    // At x = 1: above 20 (alpha 100), below 60 (alpha 201); six 20 20 20 60 60
+    // 60 -> pair (20, 60) -> (40, alpha (100 + 201) >> 1 = 150).
+    const Row<uint8_t> above(3, Px8{100, 20, 20, 20}), below(3, Px8{201, 60, 60, 60});
+    const Row<uint8_t> out = rebuildBetween<Sarn_Pixel8, Sarn_OrderARGB>(above, below);
+    EXPECT_EQ(out[1], (Px8{150, 40, 40, 40}));
+}
+
+TEST(FieldMedianKernel, RoundingPerDepth) {
+    // 8-bit: (10 + 13) >> 1 = 11, alpha (255 + 254) >> 1 = 254.
+    EXPECT_EQ((rebuildBetween<Sarn_Pixel8, Sarn_OrderARGB>(Row<uint8_t>(2, {255, 10, 10, 10}),
+                                                           Row<uint8_t>(2, {254, 13, 13, 13}))[0]),
+              (Px8{254, 11, 11, 11}));
+    using Px16 = std::array<uint16_t, 4>;
+    EXPECT_EQ((rebuildBetween<Sarn_Pixel16, Sarn_OrderARGB>(Row<uint16_t>(2, {100, 100, 100, 100}),
+                                                            Row<uint16_t>(2, {201, 201, 201, 201}))[1]),
+              (Px16{150, 150, 150, 150}));
+    EXPECT_EQ((rebuildBetween<Sarn_Pixel16, Sarn_OrderRGBA>(
+                  Row<uint16_t>(2, {32768, 32768, 32768, 32768}),
+                  Row<uint16_t>(2, {32767, 32767, 32767, 32767}))[0]),
+              (Px16{32767, 32767, 32767, 32767}));
+
+    using PxF = std::array<float, 4>;
+    const PxF point15 = rebuildBetween<Sarn_PixelF, Sarn_OrderARGB>(Row<float>(2, {1, 0.1f, 0.1f, 0.1f}),
+                                                                     Row<float>(2, {1, 0.2f, 0.2f, 0.2f}))[0];
+    EXPECT_EQ(point15[1], 0.15000000596046448f);
+    EXPECT_EQ(double(point15[1]), 0.15000000596046448);
+    EXPECT_EQ(point15[0], 1.0f);
+    // Unclamped, and alpha of the alpha-last order averaged by the same rule.
+    EXPECT_EQ((rebuildBetween<Sarn_PixelF, Sarn_OrderRGBA>(Row<float>(2, {-0.5f, -0.5f, -0.5f, 1.0f}),
+                                                           Row<float>(2, {1.5f, 1.5f, 1.5f, 0.0f}))[1]),
+              (PxF{0.5f, 0.5f, 0.5f, 0.5f}));
+    // The single-precision sum overflows: big + big averages to infinity.
+    // Above weighs big, below and the average infinity, so the average is
+    // the median.
+    const float big = std::numeric_limits<float>::max();
+    const PxF inf = rebuildBetween<Sarn_PixelF, Sarn_OrderARGB>(Row<float>(2, {0, big, 0, 0}),
+                                                                Row<float>(2, {0, big, big, 0}))[0];
+    EXPECT_TRUE(std::isinf(inf[1]) && inf[1] > 0) << inf[1];
+    EXPECT_EQ(inf[2], big * 0.5f);
+}
+
+// BGRA bytes in an alpha-first kernel count G, R and alpha as colour: all
+// pixels then weigh 255 and the tie gives below. The alpha-last kernel sees
+// blue 200 against 0 and averages.
+TEST(FieldMedianKernel, AlphaFirstKernelOnBgraBytes) {
+    const Row<uint8_t> above(3, Px8{200, 0, 0, 255}), below(3, Px8{0, 0, 0, 255});
+    EXPECT_EQ((rebuildBetween<Sarn_Pixel8, Sarn_OrderARGB>(above, below)[1]), (Px8{0, 0, 0, 255}));
+    EXPECT_EQ((rebuildBetween<Sarn_Pixel8, Sarn_OrderRGBA>(above, below)[1]), (Px8{100, 0, 0, 255}));
+}
+
+// With the lower field kept, frame row 0 has no kept row above it: both
+// neighbours are row 1 and the output is a copy of it. A frame that ends with
+// a rebuilt row copies the kept row above into it.
+TEST(FieldMedianKernel, FrameTopAndBottomRowsCopyTheirOnlyNeighbour) {
+    const int32_t width = 5, height = 5;
+    Frame<uint8_t> frame(width, height);
+    for (int32_t y = 0; y < height; ++y)
+        for (int32_t x = 0; x < width; ++x)
+            frame.setPixel(x, y, {uint8_t(200 + y), uint8_t(13 * x + 40 * y), uint8_t(7 * x), uint8_t(90 - 9 * x)});
+    TestHost test(&frame.world, false);
+    DeinterlaceFields<Sarn_Pixel8, Sarn_OrderARGB>(*test.host, ViewRect{0, 0, width, height},
+                                                   frame.world, frame.world, 2);
+    for (int32_t x = 0; x < width; ++x)
+        for (int c = 0; c < 4; ++c) {
+            EXPECT_EQ(frame.get(x, 0, c), frame.get(x, 1, c)) << x;
+            EXPECT_EQ(frame.get(x, 4, c), frame.get(x, 3, c)) << x;
+        }
+}
+
+// Random frames of every instance against the plain implementation in the
+// test, with ties made likely by a small value range.
+template <class Pixel, class Order>
+void checkAgainstPlain(uint32_t seed) {
+    using T = typename Pixel::Type;
+    std::mt19937 random(seed);
+    for (int32_t width : {1, 2, 3, 9, 33}) {
+        for (int32_t height : {1, 2, 5, 8}) {
+            for (int kept : {1, 2}) {
+                Frame<T> in(width, height, 12), out(width, height);
+                for (int32_t y = 0; y < height; ++y)
+                    for (int32_t x = 0; x < width; ++x)
+                        for (int c = 0; c < 4; ++c) {
+                            const int v = int(random() % 6);
+                            if constexpr (std::is_same_v<T, float>)
+                                in.set(x, y, c, float(v) * 0.3f - 0.4f);
+                            else
+                                in.set(x, y, c, T(v * (sizeof(T) == 1 ? 51 : 6553)));
+                        }
+                TestHost test(&out.world, false);
+                DeinterlaceFields<Pixel, Order>(*test.host, ViewRect{0, 0, width, height}, out.world,
+                                                in.world, kept);
+                const int keptParity = kept - 1;
+                if (height == 1 && kept == 2) {
+                    // No kept row at all: nothing to interpolate from, nothing written.
+                    EXPECT_TRUE(std::all_of(out.bytes.begin(), out.bytes.begin() + 4 * sizeof(T), [](uint8_t b) { return b == 0xA5; }));
+                    continue;
+                }
+                for (int32_t y = 1 - keptParity; y < height; y += 2)
+                    for (int32_t x = 0; x < width; ++x) {
+                        const auto e = PlainKernel<T, Order>::expected(in, 0, 0, width, height,
+                                                                       keptParity, x, y);
+                        for (int c = 0; c < 4; ++c)
+                            ASSERT_EQ(out.get(x, y, c), e.c[c])
+                                << "w " << width << " h " << height << " kept " << kept << " at ("
+                                << x << ", " << y << ") channel " << c;
+                    }
+            }
+        }
+    }
+}
+
+TEST(FieldMedianKernel, MatchesPlainImplementationForAllInstances) {
+    checkAgainstPlain<Sarn_Pixel8, Sarn_OrderARGB>(1);
+    checkAgainstPlain<Sarn_Pixel16, Sarn_OrderARGB>(2);
+    checkAgainstPlain<Sarn_PixelF, Sarn_OrderARGB>(3);
+    checkAgainstPlain<Sarn_Pixel8, Sarn_OrderRGBA>(4);
+    checkAgainstPlain<Sarn_Pixel16, Sarn_OrderRGBA>(5);
+    checkAgainstPlain<Sarn_PixelF, Sarn_OrderRGBA>(6);
+}
