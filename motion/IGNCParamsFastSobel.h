@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
+#include <vector>
 
 class IGNC_ParamsFastSobel {
 public:
@@ -34,40 +35,58 @@ public:
 
         void run(int index) override {
             const BandRange band = bandRows(index, Sarn_GetThreadCount(), 0, rows);
+            if (band.begin >= band.end)
+                return;
             const float borderStep = omega / cS;
+            // Per-column sums of the three rows, then per-element values in
+            // plain arrays so that the divisions run vectorised.
+            const size_t n = size_t(width > 0 ? width : 0);
+            std::vector<Sum> weighted(n), diff(n), boxA(n), boxB(n);
+            std::vector<float> ix(n), iy(n), it(n), stepU(n), stepV(n);
             for (int32_t y = band.begin; y < band.end; ++y) {
                 IGNC_ParamsFastElem* out = IGNC_Field::row(field, width, y);
-                if (y == 0 || y == rows - 1) {
+                if (y == 0 || y == rows - 1 || width < 3) {
                     for (int32_t x = 0; x < width; ++x)
                         setBorder(out[x], borderStep);
                     continue;
                 }
-                const uint8_t* a[3] = {rowOf(imageA, y - 1), rowOf(imageA, y), rowOf(imageA, y + 1)};
-                const uint8_t* b[3] = {rowOf(imageB, y - 1), rowOf(imageB, y), rowOf(imageB, y + 1)};
+                const uint8_t* a0 = rowOf(imageA, y - 1);
+                const uint8_t* a1 = rowOf(imageA, y);
+                const uint8_t* a2 = rowOf(imageA, y + 1);
+                const uint8_t* b0 = rowOf(imageB, y - 1);
+                const uint8_t* b1 = rowOf(imageB, y);
+                const uint8_t* b2 = rowOf(imageB, y + 1);
+                for (int32_t x = 0; x < width; ++x) {
+                    const Sum sa0 = Sum(sample(a0, x)), sa1 = Sum(sample(a1, x)), sa2 = Sum(sample(a2, x));
+                    const Sum sb0 = Sum(sample(b0, x)), sb1 = Sum(sample(b1, x)), sb2 = Sum(sample(b2, x));
+                    const Sum s0 = sa0 + sb0, s1 = sa1 + sb1, s2 = sa2 + sb2;
+                    weighted[x] = (s0 + Sum(2) * s1) + s2;
+                    diff[x] = s2 - s0;
+                    boxA[x] = (sa0 + sa1) + sa2;
+                    boxB[x] = (sb0 + sb1) + sb2;
+                }
+                for (int32_t x = 1; x < width - 1; ++x) {
+                    // Sobel of s = a + b over 16, box difference over 9;
+                    // integer sums are exact, so only float images see the order.
+                    ix[x] = float(weighted[x + 1] - weighted[x - 1]) / 16.0f;
+                    iy[x] = float((diff[x - 1] + Sum(2) * diff[x]) + diff[x + 1]) / 16.0f;
+                    it[x] = float(((boxB[x - 1] + boxB[x]) + boxB[x + 1]) -
+                                  ((boxA[x - 1] + boxA[x]) + boxA[x + 1])) / 9.0f;
+                }
+                for (int32_t x = 1; x < width - 1; ++x) {
+                    stepU[x] = omega / (cD * (ix[x] * ix[x]) + cS);
+                    stepV[x] = omega / (cD * (iy[x] * iy[x]) + cS);
+                }
                 setBorder(out[0], borderStep);
                 for (int32_t x = 1; x < width - 1; ++x) {
-                    auto s = [&](int dx, int r) {
-                        return Sum(sample(a[r], x + dx)) + Sum(sample(b[r], x + dx));
-                    };
-                    const Sum sobelX = s(1, 0) + Sum(2) * s(1, 1) + s(1, 2) - s(-1, 0) -
-                                       Sum(2) * s(-1, 1) - s(-1, 2);
-                    const Sum sobelY = s(-1, 2) + Sum(2) * s(0, 2) + s(1, 2) - s(-1, 0) -
-                                       Sum(2) * s(0, 0) - s(1, 0);
-                    Sum boxA = Sum(0), boxB = Sum(0);
-                    for (int r = 0; r < 3; ++r)
-                        for (int dx = -1; dx <= 1; ++dx) {
-                            boxA = boxA + Sum(sample(a[r], x + dx));
-                            boxB = boxB + Sum(sample(b[r], x + dx));
-                        }
                     IGNC_ParamsFastElem& e = out[x];
-                    e.ix = float(sobelX) / 16.0f;
-                    e.iy = float(sobelY) / 16.0f;
-                    e.it = float(boxB - boxA) / 9.0f;
-                    e.stepU = omega / (cD * (e.ix * e.ix) + cS);
-                    e.stepV = omega / (cD * (e.iy * e.iy) + cS);
+                    e.ix = ix[x];
+                    e.iy = iy[x];
+                    e.it = it[x];
+                    e.stepU = stepU[x];
+                    e.stepV = stepV[x];
                 }
-                if (width > 1)
-                    setBorder(out[width - 1], borderStep);
+                setBorder(out[width - 1], borderStep);
             }
         }
 
