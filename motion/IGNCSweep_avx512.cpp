@@ -1,0 +1,100 @@
+// The vectorised colour sweep with AVX-512: the groups of four consecutive
+// blocks per vector, the rest of a row with the same operations on eight and
+// four lanes.
+#include "motion/IGNCPackedSweep.h"
+
+// GCC 12's AVX-512 intrinsics build their unused upper lanes from a
+// self-initialised variable and then warn about it at every use.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
+#include <immintrin.h>
+
+namespace {
+
+struct Avx512x4 {
+    using Vec = __m128;
+    static constexpr int blocks = 1;
+    static Vec load(const float* p) { return _mm_load_ps(p); }
+    static void store(float* p, Vec v) { _mm_store_ps(p, v); }
+    static Vec set1(float x) { return _mm_set1_ps(x); }
+    static Vec add(Vec a, Vec b) { return _mm_add_ps(a, b); }
+    static Vec sub(Vec a, Vec b) { return _mm_sub_ps(a, b); }
+    static Vec mul(Vec a, Vec b) { return _mm_mul_ps(a, b); }
+    static Vec div(Vec a, Vec b) { return _mm_div_ps(a, b); }
+    static Vec min(Vec a, Vec b) { return _mm_min_ps(a, b); }
+    static Vec max(Vec a, Vec b) { return _mm_max_ps(a, b); }
+    static Vec shiftInLow(Vec o, float c) {
+        const __m128i t = _mm_castps_si128(_mm_set1_ps(c));
+        return _mm_castsi128_ps(_mm_alignr_epi8(_mm_castps_si128(o), t, 12));
+    }
+    static Vec shiftInHigh(Vec e, float c) {
+        const __m128i t = _mm_castps_si128(_mm_set1_ps(c));
+        return _mm_castsi128_ps(_mm_alignr_epi8(t, _mm_castps_si128(e), 4));
+    }
+};
+
+struct Avx512x8 {
+    using Vec = __m256;
+    static constexpr int blocks = 2;
+    static Vec load(const float* p) {
+        return _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_load_ps(p)),
+                                    _mm_load_ps(p + IGNC_packedBlockFloats), 1);
+    }
+    static void store(float* p, Vec v) {
+        _mm_store_ps(p, _mm256_castps256_ps128(v));
+        _mm_store_ps(p + IGNC_packedBlockFloats, _mm256_extractf128_ps(v, 1));
+    }
+    static Vec set1(float x) { return _mm256_set1_ps(x); }
+    static Vec add(Vec a, Vec b) { return _mm256_add_ps(a, b); }
+    static Vec sub(Vec a, Vec b) { return _mm256_sub_ps(a, b); }
+    static Vec mul(Vec a, Vec b) { return _mm256_mul_ps(a, b); }
+    static Vec div(Vec a, Vec b) { return _mm256_div_ps(a, b); }
+    static Vec min(Vec a, Vec b) { return _mm256_min_ps(a, b); }
+    static Vec max(Vec a, Vec b) { return _mm256_max_ps(a, b); }
+    static Vec shiftInLow(Vec o, float c) {
+        const __m256i t = _mm256_castps_si256(_mm256_set1_ps(c));
+        return _mm256_castsi256_ps(_mm256_alignr_epi32(_mm256_castps_si256(o), t, 7));
+    }
+    static Vec shiftInHigh(Vec e, float c) {
+        const __m256i t = _mm256_castps_si256(_mm256_set1_ps(c));
+        return _mm256_castsi256_ps(_mm256_alignr_epi32(t, _mm256_castps_si256(e), 1));
+    }
+};
+
+struct Avx512x16 {
+    using Vec = __m512;
+    static constexpr int blocks = 4;
+    static Vec load(const float* p) {
+        Vec v = _mm512_castps128_ps512(_mm_load_ps(p));
+        v = _mm512_insertf32x4(v, _mm_load_ps(p + IGNC_packedBlockFloats), 1);
+        v = _mm512_insertf32x4(v, _mm_load_ps(p + 2 * IGNC_packedBlockFloats), 2);
+        return _mm512_insertf32x4(v, _mm_load_ps(p + 3 * IGNC_packedBlockFloats), 3);
+    }
+    static void store(float* p, Vec v) {
+        _mm_store_ps(p, _mm512_castps512_ps128(v));
+        _mm_store_ps(p + IGNC_packedBlockFloats, _mm512_extractf32x4_ps(v, 1));
+        _mm_store_ps(p + 2 * IGNC_packedBlockFloats, _mm512_extractf32x4_ps(v, 2));
+        _mm_store_ps(p + 3 * IGNC_packedBlockFloats, _mm512_extractf32x4_ps(v, 3));
+    }
+    static Vec set1(float x) { return _mm512_set1_ps(x); }
+    static Vec add(Vec a, Vec b) { return _mm512_add_ps(a, b); }
+    static Vec sub(Vec a, Vec b) { return _mm512_sub_ps(a, b); }
+    static Vec mul(Vec a, Vec b) { return _mm512_mul_ps(a, b); }
+    static Vec div(Vec a, Vec b) { return _mm512_div_ps(a, b); }
+    static Vec min(Vec a, Vec b) { return _mm512_min_ps(a, b); }
+    static Vec max(Vec a, Vec b) { return _mm512_max_ps(a, b); }
+    static Vec shiftInLow(Vec o, float c) {
+        const __m512i t = _mm512_castps_si512(_mm512_set1_ps(c));
+        return _mm512_castsi512_ps(_mm512_alignr_epi32(_mm512_castps_si512(o), t, 15));
+    }
+    static Vec shiftInHigh(Vec e, float c) {
+        const __m512i t = _mm512_castps_si512(_mm512_set1_ps(c));
+        return _mm512_castsi512_ps(_mm512_alignr_epi32(t, _mm512_castps_si512(e), 1));
+    }
+};
+
+} // namespace
+
+void IGNC_sweepPacked_avx512(const IGNC_SweepJob& job, int32_t yBegin, int32_t yEnd) {
+    IGNC_packedSweepRows<Avx512x16, Avx512x8, Avx512x4>(job, yBegin, yEnd);
+}
