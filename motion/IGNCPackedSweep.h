@@ -132,11 +132,15 @@ void IGNC_packedSweepRows(const IGNC_SweepJob& job, int32_t yBegin, int32_t yEnd
 
         if (job.width != columns) {
             // Elements past the right edge copy the last element's totals, so
-            // that its right neighbour contributes nothing.
+            // that its right neighbour contributes nothing. Only the colour of
+            // this sweep is written: the other colour's padding is what the
+            // neighbouring rows (possibly in other bands) read now, and it was
+            // refreshed by the previous sweep, after which the last element's
+            // totals it copies have not changed.
             float* last = row + int64_t(blocks - 1) * IGNC_packedBlockFloats;
             const float uTotal = last[IGNC_packedIndex(lastElement, 2)];
             const float vTotal = last[IGNC_packedIndex(lastElement, 3)];
-            for (int e = lastElement + 1; e < 8; ++e) {
+            for (int e = lastElement + 1 + ((lastElement + 1 + p) & 1); e < 8; e += 2) {
                 last[IGNC_packedIndex(e, 2)] = uTotal;
                 last[IGNC_packedIndex(e, 3)] = vTotal;
             }
