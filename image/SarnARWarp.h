@@ -6,11 +6,13 @@
 #include "image/SarnCubic.h"
 #include "image/SarnPixel.h"
 #include "parallel/JobBinding.h"
+#include "parallel/ProcessorFeatures.h"
 #include "parallel/ThreadCount.h"
 #include "sdk/AE_Effect.h"
 
 #include <cmath>
 #include <cstdint>
+#include <initializer_list>
 
 // One destination row: everything the row kernels need, resolved once per row.
 struct Sarn_ARWarpRow {
@@ -152,6 +154,8 @@ public:
 
 private:
     static void (*rowKernel())(const Sarn_ARWarpRow&) {
+        if (simdLevel() >= SimdLevel::SSE2)
+            return Sarn_ARWarpRowSse2<Pixel, Order>;
         return Sarn_ARWarpRowScalar<Pixel, Order>;
     }
 };

@@ -5,6 +5,7 @@
 #include "image/SarnCubic.h"
 #include "image/SarnPixel.h"
 #include "parallel/JobBinding.h"
+#include "parallel/ProcessorFeatures.h"
 #include "parallel/ThreadCount.h"
 #include "sdk/AE_Effect.h"
 
@@ -118,6 +119,8 @@ public:
 
 private:
     static void (*rowKernel())(const Sarn_DiscardWarpRow&) {
+        if (simdLevel() >= SimdLevel::SSE2)
+            return Sarn_DiscardWarpRowSse2<Pixel>;
         return Sarn_DiscardWarpRowScalar<Pixel>;
     }
 };
