@@ -1,0 +1,126 @@
+// Sarn_DiscardWarp: checks every motion vector against two colour frames and
+// marks the vectors whose target colour does not match as invalid.
+#pragma once
+
+#include "image/SarnCubic.h"
+#include "image/SarnPixel.h"
+#include "parallel/JobBinding.h"
+#include "parallel/ProcessorFeatures.h"
+#include "parallel/ThreadCount.h"
+#include "sdk/AE_Effect.h"
+
+#include <cstdint>
+
+// Marks an invalid vector in both planes (float bits 0xC9742400). Nothing
+// compares against it: it points far outside every image, so the colour warp's
+// bounds test fails for it.
+inline constexpr float Sarn_InvalidMotion = -1000000.0f;
+
+// One row of the vector field, resolved once per row.
+struct Sarn_DiscardWarpRow {
+    const uint8_t* source;    // S element (0, 0)
+    int32_t sourceStride;
+    const uint8_t* reference; // R row y, column 0
+    uint8_t* dx;              // motion plane rows y, column 0
+    uint8_t* dy;
+    Sarn_Rect rect;
+    int32_t y;
+    float scaleX, scaleY, offsetX, offsetY, threshold;
+};
+
+template <class Pixel>
+void Sarn_DiscardWarpRowScalar(const Sarn_DiscardWarpRow& r) {
+    const int64_t stride = r.sourceStride;
+    const Sarn_Rect& b = r.rect;
+    const float y = float(r.y);
+    for (int32_t x = b.x0; x < b.x1; ++x) {
+        uint8_t* dxAt = r.dx + int64_t(x) * 4;
+        uint8_t* dyAt = r.dy + int64_t(x) * 4;
+        const float sx = float(x) + r.offsetX + Sarn_LumF::load(dxAt, 0) * r.scaleX;
+        const float sy = Sarn_LumF::load(dyAt, 0) * r.scaleY + y + r.offsetY;
+        int32_t ix, iy;
+        float fx, fy;
+        // A neighbourhood that would leave the rectangle leaves the vector untested.
+        if (!Sarn_SplitPosition(sx, ix, fx) || !Sarn_SplitPosition(sy, iy, fy) || !(ix > b.x0) ||
+            !(ix < b.x1 - 2) || !(iy > b.y0) || !(iy < b.y1 - 2))
+            continue;
+        const uint8_t* p = r.source + int64_t(iy - 1) * stride + int64_t(ix - 1) * Pixel::bytes;
+        const uint8_t* ref = r.reference + int64_t(x) * Pixel::bytes;
+        bool mismatch = false;
+        for (int c = 0; c < 4; ++c) {
+            float h[4];
+            const uint8_t* q = p;
+            for (int k = 0; k < 4; ++k, q += stride)
+                h[k] = Sarn_CubicCR(Pixel::load(q, c), Pixel::load(q + Pixel::bytes, c),
+                                    Pixel::load(q + 2 * Pixel::bytes, c), Pixel::load(q + 3 * Pixel::bytes, c),
+                                    fx);
+            const float difference = Pixel::load(ref, c) - Sarn_CubicCR(h[0], h[1], h[2], h[3], fy);
+            if (difference < -r.threshold || difference > r.threshold)
+                mismatch = true;
+        }
+        if (mismatch) {
+            Sarn_LumF::store(dxAt, 0, Sarn_InvalidMotion);
+            Sarn_LumF::store(dyAt, 0, Sarn_InvalidMotion);
+        }
+    }
+}
+
+// Defined in SarnDiscardWarp_sse2.cpp for the three colour pixels;
+// bit-identical to the scalar kernel.
+template <class Pixel>
+void Sarn_DiscardWarpRowSse2(const Sarn_DiscardWarpRow& r);
+
+// ColourView: Sarn_PixelPtr of a colour pixel; MotionView: the two float
+// planes. Every image is addressed with absolute rows and columns. Source and
+// reference are plain roles: either frame of a pair may take either one.
+template <class Environ, class ColourView, class MotionView>
+class Sarn_DiscardWarp : public Environ::Thread {
+public:
+    using Pixel = typename ColourView::Pixel;
+
+    Sarn_DiscardWarp(PF_InData* inData, const uint8_t* source, const uint8_t* reference,
+                     int32_t sourceStride, int32_t referenceStride, uint8_t* motion0, uint8_t* motion1,
+                     int32_t motionStride, const Sarn_Rect* rect, float scaleX, float scaleY,
+                     float offsetX, float offsetY, float threshold)
+        : Environ::Thread(inData), source(source), reference(reference), sourceStride(sourceStride),
+          referenceStride(referenceStride), motion0(motion0), motion1(motion1),
+          motionStride(motionStride), rect(rect), scaleX(scaleX), scaleY(scaleY), offsetX(offsetX),
+          offsetY(offsetY), threshold(threshold) {}
+
+    void run(int index) override {
+        const BandRange band = bandRows(index, Sarn_GetThreadCount(), rect->y0, rect->y1);
+        void (*kernel)(const Sarn_DiscardWarpRow&) = rowKernel();
+        Sarn_DiscardWarpRow row{};
+        row.source = source;
+        row.sourceStride = sourceStride;
+        row.rect = *rect;
+        row.scaleX = scaleX;
+        row.scaleY = scaleY;
+        row.offsetX = offsetX;
+        row.offsetY = offsetY;
+        row.threshold = threshold;
+        for (int32_t y = band.begin; y < band.end; ++y) {
+            row.y = y;
+            row.reference = reference + int64_t(y) * referenceStride;
+            row.dx = motion0 + int64_t(y) * motionStride;
+            row.dy = motion1 + int64_t(y) * motionStride;
+            kernel(row);
+        }
+    }
+
+    const uint8_t* source;
+    const uint8_t* reference;
+    int32_t sourceStride, referenceStride;
+    uint8_t* motion0;
+    uint8_t* motion1;
+    int32_t motionStride;
+    const Sarn_Rect* rect;
+    float scaleX, scaleY, offsetX, offsetY, threshold;
+
+private:
+    static void (*rowKernel())(const Sarn_DiscardWarpRow&) {
+        if (simdLevel() >= SimdLevel::SSE2)
+            return Sarn_DiscardWarpRowSse2<Pixel>;
+        return Sarn_DiscardWarpRowScalar<Pixel>;
+    }
+};
