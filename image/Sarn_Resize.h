@@ -105,7 +105,7 @@ public:
           dstStride(dstStride), srcRect{0, srcWidth, 0, srcHeight},
           dstRect{0, dstWidth, 0, dstHeight},
           horizontal(inData, checkedLength(srcWidth), checkedLength(dstWidth), support, 1.0f,
-                     uint64_t(dstWidth) * 2 * sizeof(int32_t)),
+                     uint64_t(dstWidth) * sizeof(Column)),
           vertical(inData, checkedLength(srcHeight), checkedLength(dstHeight), support, valueScale, 0) {
         buildColumns();
     }
@@ -161,11 +161,21 @@ private:
     static int32_t pageSize() { return Kel::Platform::pageSize(); }
     static uint64_t roundUp(uint64_t bytes, uint64_t page) { return (bytes + page - 1) / page * page; }
 
-    // Column tap positions are the same for every row: walk them once. Tap
-    // indices of columns from `leftEnd` on are held at the last column.
+    // Where one destination column reads: its first tap (held at the last
+    // source column from `leftEnd` on), its weights and its tap count.
+    struct Column {
+        int32_t column;
+        int32_t first;
+        int32_t weightOffset;
+        int32_t taps;
+    };
+
+    // Column tap positions are the same for every row: walk them once. The
+    // columns right of `leftEnd` are ordered by tap count, so that the tap loop
+    // runs the same number of times for long stretches and its exit branch is
+    // predictable; each output is still summed in tap order.
     void buildColumns() {
-        int32_t* first = columnFirst();
-        phases = first + dstRect.x1;
+        columns = reinterpret_cast<Column*>(horizontal.extra());
         Sarn_ResizePosition position = horizontal.start(0);
         leftEnd = dstRect.x1;
         for (int32_t t = 0; t < dstRect.x1; ++t) {
@@ -173,12 +183,12 @@ private:
                 horizontal.advance(position);
             if (position.first >= srcRect.x0 && leftEnd == dstRect.x1)
                 leftEnd = t;
-            first[t] = t < leftEnd ? position.first : std::min(position.first, srcRect.x1 - 1);
-            phases[t] = position.phase;
+            const int32_t first = t < leftEnd ? position.first : std::min(position.first, srcRect.x1 - 1);
+            columns[t] = Column{t, first, position.phase * horizontal.taps, horizontal.tapCount[position.phase]};
         }
+        std::stable_sort(columns + leftEnd, columns + dstRect.x1,
+                         [](const Column& a, const Column& b) { return a.taps < b.taps; });
     }
-    // Per destination column: first tap index, then (after dstWidth entries) the phase.
-    int32_t* columnFirst() const { return reinterpret_cast<int32_t*>(horizontal.extra()); }
 
     // One source row, converted to floats and padded on the right with copies
     // of its last element, filtered into `out` (dstWidth floats).
@@ -190,29 +200,26 @@ private:
         for (int32_t k = 0; k < horizontal.taps; ++k)
             padded[width + k] = last;
 
-        const int32_t* first = columnFirst();
         // Left of the first column: taps before it read it, taps at or beyond
         // the right end are skipped (only sources narrower than the kernel).
-        for (int32_t t = 0; t < leftEnd; ++t) {
-            const int32_t phase = phases[t];
-            const float* w = horizontal.weights(phase);
-            const int32_t i = first[t];
-            const int32_t n = std::min(horizontal.tapCount[phase], width - i);
-            float sum = w[0] * padded[std::max(i, 0)];
+        for (int32_t k = 0; k < leftEnd; ++k) {
+            const Column& c = columns[k];
+            const float* w = horizontal.table + c.weightOffset;
+            const int32_t n = std::min(c.taps, width - c.first);
+            float sum = w[0] * padded[std::max(c.first, 0)];
             for (int32_t j = 1; j < n; ++j)
-                sum += w[j] * padded[std::max(i + j, 0)];
-            out[t] = sum;
+                sum += w[j] * padded[std::max(c.first + j, 0)];
+            out[c.column] = sum;
         }
         // Elsewhere the padding stands for taps clamped at the last column.
-        for (int32_t t = leftEnd; t < dstRect.x1; ++t) {
-            const int32_t phase = phases[t];
-            const float* w = horizontal.weights(phase);
-            const float* p = padded + first[t];
-            const int32_t n = horizontal.tapCount[phase];
+        for (int32_t k = leftEnd; k < dstRect.x1; ++k) {
+            const Column& c = columns[k];
+            const float* w = horizontal.table + c.weightOffset;
+            const float* p = padded + c.first;
             float sum = w[0] * p[0];
-            for (int32_t j = 1; j < n; ++j)
+            for (int32_t j = 1; j < c.taps; ++j)
                 sum += w[j] * p[j];
-            out[t] = sum;
+            out[c.column] = sum;
         }
     }
 
@@ -281,7 +288,7 @@ private:
     Sarn_Rect dstRect;
     Sarn_ResizeAxis horizontal;
     Sarn_ResizeAxis vertical;
-    int32_t* phases = nullptr;
+    Column* columns = nullptr;
     int32_t leftEnd = 0;
 };
 
