@@ -115,10 +115,13 @@ public:
     void run() {
         const int32_t bands = Sarn_GetThreadCount();
         const uint64_t page = uint64_t(pageSize());
+        // Per band: T_vertical filtered rows of dstWidth floats, then the
+        // source row being filtered, converted and padded by one tap stride.
         const uint64_t ringBytes = roundUp(
             (uint64_t(vertical.taps) * uint64_t(dstRect.x1) + uint64_t(srcRect.x1) + uint64_t(horizontal.taps)) *
                 sizeof(float),
             page);
+        // Per band: T_vertical row pointers and the source row held by each ring slot.
         const uint64_t pointerBytes =
             roundUp(uint64_t(vertical.taps) * (sizeof(float*) + sizeof(int32_t)), page);
         HostBuffer ring(inData, ringBytes * uint64_t(bands), page);
