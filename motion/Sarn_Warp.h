@@ -71,52 +71,52 @@ public:
     Sample fill;
 
 private:
-    const Sample* sourceRow(int32_t r) const {
-        return reinterpret_cast<const Sample*>(source + int64_t(r) * sourceStride);
-    }
-
+    // Fields are copied into locals first: byte-sized stores may alias them.
     void warpRow(int32_t y) const {
         const Sarn_Rect b = *bounds;
+        const int32_t x0 = area->x0, x1 = area->x1;
+        const uint8_t* const image = source;
+        const int64_t stride = sourceStride;
+        const float sx = scaleX, sy = scaleY, ox = offsetX, oy = offsetY;
+        const Sample outside = fill;
         const uint8_t* motionRow = motion + int64_t(y) * motionStride;
         Sample* out = reinterpret_cast<Sample*>(destination + int64_t(y) * destinationStride);
+        auto row = [image, stride](int32_t r) { return reinterpret_cast<const Sample*>(image + r * stride); };
         const float fy0 = float(y);
-        for (int32_t x = area->x0; x < area->x1; ++x) {
+        for (int32_t x = x0; x < x1; ++x) {
             const uint8_t* element = motionRow + int64_t(x) * Motion::Pixel::bytes;
             const float u = Motion::Pixel::load(element, 0);
             const float v = Motion::Pixel::load(element, 1);
-            const float px = float(x) + u * scaleX + offsetX;
-            const float py = fy0 + v * scaleY + offsetY;
+            const float px = float(x) + u * sx + ox;
+            const float py = fy0 + v * sy + oy;
             const float floorX = Sarn_WarpFloor(px);
             const float floorY = Sarn_WarpFloor(py);
             // Positions beyond the 32-bit range (or NaN) are outside every source.
             if (!(floorX >= -1073741824.0f && floorX <= 1073741824.0f && floorY >= -1073741824.0f &&
                   floorY <= 1073741824.0f)) {
-                out[x] = fill;
+                out[x] = outside;
                 continue;
             }
             const int32_t ix = int32_t(floorX);
             const int32_t iy = int32_t(floorY);
             const bool rowInside = b.y0 <= iy && iy < b.y1;
             if (ix <= b.x0) {
-                out[x] = ix == b.x0 && ix < b.x1 && rowInside ? sourceRow(iy)[ix] : fill;
+                out[x] = ix == b.x0 && ix < b.x1 && rowInside ? row(iy)[ix] : outside;
             } else if (ix < b.x1 - 2 && b.y0 < iy && iy < b.y1 - 2) {
-                out[x] = storeValue(bicubic(ix, iy, px - floorX, py - floorY));
+                // Rows iy - 1 .. iy + 2 interpolated at fx, then the four results at fy.
+                const float fx = px - floorX;
+                float across[4];
+                for (int32_t k = 0; k < 4; ++k) {
+                    const Sample* s = row(iy - 1 + k) + (ix - 1);
+                    across[k] = Sarn_CatmullRom(float(s[0]), float(s[1]), float(s[2]), float(s[3]), fx);
+                }
+                out[x] = storeValue(Sarn_CatmullRom(across[0], across[1], across[2], across[3], py - floorY));
             } else if (ix < b.x1 && rowInside) {
-                out[x] = sourceRow(iy)[ix];
+                out[x] = row(iy)[ix];
             } else {
-                out[x] = fill;
+                out[x] = outside;
             }
         }
-    }
-
-    // Rows iy - 1 .. iy + 2 interpolated at fx, then the four results at fy.
-    float bicubic(int32_t ix, int32_t iy, float fx, float fy) const {
-        float across[4];
-        for (int32_t k = 0; k < 4; ++k) {
-            const Sample* s = sourceRow(iy - 1 + k) + (ix - 1);
-            across[k] = Sarn_CatmullRom(float(s[0]), float(s[1]), float(s[2]), float(s[3]), fx);
-        }
-        return Sarn_CatmullRom(across[0], across[1], across[2], across[3], fy);
     }
 
     static Sample storeValue(float value) {
