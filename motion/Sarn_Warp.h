@@ -25,10 +25,16 @@ inline float Sarn_WarpFloor(float value) {
     return rounded;
 }
 
-// Catmull-Rom cubic through p1 (t = 0) and p2 (t = 1).
-inline float Sarn_CatmullRom(float p0, float p1, float p2, float p3, float t) {
-    const float t2 = t * t;
-    const float t3 = t2 * t;
+// Four floats operated on lane by lane (compiler vector extension; each lane
+// rounds exactly as the scalar operation would).
+typedef float Sarn_Float4 __attribute__((vector_size(16)));
+
+// Catmull-Rom cubic through p1 (t = 0) and p2 (t = 1); for floats and for
+// Sarn_Float4, with the same operations in the same order.
+template <class T>
+inline T Sarn_CatmullRom(T p0, T p1, T p2, T p3, T t) {
+    const T t2 = t * t;
+    const T t3 = t2 * t;
     return 0.5f * (2.0f * p1 + (p2 - p0) * t + (2.0f * p0 - 5.0f * p1 + 4.0f * p2 - p3) * t2 +
                    (3.0f * (p1 - p2) + p3 - p0) * t3);
 }
@@ -83,6 +89,7 @@ private:
         Sample* out = reinterpret_cast<Sample*>(destination + int64_t(y) * destinationStride);
         auto row = [image, stride](int32_t r) { return reinterpret_cast<const Sample*>(image + r * stride); };
         const float fy0 = float(y);
+        Batch batch;
         for (int32_t x = x0; x < x1; ++x) {
             const uint8_t* element = motionRow + int64_t(x) * Motion::Pixel::bytes;
             const float u = Motion::Pixel::load(element, 0);
@@ -103,20 +110,63 @@ private:
             if (ix <= b.x0) {
                 out[x] = ix == b.x0 && ix < b.x1 && rowInside ? row(iy)[ix] : outside;
             } else if (ix < b.x1 - 2 && b.y0 < iy && iy < b.y1 - 2) {
-                // Rows iy - 1 .. iy + 2 interpolated at fx, then the four results at fy.
-                const float fx = px - floorX;
-                float across[4];
-                for (int32_t k = 0; k < 4; ++k) {
-                    const Sample* s = row(iy - 1 + k) + (ix - 1);
-                    across[k] = Sarn_CatmullRom(float(s[0]), float(s[1]), float(s[2]), float(s[3]), fx);
+                // Interpolated pixels are gathered four at a time and computed
+                // in the lanes of Sarn_Float4.
+                batch.x[batch.count] = x;
+                batch.ix[batch.count] = ix;
+                batch.iy[batch.count] = iy;
+                batch.fx[batch.count] = px - floorX;
+                batch.fy[batch.count] = py - floorY;
+                if (++batch.count == 4) {
+                    bicubic4(batch, row, out);
+                    batch.count = 0;
                 }
-                out[x] = storeValue(Sarn_CatmullRom(across[0], across[1], across[2], across[3], py - floorY));
             } else if (ix < b.x1 && rowInside) {
                 out[x] = row(iy)[ix];
             } else {
                 out[x] = outside;
             }
         }
+        for (int32_t k = 0; k < batch.count; ++k)
+            out[batch.x[k]] = storeValue(bicubic(batch.ix[k], batch.iy[k], batch.fx[k], batch.fy[k], row));
+    }
+
+    struct Batch {
+        int32_t count = 0;
+        int32_t x[4], ix[4], iy[4];
+        float fx[4], fy[4];
+    };
+
+    // Rows iy - 1 .. iy + 2 interpolated at fx, then the four results at fy.
+    template <class Row>
+    static float bicubic(int32_t ix, int32_t iy, float fx, float fy, const Row& row) {
+        float across[4];
+        for (int32_t k = 0; k < 4; ++k) {
+            const Sample* s = row(iy - 1 + k) + (ix - 1);
+            across[k] = Sarn_CatmullRom(float(s[0]), float(s[1]), float(s[2]), float(s[3]), fx);
+        }
+        return Sarn_CatmullRom(across[0], across[1], across[2], across[3], fy);
+    }
+
+    // bicubic() for four pixels at once, one per lane.
+    template <class Row>
+    static void bicubic4(const Batch& b, const Row& row, Sample* out) {
+        const Sample* s[4][4]; // [lane][row]
+        for (int32_t l = 0; l < 4; ++l)
+            for (int32_t k = 0; k < 4; ++k)
+                s[l][k] = row(b.iy[l] - 1 + k) + (b.ix[l] - 1);
+        const Sarn_Float4 fx = {b.fx[0], b.fx[1], b.fx[2], b.fx[3]};
+        const Sarn_Float4 fy = {b.fy[0], b.fy[1], b.fy[2], b.fy[3]};
+        Sarn_Float4 across[4];
+        for (int32_t k = 0; k < 4; ++k) {
+            Sarn_Float4 p[4];
+            for (int32_t c = 0; c < 4; ++c)
+                p[c] = Sarn_Float4{float(s[0][k][c]), float(s[1][k][c]), float(s[2][k][c]), float(s[3][k][c])};
+            across[k] = Sarn_CatmullRom(p[0], p[1], p[2], p[3], fx);
+        }
+        const Sarn_Float4 result = Sarn_CatmullRom(across[0], across[1], across[2], across[3], fy);
+        for (int32_t l = 0; l < 4; ++l)
+            out[b.x[l]] = storeValue(result[l]);
     }
 
     static Sample storeValue(float value) {
