@@ -1,0 +1,3 @@
+#include "image/Sarn_ClearMem.h"
+
+template class Sarn_ClearMem<Sarn_AE_Environ>;

@@ -1,0 +1,298 @@
+#include "motion/Sarn_Warp.h"
+#include "parallel/ThreadCount.h"
+#include "tests/support/TestHost.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <vector>
+
+namespace {
+
+struct ThreadCountScope {
+    explicit ThreadCountScope(int n) : saved(Sarn_GetThreadCount()) { Sarn_SetThreadCount(n); }
+    ~ThreadCountScope() { Sarn_SetThreadCount(saved); }
+    int saved;
+};
+
+// A motion field laid out as the solver's: nine floats per element, rows of
+// round8(width) elements; only u and v are set, the rest hold a marker.
+struct MotionField {
+    int width, rows, rowElements;
+    std::vector<float> e;
+    MotionField(int width, int rows)
+        : width(width), rows(rows), rowElements((width + 7) / 8 * 8),
+          e(size_t(rowElements) * rows * 9, 1234.5f) {
+        setAll(0.0f, 0.0f);
+    }
+    void set(int x, int y, float u, float v) {
+        float* p = &e[(size_t(y) * rowElements + x) * 9];
+        p[0] = u;
+        p[1] = v;
+    }
+    void setAll(float u, float v) {
+        for (int y = 0; y < rows; ++y)
+            for (int x = 0; x < rowElements; ++x)
+                set(x, y, u, v);
+    }
+    int32_t stride() const { return 36 * rowElements; }
+};
+
+template <class Job, class T>
+std::vector<T> warp(TestHost& host, const std::vector<T>& src, int w, const MotionField& motion,
+                    Sarn_Rect bounds, Sarn_Rect area, T fill, float scaleX = 1.0f, float scaleY = 1.0f,
+                    float offsetX = 0.0f, float offsetY = 0.0f) {
+    std::vector<T> dst(src.size(), T(77));
+    const int32_t stride = int32_t(w * sizeof(T));
+    Job job(host.inData(), src.data(), dst.data(), stride, stride, motion.e.data(), motion.stride(), &bounds,
+            &area, scaleX, scaleY, offsetX, offsetY, fill);
+    job.execute();
+    return dst;
+}
+
+} // namespace
+
+TEST(SarnWarpFloor, MatchesTheLibraryFloor) {
+    const float cases[] = {0.0f, -0.0f, 0.5f, -0.5f, 1.0f, -1.0f, 2.9999998f, -2.0000002f, 8388607.5f,
+                           -8388607.5f, 8388608.0f, -8388609.0f, 1e10f, -1e10f, 1e-30f, -1e-30f};
+    for (float v : cases)
+        EXPECT_EQ(Sarn_WarpFloor(v), std::floor(v)) << v;
+    std::mt19937 rng(1);
+    std::uniform_real_distribution<float> dist(-5000.0f, 5000.0f);
+    for (int i = 0; i < 100000; ++i) {
+        const float v = dist(rng);
+        ASSERT_EQ(Sarn_WarpFloor(v), std::floor(v)) << v;
+    }
+}
+
+TEST(SarnWarp, ZeroMotionReproducesSourceAtEveryDepth) {
+    constexpr int w = 13, h = 9;
+    MotionField motion(w, h);
+    const Sarn_Rect rect{0, w, 0, h};
+    std::vector<uint8_t> s8(w * h);
+    std::vector<uint16_t> s16(w * h);
+    std::vector<float> sf(w * h);
+    for (int i = 0; i < w * h; ++i) {
+        s8[size_t(i)] = uint8_t(i * 53 + 1);
+        s16[size_t(i)] = uint16_t(i == 7 ? 32768 : i * 251);
+        sf[size_t(i)] = float(i) * -1.75f + 3.0f;
+    }
+    for (int workers : {0, 2}) {
+        TestHost host(workers);
+        for (int bands : {1, 2, 3, 7}) {
+            ThreadCountScope scope(bands);
+            EXPECT_EQ((warp<Sarn_Warp8>(host, s8, w, motion, rect, rect, uint8_t(0))), s8);
+            EXPECT_EQ((warp<Sarn_Warp16>(host, s16, w, motion, rect, rect, uint16_t(0))), s16);
+            EXPECT_EQ((warp<Sarn_WarpF>(host, sf, w, motion, rect, rect, 0.0f)), sf);
+        }
+    }
+}
+
+// One destination pixel at a time, moved so that it samples a chosen source
+// position of a linear ramp s = 10 x + 100 y on an 8 x 6 source. Catmull-Rom
+// reproduces a linear ramp exactly, so an interpolated result is the ramp at
+// the position, a plain sample is the ramp at the floored position.
+TEST(SarnWarp, EdgeRulesPickFillPlainSampleOrBicubic) {
+    constexpr int w = 8, h = 6;
+    std::vector<float> src(w * h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            src[size_t(y * w + x)] = float(10 * x + 100 * y);
+    const Sarn_Rect bounds{0, w, 0, h};
+    const float fill = -9.0f;
+    enum Kind { Fill, Plain, Bicubic };
+    struct Case { float px, py; Kind kind; };
+    const Case cases[] = {
+        {-0.75f, 2.5f, Fill},   // ix = x0 - 1
+        {0.25f, 2.5f, Plain},   // ix = x0
+        {0.25f, -0.5f, Fill},   // ix = x0, row above
+        {0.25f, 6.5f, Fill},    // ix = x0, row below
+        {1.25f, 2.5f, Bicubic}, {5.5f, 3.25f, Bicubic}, // last interpolated column and row
+        {6.5f, 2.5f, Plain},    {7.75f, 2.5f, Plain},   // last two columns
+        {8.25f, 2.5f, Fill},                            // right of the source
+        {3.5f, 0.5f, Plain},                            // first row
+        {3.5f, 4.5f, Plain},    {3.5f, 5.75f, Plain},   // last two rows
+        {3.5f, 6.0f, Fill},     {3.5f, -0.25f, Fill},
+        {3.5f, 1.0f, Bicubic},  {2.0f, 3.0f, Bicubic},  // integral positions interpolate to the sample
+    };
+    TestHost host;
+    for (const Case& c : cases) {
+        // Destination pixel (3, 2) moved by (px - 3, py - 2).
+        MotionField motion(w, h);
+        motion.set(3, 2, c.px - 3.0f, c.py - 2.0f);
+        const Sarn_Rect area{3, 4, 2, 3};
+        const std::vector<float> out = warp<Sarn_WarpF>(host, src, w, motion, bounds, area, fill);
+        float expected = fill;
+        if (c.kind == Plain)
+            expected = 10.0f * std::floor(c.px) + 100.0f * std::floor(c.py);
+        else if (c.kind == Bicubic)
+            expected = 10.0f * c.px + 100.0f * c.py;
+        EXPECT_EQ(out[2 * w + 3], expected) << "position " << c.px << ", " << c.py;
+        EXPECT_EQ(out[2 * w + 2], 77.0f); // outside the area: untouched
+    }
+}
+
+// A quadratic surface shifted by a sub-pixel motion through scale and offset:
+// Catmull-Rom reproduces quadratics, so every interpolated pixel is the surface
+// at the displaced position; the others follow the edge rules.
+TEST(SarnWarp, SubPixelShiftOfSmoothSurface) {
+    constexpr int w = 12, h = 10;
+    std::vector<float> src(w * h);
+    auto surface = [](float x, float y) { return x * x + 2.0f * y * y; };
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            src[size_t(y * w + x)] = surface(float(x), float(y));
+    MotionField motion(w, h);
+    motion.setAll(0.25f, -1.0f);
+    const Sarn_Rect rect{0, w, 0, h};
+    TestHost host(2);
+    ThreadCountScope scope(3);
+    // px = x + 0.25 * 2, py = y - 1 * 0.5 + 0.25.
+    const std::vector<float> out =
+        warp<Sarn_WarpF>(host, src, w, motion, rect, rect, -1.0f, 2.0f, 0.5f, 0.0f, 0.25f);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const float px = float(x) + 0.5f, py = float(y) - 0.25f;
+            const int ix = int(std::floor(px)), iy = int(std::floor(py));
+            float expected;
+            if (ix > 0 && ix < w - 2 && iy > 0 && iy < h - 2)
+                expected = surface(px, py);
+            else if (iy >= 0)
+                expected = src[size_t(iy * w + ix)];
+            else
+                expected = -1.0f;
+            EXPECT_EQ(out[size_t(y * w + x)], expected) << x << "," << y;
+        }
+}
+
+// Integer results: 0 at or below 0, full scale at or above it, else half up.
+// Rows are identical, so the vertical pass returns the horizontal result.
+TEST(SarnWarp, IntegerResultsRoundAndClamp) {
+    constexpr int w = 8, h = 6;
+    TestHost host;
+    const Sarn_Rect rect{0, w, 0, h};
+    struct Case { int p[4]; int expected; };
+    // Four columns 1..4 around the position 2.5 (t = 0.5).
+    const Case cases[] = {
+        {{0, 0, 255, 255}, 128},     // 127.5 rounds up
+        {{0, 255, 255, 255}, 255},   // 270.94 clamps
+        {{0, 0, 0, 255}, 0},         // -15.94 clamps
+        {{100, 110, 120, 130}, 115}, // linear: 115.0
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> src(w * h, 0);
+        for (int y = 0; y < h; ++y)
+            for (int k = 0; k < 4; ++k)
+                src[size_t(y * w + 1 + k)] = uint8_t(c.p[k]);
+        MotionField motion(w, h);
+        motion.set(2, 2, 0.5f, 0.75f);
+        const Sarn_Rect area{2, 3, 2, 3};
+        const std::vector<uint8_t> out = warp<Sarn_Warp8>(host, src, w, motion, rect, area, uint8_t(0));
+        EXPECT_EQ(out[2 * w + 2], c.expected) << c.p[0] << " " << c.p[1] << " " << c.p[2] << " " << c.p[3];
+    }
+    // 16-bit: a half-way edge and an overshooting one.
+    const int edges[2][4] = {{0, 0, 32768, 32768}, {0, 32768, 32768, 32768}};
+    const int expected16[2] = {16384, 32768};
+    for (int e = 0; e < 2; ++e) {
+        std::vector<uint16_t> src(w * h, 0);
+        for (int y = 0; y < h; ++y)
+            for (int k = 0; k < 4; ++k)
+                src[size_t(y * w + 1 + k)] = uint16_t(edges[e][k]);
+        MotionField motion(w, h);
+        motion.set(2, 2, 0.5f, 0.75f);
+        const Sarn_Rect area{2, 3, 2, 3};
+        const std::vector<uint16_t> out = warp<Sarn_Warp16>(host, src, w, motion, rect, area, uint16_t(0));
+        EXPECT_EQ(out[2 * w + 2], expected16[e]);
+    }
+}
+
+// Motions that leave the 32-bit range, and NaN, give the fill value.
+TEST(SarnWarp, HugeOrInvalidMotionGivesFill) {
+    constexpr int w = 8, h = 6;
+    std::vector<uint8_t> src(w * h, 200);
+    const Sarn_Rect rect{0, w, 0, h};
+    TestHost host;
+    for (float u : {3e9f, -3e9f, std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN()}) {
+        MotionField motion(w, h);
+        motion.set(4, 3, u, 0.0f);
+        motion.set(5, 3, 0.0f, u);
+        const std::vector<uint8_t> out = warp<Sarn_Warp8>(host, src, w, motion, rect, rect, uint8_t(9));
+        EXPECT_EQ(out[3 * w + 4], 9) << u;
+        EXPECT_EQ(out[3 * w + 5], 9) << u;
+        EXPECT_EQ(out[3 * w + 3], 200);
+    }
+}
+
+namespace {
+
+// The warp of one pixel written plainly from the rules, for comparison with
+// the job (which interpolates four pixels at a time in vector lanes).
+float plainCubic(float p0, float p1, float p2, float p3, float t) {
+    const float a = 2.0f * p1;
+    const float b = (p2 - p0) * t;
+    const float c = (2.0f * p0 - 5.0f * p1 + 4.0f * p2 - p3) * (t * t);
+    const float d = (3.0f * (p1 - p2) + p3 - p0) * (t * t * t);
+    return 0.5f * (a + b + c + d);
+}
+
+template <class T>
+T plainWarpPixel(const std::vector<T>& src, int w, int h, float px, float py, T fill, float full) {
+    const float fx = std::floor(px), fy = std::floor(py);
+    const int ix = int(fx), iy = int(fy);
+    auto at = [&](int x, int y) { return src[size_t(y) * w + x]; };
+    const bool rowInside = iy >= 0 && iy < h;
+    if (ix <= 0)
+        return ix == 0 && rowInside ? at(ix, iy) : fill;
+    if (ix < w - 2 && iy > 0 && iy < h - 2) {
+        float across[4];
+        for (int k = 0; k < 4; ++k)
+            across[k] = plainCubic(float(at(ix - 1, iy - 1 + k)), float(at(ix, iy - 1 + k)),
+                                   float(at(ix + 1, iy - 1 + k)), float(at(ix + 2, iy - 1 + k)), px - fx);
+        const float v = plainCubic(across[0], across[1], across[2], across[3], py - fy);
+        if (full == 0.0f)
+            return T(v);
+        return v <= 0.0f ? T(0) : v >= full ? T(full) : T(int(v + 0.5f));
+    }
+    return ix < w && rowInside ? at(ix, iy) : fill;
+}
+
+template <class Job, class T>
+void compareWithPlainWarp(std::mt19937& rng, int w, int h, float full) {
+    std::vector<T> src(size_t(w) * h);
+    std::uniform_real_distribution<float> value(full == 0.0f ? -500.0f : 0.0f, full == 0.0f ? 500.0f : full);
+    for (T& s : src)
+        s = T(rng() % 8 == 0 ? (full == 0.0f ? -1e30f : full) : value(rng));
+    MotionField motion(w, h);
+    std::uniform_real_distribution<float> shift(-3.0f, 3.0f);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            motion.set(x, y, shift(rng), shift(rng));
+    const Sarn_Rect rect{0, w, 0, h};
+    TestHost host;
+    const std::vector<T> out = warp<Job>(host, src, w, motion, rect, rect, T(3));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const float* e = &motion.e[(size_t(y) * motion.rowElements + x) * 9];
+            const T expected = plainWarpPixel(src, w, h, float(x) + e[0], float(y) + e[1], T(3), full);
+            ASSERT_EQ(std::memcmp(&out[size_t(y) * w + x], &expected, sizeof(T)), 0)
+                << "width " << w << " at " << x << "," << y;
+        }
+}
+
+} // namespace
+
+// Random sources (extremes included) and random sub-pixel motion, widths 1 to
+// 70: every pixel equals the plain one-pixel computation, bit for bit.
+TEST(SarnWarp, MatchesPlainComputationOnRandomMotion) {
+    std::mt19937 rng(9);
+    for (int w = 1; w <= 70; ++w) {
+        const int h = 3 + w % 9;
+        compareWithPlainWarp<Sarn_Warp8, uint8_t>(rng, w, h, 255.0f);
+        compareWithPlainWarp<Sarn_Warp16, uint16_t>(rng, w, h, 32768.0f);
+        compareWithPlainWarp<Sarn_WarpF, float>(rng, w, h, 0.0f);
+    }
+}
