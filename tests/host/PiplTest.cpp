@@ -6,7 +6,6 @@
 
 #include <fstream>
 #include <iterator>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -81,10 +80,9 @@ TEST(Pipl, WindowsResourceScriptHoldsTheSameBytes) {
     const std::string script((std::istreambuf_iterator<char>(in)), {});
     EXPECT_NE(script.find("16000 PiPL"), std::string::npos);
     Bytes fromScript;
-    const std::regex word("0x([0-9A-F]{4})");
-    for (auto it = std::sregex_iterator(script.begin(), script.end(), word);
-         it != std::sregex_iterator(); ++it) {
-        const unsigned value = std::stoul((*it)[1].str(), nullptr, 16);
+    // Every "0x" starts one 16-bit little-endian word of four hex digits.
+    for (size_t at = script.find("0x"); at != std::string::npos; at = script.find("0x", at + 2)) {
+        const unsigned value = std::stoul(script.substr(at + 2, 4), nullptr, 16);
         fromScript.push_back(uint8_t(value));
         fromScript.push_back(uint8_t(value >> 8));
     }
