@@ -32,15 +32,18 @@ AEHost::~AEHost() {
 PF_Err AEHost::addSupportedPixelFormat(PrPixelFormat code) {
     if (!suitesUsable(inData))
         return PF_Err_NONE;
+    SPBasicSuite* basic = inData->pica_basicP;
     const void* suite = nullptr;
-    if (inData->pica_basicP->AcquireSuite(kPFPixelFormatSuite, kPFPixelFormatSuiteVersion2,
-                                          &suite) != 0 ||
+    if (basic->AcquireSuite(kPFPixelFormatSuite, kPFPixelFormatSuiteVersion2, &suite) != 0 ||
         suite == nullptr)
         return PF_Err_NONE;
-    const PF_Err result = static_cast<const PF_PixelFormatSuite2*>(suite)->AddSupportedPixelFormat(
+    // Released on every exit, also when the host's function throws.
+    struct Release {
+        SPBasicSuite* basic;
+        ~Release() { basic->ReleaseSuite(kPFPixelFormatSuite, kPFPixelFormatSuiteVersion2); }
+    } release{basic};
+    return static_cast<const PF_PixelFormatSuite2*>(suite)->AddSupportedPixelFormat(
         inData->effect_ref, code);
-    inData->pica_basicP->ReleaseSuite(kPFPixelFormatSuite, kPFPixelFormatSuiteVersion2);
-    return result;
 }
 
 PF_Rect AEHost::processingArea(const PF_EffectWorld* world) const {

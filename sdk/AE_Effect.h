@@ -346,6 +346,11 @@ typedef struct PF_OutData {
     PF_OutFlags2 out_flags2;
 } PF_OutData;
 
+// Extra record of PF_Cmd_USER_CHANGED_PARAM: which parameter the user changed.
+typedef struct {
+    PF_ParamIndex param_index;
+} PF_UserChangedParamExtra;
+
 // Four-character code with the first character in the lowest byte.
 #define PF_FOURCC_LE(a, b, c, d)                                                       \
     ((A_u_long)(A_u_char)(a) | ((A_u_long)(A_u_char)(b) << 8) |                       \

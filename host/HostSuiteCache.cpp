@@ -1,0 +1,29 @@
+#include "host/HostSuiteCache.h"
+
+HostSuiteCache::HostSuiteCache(SPBasicSuite* basic) : basic_(basic) {
+    if (basic_ == nullptr)
+        throw int(PF_Err_BAD_CALLBACK_PARAM);
+}
+
+HostSuiteCache::~HostSuiteCache() {
+    for (const Slot& slot : slots_)
+        if (slot.suite != nullptr)
+            basic_->ReleaseSuite(slot.name, slot.version);
+}
+
+const void* HostSuiteCache::acquire(int slot, const char* name, int32_t version) {
+    Slot& entry = slots_[size_t(slot)];
+    if (entry.suite != nullptr)
+        return entry.suite;
+    const void* suite = nullptr;
+    const SPErr err = basic_->AcquireSuite(name, version, &suite);
+    if (err != kSPNoError || suite == nullptr)
+        throw int(PF_Err_BAD_CALLBACK_PARAM);
+    entry = Slot{suite, name, version};
+    return suite;
+}
+
+const PF_ParamUtilsSuite1* HostSuiteCache::paramUtilsSuite() {
+    return static_cast<const PF_ParamUtilsSuite1*>(
+        acquire(kParamUtilsSuite1Slot, kPFParamUtilsSuite, kPFParamUtilsSuiteVersion1));
+}

@@ -1,0 +1,135 @@
+#include "host/Parameters.h"
+
+#include "host/AEHost.h"
+#include "host/HostSuiteCache.h"
+#include "sdk/AE_EffectCB.h"
+
+namespace {
+
+PF_Err addParam(PF_InData* in_data, PF_ParamDef& def, const char* name) {
+    in_data->utils->ansi.strcpy(def.name, name);
+    return in_data->inter.add_param(in_data->effect_ref, -1, &def);
+}
+
+PF_Err addPopup(PF_InData* in_data, A_long id, const char* name, A_short choices,
+                const char* names, A_short dephault, PF_ParamFlags flags) {
+    PF_ParamDef def{};
+    def.uu.id = id;
+    def.param_type = PF_Param_POPUP;
+    def.u.pd.value = dephault;
+    def.u.pd.num_choices = choices;
+    def.u.pd.dephault = dephault;
+    def.u.pd.u.namesptr = names;
+    def.flags = flags;
+    return addParam(in_data, def, name);
+}
+
+PF_Err addCheckbox(PF_InData* in_data, A_long id, const char* label, PF_ParamUIFlags uiFlags) {
+    PF_ParamDef def{};
+    def.uu.id = id;
+    def.param_type = PF_Param_CHECKBOX;
+    def.u.bd.value = 0;
+    def.u.bd.dephault = 0;
+    def.u.bd.u.nameptr = label;
+    def.ui_flags = uiFlags;
+    return addParam(in_data, def, "");
+}
+
+// Checks a parameter out at the current time and in again on every path.
+class ParamCheckout {
+public:
+    ParamCheckout(PF_InData* in_data, PF_ParamIndex index) : inData_(in_data) {
+        err_ = in_data->inter.checkout_param(in_data->effect_ref, index, in_data->current_time,
+                                             in_data->time_step, in_data->time_scale, &def_);
+    }
+    ~ParamCheckout() {
+        if (err_ == PF_Err_NONE)
+            inData_->inter.checkin_param(inData_->effect_ref, &def_);
+    }
+    ParamCheckout(const ParamCheckout&) = delete;
+    ParamCheckout& operator=(const ParamCheckout&) = delete;
+
+    bool ok() const { return err_ == PF_Err_NONE; }
+    const PF_ParamDef& def() const { return def_; }
+
+private:
+    PF_InData* inData_;
+    PF_ParamDef def_{};
+    PF_Err err_;
+};
+
+// Runs the enable rule with a suite cache for this command; a host without
+// the basic suite still gets the value read, but no update.
+void applyWithSuites(PF_InData* in_data, PF_ParamDef** params) {
+    try {
+        HostSuiteCache suites(isKeyGHost(in_data) ? nullptr : in_data->pica_basicP);
+        applyMotionErrorsState({in_data, params, &suites});
+    } catch (...) {
+        applyMotionErrorsState({in_data, params, nullptr});
+    }
+}
+
+} // namespace
+
+void applyMotionErrorsState(const ParamUiContext& context) {
+    PF_InData* in_data = context.inData;
+    PF_ParamDef** params = context.params;
+    A_long motion = 0;
+    if (params != nullptr && params[kParamMotionCompensation] != nullptr) {
+        motion = params[kParamMotionCompensation]->u.pd.value;
+    } else {
+        const ParamCheckout checkout(in_data, kParamMotionCompensation);
+        if (!checkout.ok())
+            return;
+        motion = checkout.def().u.pd.value;
+    }
+    // The update sends the whole definition, so without the array there is
+    // nothing to send.
+    if (params == nullptr || params[kParamCorrectMotionErrors] == nullptr)
+        return;
+    PF_ParamDef copy = *params[kParamCorrectMotionErrors];
+    if (motion == kMotionOff)
+        copy.ui_flags |= PF_PUI_DISABLED;
+    else
+        copy.ui_flags &= ~PF_PUI_DISABLED;
+    if (context.suites == nullptr)
+        return;
+    try {
+        context.suites->paramUtilsSuite()->PF_UpdateParamUI(in_data->effect_ref,
+                                                            kParamCorrectMotionErrors, &copy);
+    } catch (...) {
+        // No suite, no update; the greyed state is cosmetic.
+    }
+}
+
+PF_Err paramsSetupCommand(PF_InData* in_data, PF_OutData* out_data) {
+    if (in_data->utils == nullptr || in_data->utils->ansi.strcpy == nullptr ||
+        in_data->inter.add_param == nullptr)
+        return PF_Err_BAD_CALLBACK_PARAM;
+    PF_Err err = addPopup(in_data, kParamFields, "Fields", 2,
+                          "Upper Field First|Lower Field First", kUpperFieldFirst, 0);
+    if (err == PF_Err_NONE)
+        err = addPopup(in_data, kParamMotionCompensation, "Motion Compensation", 4,
+                       "Off|Fast|Better|Best", kMotionOff, PF_ParamFlag_SUPERVISE);
+    if (err == PF_Err_NONE)
+        err = addCheckbox(in_data, kParamCorrectMotionErrors, "Correct Motion Errors",
+                          PF_PUI_DISABLED);
+    if (err != PF_Err_NONE)
+        return err;
+    out_data->num_params = kParamCount;
+    return PF_Err_NONE;
+}
+
+PF_Err userChangedParamCommand(PF_InData* in_data, PF_ParamDef** params,
+                               const PF_UserChangedParamExtra* extra) {
+    if (extra == nullptr)
+        return PF_Err_BAD_CALLBACK_PARAM;
+    if (extra->param_index == kParamMotionCompensation)
+        applyWithSuites(in_data, params);
+    return PF_Err_NONE;
+}
+
+PF_Err updateParamsUiCommand(PF_InData* in_data, PF_ParamDef** params) {
+    applyWithSuites(in_data, params);
+    return PF_Err_NONE;
+}

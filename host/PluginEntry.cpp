@@ -1,0 +1,74 @@
+// The plug-in's one exported function: maps command selectors to commands and
+// keeps every exception on this side of the host boundary.
+#include "host/PluginEntry.h"
+
+#include "host/About.h"
+#include "host/CommandGuard.h"
+#include "host/GlobalSetup.h"
+#include "host/Parameters.h"
+#include "host/RenderCommand.h"
+#include "sdk/AE_EffectCB.h"
+
+namespace {
+
+bool handled(PF_Cmd cmd) {
+    switch (cmd) {
+    case PF_Cmd_ABOUT:
+    case PF_Cmd_GLOBAL_SETUP:
+    case PF_Cmd_PARAMS_SETUP:
+    case PF_Cmd_RENDER:
+    case PF_Cmd_USER_CHANGED_PARAM:
+    case PF_Cmd_UPDATE_PARAMS_UI:
+    case PF_Cmd_SMART_PRE_RENDER:
+    case PF_Cmd_SMART_RENDER:
+        return true;
+    default:
+        return false;
+    }
+}
+
+PF_Err dispatch(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
+                PF_LayerDef* output, void* extra) {
+    switch (cmd) {
+    case PF_Cmd_ABOUT:
+        return aboutCommand(in_data, out_data);
+    case PF_Cmd_GLOBAL_SETUP:
+        return globalSetupCommand(in_data, out_data);
+    case PF_Cmd_PARAMS_SETUP:
+        return paramsSetupCommand(in_data, out_data);
+    case PF_Cmd_RENDER:
+        if (params == nullptr || params[0] == nullptr || output == nullptr)
+            return PF_Err_BAD_CALLBACK_PARAM;
+        return renderCommand(in_data, out_data, params, &params[0]->u.ld, output, nullptr);
+    case PF_Cmd_USER_CHANGED_PARAM:
+        return userChangedParamCommand(in_data, params,
+                                       static_cast<const PF_UserChangedParamExtra*>(extra));
+    case PF_Cmd_UPDATE_PARAMS_UI:
+        return updateParamsUiCommand(in_data, params);
+    case PF_Cmd_SMART_PRE_RENDER:
+        if (extra == nullptr)
+            return PF_Err_BAD_CALLBACK_PARAM;
+        return smartPreRenderCommand(in_data, out_data, static_cast<PF_PreRenderExtra*>(extra));
+    case PF_Cmd_SMART_RENDER:
+        if (extra == nullptr)
+            return PF_Err_BAD_CALLBACK_PARAM;
+        return renderCommand(in_data, out_data, nullptr, nullptr, nullptr,
+                             static_cast<PF_SmartRenderExtra*>(extra));
+    default:
+        return PF_Err_NONE;
+    }
+}
+
+} // namespace
+
+extern "C" __attribute__((visibility("default"))) PF_Err
+PluginEntry(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
+            PF_LayerDef* output, void* extra) {
+    if (!handled(cmd))
+        return PF_Err_NONE;
+    // Every handled command reads the input record and may write a message.
+    if (in_data == nullptr || out_data == nullptr)
+        return PF_Err_BAD_CALLBACK_PARAM;
+    return runGuarded(in_data, out_data,
+                      [&] { return dispatch(cmd, in_data, out_data, params, output, extra); });
+}

@@ -1,0 +1,53 @@
+// What kind of host the reference host plays: application id, interface
+// version, which suites it offers, whether it iterates on worker threads.
+#pragma once
+
+#include "sdk/AE_Effect.h"
+
+#include <set>
+#include <string>
+
+namespace RefHostProfiles {
+constexpr A_long kAfterEffects = PF_FOURCC_LE('F', 'X', 'T', 'C');
+constexpr A_long kPremiere = PF_FOURCC_LE('P', 'r', 'M', 'r');
+constexpr A_long kKeyG = PF_FOURCC_LE('K', 'e', 'y', 'G');
+} // namespace RefHostProfiles
+
+struct HostProfile {
+    A_long applId = RefHostProfiles::kAfterEffects;
+    PF_SpecVersion version{13, 28};
+    bool basicSuite = true;
+    // Suite names the basic suite refuses ("PF World Suite", ...).
+    std::set<std::string> withheldSuites;
+    bool iterateGeneric = true;
+    int workerThreads = 2;
+
+    static HostProfile afterEffects() { return HostProfile{}; }
+    static HostProfile premiere() {
+        HostProfile p;
+        p.applId = RefHostProfiles::kPremiere;
+        return p;
+    }
+    // Offers a basic suite all the same, so that tests can show it goes unused.
+    static HostProfile keyG() {
+        HostProfile p;
+        p.applId = RefHostProfiles::kKeyG;
+        return p;
+    }
+    HostProfile& withoutBasicSuite() {
+        basicSuite = false;
+        return *this;
+    }
+    HostProfile& withholding(const std::string& suiteName) {
+        withheldSuites.insert(suiteName);
+        return *this;
+    }
+};
+
+// The four characters of a code whose first character is in the lowest byte.
+inline std::string fourCCText(A_u_long code) {
+    std::string text;
+    for (int shift = 0; shift < 32; shift += 8)
+        text += char((code >> shift) & 0xFF);
+    return text;
+}

@@ -1,0 +1,32 @@
+#include "refhost/PluginLibrary.h"
+
+#include <dlfcn.h>
+
+#include <stdexcept>
+
+std::string PluginLibrary::registrationPathFor(const std::string& libraryPath) {
+    const size_t slash = libraryPath.find_last_of('/');
+    const size_t dot = libraryPath.find_last_of('.');
+    const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    return (hasExtension ? libraryPath.substr(0, dot) : libraryPath) + ".pipl";
+}
+
+PluginLibrary::PluginLibrary(const std::string& libraryPath) {
+    registration_ = decodePipl(readFileBytes(registrationPathFor(libraryPath)));
+    if (piplFourCC(piplProperty(registration_, "kind")) != "eFKT")
+        throw std::runtime_error(libraryPath + " is not registered as an effect");
+    entryPointName_ = piplCString(piplProperty(registration_, "wx86"));
+    matchName_ = piplPascalString(piplProperty(registration_, "eMNA"));
+
+    handle_ = dlopen(libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle_ == nullptr)
+        throw std::runtime_error(std::string("cannot load plug-in: ") + dlerror());
+    void* symbol = dlsym(handle_, entryPointName_.c_str());
+    if (symbol == nullptr) {
+        dlclose(handle_);
+        throw std::runtime_error("plug-in has no entry point " + entryPointName_);
+    }
+    entry_ = reinterpret_cast<PF_EntryFunc>(symbol);
+}
+
+PluginLibrary::~PluginLibrary() { dlclose(handle_); }

@@ -1,0 +1,34 @@
+// A plug-in shared library found the way a host finds it: the registration
+// resource beside it ("<name>.pipl") names the entry point, which is then
+// looked up in the loaded library. The only file that touches dlopen.
+#pragma once
+
+#include "refhost/PiplReader.h"
+#include "sdk/AE_Effect.h"
+
+#include <string>
+#include <vector>
+
+class PluginLibrary {
+public:
+    // Throws std::runtime_error when the library, its registration or the
+    // entry point cannot be found.
+    explicit PluginLibrary(const std::string& libraryPath);
+    ~PluginLibrary();
+    PluginLibrary(const PluginLibrary&) = delete;
+    PluginLibrary& operator=(const PluginLibrary&) = delete;
+
+    PF_EntryFunc entry() const { return entry_; }
+    const std::vector<PiplProperty>& registration() const { return registration_; }
+    const std::string& entryPointName() const { return entryPointName_; }
+    const std::string& matchName() const { return matchName_; }
+
+    static std::string registrationPathFor(const std::string& libraryPath);
+
+private:
+    void* handle_ = nullptr;
+    PF_EntryFunc entry_ = nullptr;
+    std::vector<PiplProperty> registration_;
+    std::string entryPointName_;
+    std::string matchName_;
+};

@@ -1,0 +1,50 @@
+// The enable rule called directly with a context, as the commands build it.
+#include "host/HostSuiteCache.h"
+#include "host/Parameters.h"
+#include "host/PluginEntry.h"
+#include "tests/support/RefHostTesting.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+bool greyed(RefHost& host) { return (host.param(kParamCorrectMotionErrors).ui_flags & PF_PUI_DISABLED) != 0; }
+} // namespace
+
+TEST(MotionErrorsState, WithoutArrayReadsThroughACheckoutAndSendsNothing) {
+    RefHost host(HostProfile::afterEffects(), &PluginEntry);
+    ASSERT_EQ(host.paramsSetup().err, PF_Err_NONE);
+    host.setPopup(kParamMotionCompensation, kMotionBest);
+    host.inData().current_time = 4004;
+    {
+        HostSuiteCache suites(host.inData().pica_basicP);
+        applyMotionErrorsState({&host.inData(), nullptr, &suites});
+    }
+    EXPECT_EQ(host.ledger().calls("checkout_param"), 1);
+    EXPECT_EQ(host.ledger().calls("checkin_param"), 1);
+    EXPECT_EQ(host.lastCheckoutTime(), 4004);
+    EXPECT_EQ(host.uiUpdates(), 0);
+    EXPECT_TRUE(greyed(host));
+    EXPECT_NOTHING_HELD(host);
+}
+
+TEST(MotionErrorsState, FailedCheckoutChangesNothing) {
+    RefHost host(HostProfile::afterEffects(), &PluginEntry);
+    ASSERT_EQ(host.paramsSetup().err, PF_Err_NONE);
+    host.faults().failCheckoutParam = true;
+    applyMotionErrorsState({&host.inData(), nullptr, nullptr});
+    EXPECT_EQ(host.ledger().calls("checkin_param"), 0);
+    EXPECT_NOTHING_HELD(host);
+}
+
+TEST(MotionErrorsState, KeepsTheOtherUiFlagsOfTheCheckbox) {
+    RefHost host(HostProfile::afterEffects(), &PluginEntry);
+    ASSERT_EQ(host.paramsSetup().err, PF_Err_NONE);
+    host.param(kParamCorrectMotionErrors).ui_flags = PF_PUI_NO_ECW_UI | PF_PUI_DISABLED;
+    host.setPopup(kParamMotionCompensation, kMotionFast);
+    {
+        HostSuiteCache suites(host.inData().pica_basicP);
+        applyMotionErrorsState({&host.inData(), host.paramArray(), &suites});
+    }
+    EXPECT_EQ(host.param(kParamCorrectMotionErrors).ui_flags, PF_PUI_NO_ECW_UI);
+    EXPECT_NOTHING_HELD(host);
+}

@@ -1,0 +1,97 @@
+// The registration bytes, decoded here with a reader of the test's own, and
+// the copies of them that reach Windows (.rc) and the host (Velmora.pipl).
+#include "resources/Pipl.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+uint32_t le32(const Bytes& b, size_t at) {
+    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
+           uint32_t(b[at + 3]) << 24;
+}
+
+struct Expected {
+    const char* storedKey; // key bytes as they appear in the file
+    Bytes data;            // data bytes the length field covers
+};
+
+// Worked by hand: codes reversed in storage, Pascal strings padded inside the
+// data, 2.3.3 release build 0 = 2<<19 | 3<<15 | 3<<11 | 3<<9 = 0x00119E00.
+const std::vector<Expected>& expectedProperties() {
+    static const std::vector<Expected> table = {
+        {"dnik", text("TKFe")},
+        {"eman", text(std::string("\x07Velmora", 8))},
+        {"gtac", text(std::string("\x14" "Corvell Pellin Suite\0\0\0", 24))},
+        {"68xw", text(std::string("PluginEntry\0", 12))},
+        {"RVPe", {0x02, 0x00, 0x00, 0x00}},
+        {"RVSe", {0x0C, 0x00, 0x02, 0x00}},
+        {"REVe", {0x00, 0x9E, 0x11, 0x00}},
+        {"FNIe", {0x00, 0x00}},
+        {"OLGe", {0x42, 0x10, 0x00, 0x06}},
+        {"2LGe", {0x08, 0x14, 0x00, 0x00}},
+        {"ANMe", text(std::string("\x0EMorvik Velmora\0", 16))},
+        {"LFea", {0x08, 0x00, 0x00, 0x00}},
+        {"DRea", {0x00, 0x00, 0x00, 0x00}},
+    };
+    return table;
+}
+
+} // namespace
+
+TEST(Pipl, DecodesToThirteenPropertiesInOrder) {
+    const Bytes bytes = Velmora::buildPipl();
+    ASSERT_GE(bytes.size(), 10u);
+    EXPECT_EQ(bytes[0] | bytes[1] << 8, 1);
+    EXPECT_EQ(le32(bytes, 2), 0u);
+    ASSERT_EQ(le32(bytes, 6), 13u);
+    size_t at = 10;
+    for (const Expected& property : expectedProperties()) {
+        SCOPED_TRACE(property.storedKey);
+        ASSERT_LE(at + 16, bytes.size());
+        EXPECT_EQ(Bytes(bytes.begin() + at, bytes.begin() + at + 4), text("MIB8"));
+        EXPECT_EQ(Bytes(bytes.begin() + at + 4, bytes.begin() + at + 8), text(property.storedKey));
+        EXPECT_EQ(le32(bytes, at + 8), 0u);
+        const uint32_t length = le32(bytes, at + 12);
+        ASSERT_EQ(length, property.data.size());
+        at += 16;
+        ASSERT_LE(at + length, bytes.size());
+        EXPECT_EQ(Bytes(bytes.begin() + at, bytes.begin() + at + length), property.data);
+        const size_t paddedLength = (length + 3) / 4 * 4;
+        for (size_t i = length; i < paddedLength; ++i)
+            EXPECT_EQ(bytes[at + i], 0) << "padding byte " << i;
+        at += paddedLength;
+    }
+    EXPECT_EQ(at, bytes.size());
+}
+
+TEST(Pipl, WindowsResourceScriptHoldsTheSameBytes) {
+    std::ifstream in(std::string(VELMORA_SOURCE_DIR) + "/resources/Velmora.rc");
+    ASSERT_TRUE(in);
+    const std::string script((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_NE(script.find("16000 PiPL"), std::string::npos);
+    Bytes fromScript;
+    // Every "0x" starts one 16-bit little-endian word of four hex digits.
+    for (size_t at = script.find("0x"); at != std::string::npos; at = script.find("0x", at + 2)) {
+        const unsigned value = std::stoul(script.substr(at + 2, 4), nullptr, 16);
+        fromScript.push_back(uint8_t(value));
+        fromScript.push_back(uint8_t(value >> 8));
+    }
+    EXPECT_EQ(fromScript, Velmora::buildPipl());
+}
+
+TEST(Pipl, FileBesideThePluginHoldsTheSameBytes) {
+    std::ifstream in(std::string(VELMORA_BINARY_DIR) + "/Velmora.pipl", std::ios::binary);
+    ASSERT_TRUE(in);
+    const Bytes onDisk((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(onDisk, Velmora::buildPipl());
+}

@@ -1,0 +1,79 @@
+#include "host/About.h"
+#include "tests/support/RefHostTesting.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::vector<std::string> formatNames(const RefHost& host) {
+    std::vector<std::string> names;
+    for (PrPixelFormat code : host.supportedPixelFormats())
+        names.push_back(fourCCText(code));
+    return names;
+}
+
+const std::vector<std::string> kAllFormats = {"bgra", "vuya", "Bgra", "Vuya",
+                                              "Argb", "BGra", "VUya", "ARgb"};
+
+} // namespace
+
+TEST(About, KeyGGetsTheTextWithoutAnyHostCallback) {
+    RefHost host(HostProfile::keyG(), loadedPlugin().entry());
+    const CommandResult result = host.about();
+    EXPECT_EQ(result.err, PF_Err_NONE);
+    EXPECT_EQ(result.message(), kAboutText);
+    EXPECT_EQ(host.ledger().totalCalls(), 0);
+    EXPECT_NOTHING_HELD(host);
+}
+
+TEST(About, OtherHostsGetItThroughTheirStringCopy) {
+    for (HostProfile profile : {HostProfile::afterEffects(), HostProfile::premiere()}) {
+        RefHost host(profile, loadedPlugin().entry());
+        const CommandResult result = host.about();
+        EXPECT_EQ(result.err, PF_Err_NONE);
+        EXPECT_EQ(result.message(), kAboutText);
+        EXPECT_FALSE(result.showsMessage());
+        EXPECT_EQ(host.ledger().calls("strcpy"), 1);
+        EXPECT_NOTHING_HELD(host);
+    }
+}
+
+TEST(GlobalSetup, AnnouncesFormatsInOrderWhereSuitesAreUsable) {
+    struct Case {
+        const char* name;
+        HostProfile profile;
+        std::vector<std::string> formats;
+        int acquisitions; // world suite once, pixel format suite once per format
+    };
+    const Case cases[] = {
+        {"After Effects", HostProfile::afterEffects(), kAllFormats, 9},
+        {"Premiere Pro", HostProfile::premiere(), kAllFormats, 9},
+        {"KeyG", HostProfile::keyG(), {}, 0},
+        {"no basic suite", HostProfile::afterEffects().withoutBasicSuite(), {}, 0},
+        {"pixel format suite withheld",
+         HostProfile::afterEffects().withholding(kPFPixelFormatSuite), {}, 9},
+        {"world suite withheld", HostProfile::afterEffects().withholding(kPFWorldSuite),
+         kAllFormats, 9},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RefHost host(c.profile, loadedPlugin().entry());
+        const CommandResult result = host.globalSetup();
+        EXPECT_EQ(result.err, PF_Err_NONE);
+        EXPECT_EQ(result.out.my_version, 0x00119E00u);
+        EXPECT_EQ(result.out.out_flags, 0x06001042);
+        EXPECT_EQ(result.out.out_flags2, 0x00001408);
+        EXPECT_EQ(formatNames(host), c.formats);
+        EXPECT_EQ(host.ledger().calls("AcquireSuite"), c.acquisitions);
+        EXPECT_NOTHING_HELD(host);
+    }
+}
+
+TEST(GlobalSetup, FailingAcquisitionOfThePixelFormatSuiteIsNotAnError) {
+    RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
+    host.faults().failAcquisition.insert(kPFPixelFormatSuite);
+    host.faults().nullAcquisition.insert(kPFWorldSuite);
+    EXPECT_EQ(host.globalSetup().err, PF_Err_NONE);
+    EXPECT_TRUE(host.supportedPixelFormats().empty());
+    EXPECT_NOTHING_HELD(host);
+}
