@@ -1,6 +1,7 @@
 #include "host/Parameters.h"
 
 #include "host/AEHost.h"
+#include "host/ParamCheckout.h"
 #include "host/HostSuiteCache.h"
 #include "sdk/AE_EffectCB.h"
 
@@ -34,29 +35,6 @@ PF_Err addCheckbox(PF_InData* in_data, A_long id, const char* label, PF_ParamUIF
     def.ui_flags = uiFlags;
     return addParam(in_data, def, "");
 }
-
-// Checks a parameter out at the current time and in again on every path.
-class ParamCheckout {
-public:
-    ParamCheckout(PF_InData* in_data, PF_ParamIndex index) : inData_(in_data) {
-        err_ = in_data->inter.checkout_param(in_data->effect_ref, index, in_data->current_time,
-                                             in_data->time_step, in_data->time_scale, &def_);
-    }
-    ~ParamCheckout() {
-        if (err_ == PF_Err_NONE)
-            inData_->inter.checkin_param(inData_->effect_ref, &def_);
-    }
-    ParamCheckout(const ParamCheckout&) = delete;
-    ParamCheckout& operator=(const ParamCheckout&) = delete;
-
-    bool ok() const { return err_ == PF_Err_NONE; }
-    const PF_ParamDef& def() const { return def_; }
-
-private:
-    PF_InData* inData_;
-    PF_ParamDef def_{};
-    PF_Err err_;
-};
 
 // Runs the enable rule with a suite cache for this command; a host without
 // the basic suite still gets the value read, but no update.

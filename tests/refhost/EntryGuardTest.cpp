@@ -11,8 +11,6 @@ namespace {
 
 struct Unrelated {};
 
-const char* const kNotYet = "Rendering is not available yet in this build.";
-
 } // namespace
 
 TEST(EntryGuard, ExceptionTableWithNothingLeftHeld) {
@@ -66,27 +64,22 @@ TEST(EntryGuard, ExceptionsInsideTheEnableRuleStayThere) {
     EXPECT_NOTHING_HELD(host);
 }
 
-TEST(EntryGuard, RenderCommandsShowTheirMessage) {
+TEST(BadInput, SmartCommandsWithIncompleteRecordsAreRefused) {
     RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
     ASSERT_EQ(host.paramsSetup().err, PF_Err_NONE);
-    PF_EffectWorld output{};
     PF_PreRenderExtra preRender{};
     PF_SmartRenderExtra smartRender{};
-    CommandCall legacy;
-    legacy.output = &output;
     CommandCall pre;
     pre.extra = &preRender;
     CommandCall smart;
     smart.extra = &smartRender;
     smart.passParams = false;
-    for (const auto& [cmd, call] : {std::pair{PF_Cmd_RENDER, legacy},
-                                    std::pair{PF_Cmd_SMART_PRE_RENDER, pre},
-                                    std::pair{PF_Cmd_SMART_RENDER, smart}}) {
+    for (const auto& [cmd, call] :
+         {std::pair{PF_Cmd_SMART_PRE_RENDER, pre}, std::pair{PF_Cmd_SMART_RENDER, smart}}) {
         SCOPED_TRACE(cmd);
         const CommandResult result = host.command(cmd, call);
-        EXPECT_EQ(result.err, PF_Err_NONE);
-        EXPECT_TRUE(result.showsMessage());
-        EXPECT_EQ(result.message(), kNotYet);
+        EXPECT_EQ(result.err, PF_Err_BAD_CALLBACK_PARAM);
+        EXPECT_FALSE(result.showsMessage());
         EXPECT_NOTHING_HELD(host);
     }
 }
