@@ -3,6 +3,7 @@
 #include "cli/CliError.h"
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <vector>
 
@@ -20,21 +21,32 @@ struct PosBGRA {
 template <class Out>
 constexpr float kFull = std::is_same_v<Out, uint8_t> ? 255.0f : std::is_same_v<Out, uint16_t> ? 32768.0f : 1.0f;
 
-// The library's store rule: 0 at or below 0 (NaN too), full scale at or above
-// it, else round half up. Floats are stored as computed.
+// The library's store rule: 0 at or below 0, full scale at or above it, else
+// round half up; floats are stored as computed. `v` must be bounded (it is
+// computed from table values): truncating v + 0.5 gives floor(v + 0.5) for
+// positive v and at most 0 otherwise, and the clamp is done on integers, which
+// compiles to conditional moves rather than branches.
 template <class Out>
 inline Out storeChannel(float v) {
     if constexpr (std::is_same_v<Out, float>) {
         return v;
     } else {
-        v = std::min(std::max(0.0f, v), kFull<Out>);
-        return Out(int(v + 0.5f));
+        const int rounded = int(v + 0.5f);
+        return Out(std::min(std::max(rounded, 0), int(kFull<Out>)));
     }
 }
 
-// A code value computed in float: clamped to 0..maxCode, rounded half up.
+// A code value computed from bounded values (integer pixels): clamped to
+// 0..maxCode, rounded half up, as above.
+inline int roundBoundedCode(float v, int maxCode) {
+    return std::min(std::max(int(v + 0.5f), 0), maxCode);
+}
+
+// A code value computed from float pixels, which may hold anything: clamped in
+// float first (NaN becomes 0), then rounded half up.
 inline int roundCode(float v, float maxCode) {
-    v = std::min(std::max(0.0f, v), maxCode);
+    v = v > 0.0f ? v : 0.0f;
+    v = v < maxCode ? v : maxCode;
     return int(v + 0.5f);
 }
 
@@ -84,22 +96,41 @@ template <class Sample, class Out, class Pos>
 struct RgbForward {
     const float* lumaTable;
     const float* chromaTable;
-    const RgbCoefficients* k;
+    RgbCoefficients k;
     unsigned maxCode;
     void operator()(Out* px, Sample ys, Sample us, Sample vs) const {
         const float y = lumaTable[clampCode(ys, maxCode)];
         const float u = chromaTable[clampCode(us, maxCode)];
         const float v = chromaTable[clampCode(vs, maxCode)];
-        px[Pos::r] = storeChannel<Out>(y + k->rv * v);
-        px[Pos::g] = storeChannel<Out>(y - k->gu * u - k->gv * v);
-        px[Pos::b] = storeChannel<Out>(y + k->bu * u);
+        px[Pos::r] = storeChannel<Out>(y + k.rv * v);
+        px[Pos::g] = storeChannel<Out>(y - k.gu * u - k.gv * v);
+        px[Pos::b] = storeChannel<Out>(y + k.bu * u);
         px[Pos::a] = Out(kFull<Out>);
     }
 };
 
+// The default 8-bit path: two pixels sharing one chroma pair are assembled in
+// one 64-bit word (V, U, Y0, A, V, U, Y1, A in memory) and stored at once.
+inline void forwardRowVuya8Pairs(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* px, int width) {
+    int x = 0;
+    for (; x + 1 < width; x += 2) {
+        const uint64_t chroma = uint64_t(v[x >> 1]) | uint64_t(u[x >> 1]) << 8;
+        const uint64_t pair = chroma | uint64_t(y[x]) << 16 | uint64_t(0xff) << 24 | chroma << 32 |
+                              uint64_t(y[x + 1]) << 48 | uint64_t(0xff) << 56;
+        std::memcpy(px + 4 * x, &pair, 8);
+    }
+    if (x < width)
+        VuyaCopy8{}(px + 4 * x, y[x], u[x >> 1], v[x >> 1]);
+}
+
 template <int HShift, class Sample, class Out, class Map>
-void forwardRow(const Sample* y, const Sample* u, const Sample* v, Out* px, int width, const Map& map) {
-    if constexpr (HShift == 1) {
+void forwardRow(const Sample* y, const Sample* u, const Sample* v, Out* px, int width, const Map& mapIn) {
+    // A local copy: stores through byte pointers cannot alias it, so its
+    // tables and coefficients stay in registers.
+    const Map map = mapIn;
+    if constexpr (HShift == 1 && std::is_same_v<Map, VuyaCopy8>) {
+        forwardRowVuya8Pairs(y, u, v, px, width);
+    } else if constexpr (HShift == 1) {
         int x = 0;
         for (; x + 1 < width; x += 2) {
             const int c = x >> 1;
@@ -133,6 +164,17 @@ struct VuyaInverseInt {
     }
 };
 
+// 8-bit VUYA of an 8-bit stream: the codes themselves.
+struct VuyaInverseCopy8 {
+    using Acc = int32_t;
+    void operator()(const uint8_t* px, uint8_t& y, Acc& u, Acc& v) const {
+        y = px[PosBGRA::r];
+        u = px[PosBGRA::g];
+        v = px[PosBGRA::b];
+    }
+    uint8_t chroma(Acc sum, int shift) const { return uint8_t((sum + ((1 << shift) >> 1)) >> shift); }
+};
+
 template <class Sample>
 struct VuyaInverseFloat {
     using Acc = float;
@@ -148,19 +190,26 @@ struct VuyaInverseFloat {
 template <class Out, class Sample, class Pos>
 struct RgbInverse {
     using Acc = float;
-    const RgbCoefficients* k;
-    float maxCode;
+    RgbCoefficients k;
+    int maxCode;
+    static int round(float v, int maxCode) {
+        if constexpr (std::is_same_v<Out, float>)
+            return roundCode(v, float(maxCode));
+        else
+            return roundBoundedCode(v, maxCode);
+    }
     void operator()(const Out* px, Sample& y, Acc& u, Acc& v) const {
         const float r = float(px[Pos::r]), g = float(px[Pos::g]), b = float(px[Pos::b]);
-        y = Sample(roundCode(k->yOffset + k->ky[0] * r + k->ky[1] * g + k->ky[2] * b, maxCode));
-        u = k->cOffset + k->ku[0] * r + k->ku[1] * g + k->ku[2] * b;
-        v = k->cOffset + k->kv[0] * r + k->kv[1] * g + k->kv[2] * b;
+        y = Sample(round(k.yOffset + k.ky[0] * r + k.ky[1] * g + k.ky[2] * b, maxCode));
+        u = k.cOffset + k.ku[0] * r + k.ku[1] * g + k.ku[2] * b;
+        v = k.cOffset + k.kv[0] * r + k.kv[1] * g + k.kv[2] * b;
     }
-    Sample chroma(Acc sum, int shift) const { return Sample(roundCode(sum * kInverseCount[shift], maxCode)); }
+    Sample chroma(Acc sum, int shift) const { return Sample(round(sum * kInverseCount[shift], maxCode)); }
 };
 
 template <class Out, class Sample, class Map>
-void inverseRow(const Out* px, int width, Sample* y, typename Map::Acc* u, typename Map::Acc* v, const Map& map) {
+void inverseRow(const Out* px, int width, Sample* y, typename Map::Acc* u, typename Map::Acc* v, const Map& mapIn) {
+    const Map map = mapIn;
     for (int x = 0; x < width; ++x)
         map(px + 4 * x, y[x], u[x], v[x]);
     // One column past the end repeats the last, for the mean of an odd width.
@@ -171,7 +220,8 @@ void inverseRow(const Out* px, int width, Sample* y, typename Map::Acc* u, typen
 // Chroma sample cx from one or two accumulator rows, 1 or 2 columns each.
 template <int HShift, int Rows, class Sample, class Map>
 void finishChromaRow(const typename Map::Acc* a0, const typename Map::Acc* a1, Sample* out, int chromaWidth,
-                     const Map& map) {
+                     const Map& mapIn) {
+    const Map map = mapIn;
     constexpr int shift = HShift + (Rows - 1);
     for (int cx = 0; cx < chromaWidth; ++cx) {
         typename Map::Acc sum = a0[cx << HShift];
@@ -365,22 +415,25 @@ void FrameConverter::Impl::installDepth() {
             installForward<Sample, Out>(VuyaForward<Sample, float>{forwardF.data(), maxCode});
             installInverse<Sample, Out>(VuyaInverseFloat<Sample>{float(maxCode)});
         } else {
-            if constexpr (std::is_same_v<Sample, uint8_t> && std::is_same_v<Out, uint8_t>)
+            if constexpr (std::is_same_v<Sample, uint8_t> && std::is_same_v<Out, uint8_t>) {
                 installForward<Sample, Out>(VuyaCopy8{});
-            else if constexpr (std::is_same_v<Out, uint8_t>)
-                installForward<Sample, Out>(VuyaForward<Sample, Out>{forward8.data(), maxCode});
-            else
-                installForward<Sample, Out>(VuyaForward<Sample, Out>{forward16.data(), maxCode});
-            installInverse<Sample, Out>(VuyaInverseInt<Out, Sample>{inverseTable});
+                installInverse<Sample, Out>(VuyaInverseCopy8{});
+            } else {
+                if constexpr (std::is_same_v<Out, uint8_t>)
+                    installForward<Sample, Out>(VuyaForward<Sample, Out>{forward8.data(), maxCode});
+                else
+                    installForward<Sample, Out>(VuyaForward<Sample, Out>{forward16.data(), maxCode});
+                installInverse<Sample, Out>(VuyaInverseInt<Out, Sample>{inverseTable});
+            }
         }
         break;
     case ChannelOrder::ARGB:
-        installForward<Sample, Out>(RgbForward<Sample, Out, PosARGB>{lumaF.data(), chromaF.data(), &rgb, maxCode});
-        installInverse<Sample, Out>(RgbInverse<Out, Sample, PosARGB>{&rgb, float(maxCode)});
+        installForward<Sample, Out>(RgbForward<Sample, Out, PosARGB>{lumaF.data(), chromaF.data(), rgb, maxCode});
+        installInverse<Sample, Out>(RgbInverse<Out, Sample, PosARGB>{rgb, int(maxCode)});
         break;
     case ChannelOrder::BGRA:
-        installForward<Sample, Out>(RgbForward<Sample, Out, PosBGRA>{lumaF.data(), chromaF.data(), &rgb, maxCode});
-        installInverse<Sample, Out>(RgbInverse<Out, Sample, PosBGRA>{&rgb, float(maxCode)});
+        installForward<Sample, Out>(RgbForward<Sample, Out, PosBGRA>{lumaF.data(), chromaF.data(), rgb, maxCode});
+        installInverse<Sample, Out>(RgbInverse<Out, Sample, PosBGRA>{rgb, int(maxCode)});
         break;
     }
 }

@@ -168,6 +168,9 @@ TEST(FrameConversion, InterlacedChromaStaysWithinItsField) {
                 setSample(frame, 1, x, c, 100 + c);          // field 0 rows even, field 1 odd
                 setSample(frame, 2, x, c, (c & 1) ? 200 : 50);
             }
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < 6; ++x)
+                setSample(frame, 0, x, y, 10 * y + x);
         const FrameConverter converter(header, PixelFormat::vuya);
         PixelBuffer pixels(6, height, PixelFormat::vuya);
         converter.toPixels(frame, pixels.data(), pixels.rowBytes);
@@ -184,6 +187,8 @@ TEST(FrameConversion, InterlacedChromaStaysWithinItsField) {
             for (int x = 0; x < 6; ++x) {
                 EXPECT_EQ(pixels.channel(x, y, 0), (expectedRow & 1) ? 200 : 50) << "height " << height << " row " << y;
                 EXPECT_EQ(pixels.channel(x, y, 1), 100 + expectedRow) << "height " << height << " row " << y;
+                EXPECT_EQ(pixels.channel(x, y, 2), 10 * y + x);
+                EXPECT_EQ(pixels.channel(x, y, 3), 255);
             }
         }
         // Without the interlace tag the same frame is upsampled progressively:
