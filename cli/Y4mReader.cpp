@@ -1,0 +1,120 @@
+#include "cli/Y4mReader.h"
+
+#include "cli/CliError.h"
+
+#include <cerrno>
+#include <cstring>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+enum class LineResult { Ok, EndOfStream, Truncated, TooLong };
+
+// Reads up to and excluding '\n'. EndOfStream only when no byte was read.
+LineResult readLine(std::FILE* in, std::string& line) {
+    line.clear();
+    for (;;) {
+        const int c = std::getc(in);
+        if (c == EOF)
+            return line.empty() ? LineResult::EndOfStream : LineResult::Truncated;
+        if (c == '\n')
+            return LineResult::Ok;
+        if (line.size() + 1 >= size_t(kY4mMaxLine))
+            return LineResult::TooLong;
+        line.push_back(char(c));
+    }
+}
+
+std::string readErrorText(std::FILE* in) {
+    return std::ferror(in) ? std::string(": ") + std::strerror(errno) : std::string();
+}
+
+bool isFrameLine(std::string_view line) {
+    return line.substr(0, 5) == "FRAME" && (line.size() == 5 || line[5] == ' ');
+}
+
+}  // namespace
+
+Y4mReader::Y4mReader(std::FILE* in, std::string name)
+    : in_(in), name_(std::move(name)), layout_() {
+    std::string line;
+    switch (readLine(in_, line)) {
+    case LineResult::Ok:
+        break;
+    case LineResult::EndOfStream:
+        throw CliError(name_ + ": empty input, no Y4M header" + readErrorText(in_));
+    case LineResult::Truncated:
+        throw CliError(name_ + ": Y4M header not terminated by a newline" + readErrorText(in_));
+    case LineResult::TooLong:
+        throw CliError(name_ + ": Y4M header longer than " + std::to_string(kY4mMaxLine) + " bytes");
+    }
+    try {
+        header_ = parseY4mHeader(line);
+    } catch (const CliError& e) {
+        throw CliError(name_ + ": " + e.what());
+    }
+    layout_ = Y4mFrameLayout(header_);
+
+    const int fd = fileno(in_);
+    struct stat st {};
+    if (fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        const off_t dataStart = ftello(in_);
+        if (dataStart >= 0)
+            frameCount_ = countFrames(dataStart);
+    }
+}
+
+std::optional<int64_t> Y4mReader::countFrames(int64_t dataStart) const {
+    const int fd = fileno(in_);
+    struct stat st {};
+    if (fstat(fd, &st) != 0)
+        return std::nullopt;
+    const int64_t fileSize = st.st_size;
+    int64_t count = 0;
+    int64_t at = dataStart;
+    char buffer[512];
+    while (at < fileSize) {
+        const ssize_t got = pread(fd, buffer, sizeof buffer, off_t(at));
+        if (got <= 0)
+            break;
+        const void* newline = std::memchr(buffer, '\n', size_t(got));
+        if (!newline || !isFrameLine(std::string_view(buffer, size_t(static_cast<const char*>(newline) - buffer))))
+            break;  // an unusual FRAME line: the count stops at what is certain
+        at += (static_cast<const char*>(newline) - buffer) + 1 + layout_.frameBytes;
+        if (at > fileSize)
+            break;
+        ++count;
+    }
+    return count;
+}
+
+bool Y4mReader::readFrame(Y4mFrame& frame) {
+    if (frame.size() != layout_.frameBytes)
+        throw CliError(name_ + ": frame buffer does not match the stream's picture size");
+    const int64_t number = framesRead_ + 1;
+    std::string line;
+    switch (readLine(in_, line)) {
+    case LineResult::EndOfStream:
+        if (std::ferror(in_))
+            throw CliError(name_ + ": read error before frame " + std::to_string(number) + readErrorText(in_));
+        return false;
+    case LineResult::Truncated:
+        throw CliError(name_ + ": truncated frame " + std::to_string(number) + " (stream ends in its FRAME line)" +
+                       readErrorText(in_));
+    case LineResult::TooLong:
+        throw CliError(name_ + ": malformed FRAME line at frame " + std::to_string(number) + " (too long)");
+    case LineResult::Ok:
+        break;
+    }
+    if (!isFrameLine(line))
+        throw CliError(name_ + ": malformed FRAME line at frame " + std::to_string(number));
+    const size_t want = size_t(layout_.frameBytes);
+    const size_t got = std::fread(frame.data(), 1, want, in_);
+    if (got != want)
+        throw CliError(name_ + ": truncated frame " + std::to_string(number) + " (" + std::to_string(got) + " of " +
+                       std::to_string(want) + " bytes)" + readErrorText(in_));
+    ++framesRead_;
+    return true;
+}

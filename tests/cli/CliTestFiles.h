@@ -1,0 +1,34 @@
+// Temporary folders and stream helpers for the command library's tests.
+#pragma once
+
+#include "cli/Y4mFrame.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+// A fresh folder removed with everything in it at the end of the test.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    const std::filesystem::path& path() const { return path_; }
+    std::vector<std::string> entries() const;
+
+private:
+    std::filesystem::path path_;
+};
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// A FILE* reading the given bytes from a real (seekable) temporary file.
+FilePtr fileWithBytes(const std::string& bytes);
+
+// Fills every plane of `frame` with random codes of `bits` bits.
+void fillRandom(Y4mFrame& frame, int bits, std::mt19937& random);
