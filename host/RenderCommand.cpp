@@ -5,6 +5,7 @@
 #include "host/RenderCommand.h"
 
 #include "deinterlace/DeinterlaceFields.h"
+#include "deinterlace/MotionDeinterlace.h"
 #include "host/AEHost.h"
 #include "host/CopyFrame.h"
 #include "host/ParamCheckout.h"
@@ -12,6 +13,7 @@
 #include "host/PixelFormats.h"
 #include "host/PreRenderData.h"
 #include "host/QualitySettings.h"
+#include "host/RenderContext.h"
 #include "parallel/KelException.h"
 #include "parallel/ProcessorFeatures.h"
 #include "parallel/ThreadCount.h"
@@ -65,12 +67,24 @@ void interpolateFields(AEHost& host, const PixelFormatInfo& info, const ViewRect
     }
 }
 
-// Motion compensation: the frame pipelines arrive with the motion estimation;
-// until then the host shows why the frame is only copied.
-void reconstructWithMotion(AEHost&, const PixelFormatInfo&, const ViewRect&, PF_EffectWorld&,
-                           PF_EffectWorld&, A_long, const QualitySettings&, bool) {
-    throw std::string("Motion compensation is not available yet in this build; "
-                      "use \"Off\".");
+// Motion compensation: the frame pipeline of the frame's depth and order.
+void reconstructWithMotion(AEHost& host, const RenderContext& context,
+                           const PixelFormatInfo& info, const ViewRect& area,
+                           PF_EffectWorld& output, PF_EffectWorld& input, A_long fields,
+                           const MotionSettings& settings) {
+    const bool first = info.order == ChannelOrder::AlphaFirst;
+    const A_long base = kEarlierFrameCheckoutBase;
+    switch (info.depth) {
+    case PixelDepth::Bits8:
+        return first ? MotionDeinterlace<Sarn_Pixel8, Sarn_OrderARGB>(host, context, kParamInput, base, area, output, input, fields, settings)
+                     : MotionDeinterlace<Sarn_Pixel8, Sarn_OrderRGBA>(host, context, kParamInput, base, area, output, input, fields, settings);
+    case PixelDepth::Bits16:
+        return first ? MotionDeinterlace<Sarn_Pixel16, Sarn_OrderARGB>(host, context, kParamInput, base, area, output, input, fields, settings)
+                     : MotionDeinterlace<Sarn_Pixel16, Sarn_OrderRGBA>(host, context, kParamInput, base, area, output, input, fields, settings);
+    case PixelDepth::Float:
+        return first ? MotionDeinterlace<Sarn_PixelF, Sarn_OrderARGB>(host, context, kParamInput, base, area, output, input, fields, settings)
+                     : MotionDeinterlace<Sarn_PixelF, Sarn_OrderRGBA>(host, context, kParamInput, base, area, output, input, fields, settings);
+    }
 }
 
 // The render rectangle {left, top, right, bottom} in the coordinates of the
@@ -118,6 +132,7 @@ PF_Err render(AEHost& host, PF_ParamDef** params, PF_EffectWorld* input, PF_Effe
     if (scale < 1.0f)
         return PF_Err_NONE;
 
+    const RenderContext context{in_data, detectProcessorFeatures()};
     Sarn_SetThreadCount(host.processorCount());
     A_long motion = 0;
     if (PF_Err err = readParam(in_data, params, kParamMotionCompensation, motion))
@@ -142,7 +157,9 @@ PF_Err render(AEHost& host, PF_ParamDef** params, PF_EffectWorld* input, PF_Effe
         return err;
     if (!info.known)
         return PF_Err_NONE;
-    reconstructWithMotion(host, info, area, *output, *input, fields, quality, correctErrors != 0);
+    const MotionSettings settings{quality.earlierFrames, quality.passes, quality.finestLevel,
+                                  correctErrors != 0, info.vuya};
+    reconstructWithMotion(host, context, info, area, *output, *input, fields, settings);
     return PF_Err_NONE;
 }
 

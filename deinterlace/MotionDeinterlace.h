@@ -1,0 +1,30 @@
+// The frame pipeline of the motion-compensated modes: walks the fields of the
+// current frame and of up to two earlier frames in time order, rebuilding each
+// field's missing rows by interpolation and then with colour carried along the
+// motion from the previous field's reconstruction.
+#pragma once
+
+#include "deinterlace/ImageView.h"
+#include "host/AEHost.h"
+#include "host/RenderContext.h"
+
+#include <cstdint>
+
+struct MotionSettings {
+    int32_t earlierFrames; // 0, 1 or 2
+    int32_t passes;
+    int32_t finestLevel;
+    bool correctErrors;
+    bool vuya; // alpha-last frames whose channels hold V, U, Y
+};
+
+// Writes the reconstruction of the current frame into `output`. An earlier
+// frame the host cannot give clears the output to transparent black. Working
+// storage is released on every path; allocation failures throw std::bad_alloc.
+//
+// Instances: Pixel Sarn_Pixel8, Sarn_Pixel16 or Sarn_PixelF with Order
+// Sarn_OrderARGB or Sarn_OrderRGBA.
+template <class Pixel, class Order>
+void MotionDeinterlace(AEHost& host, const RenderContext& context, PF_ParamIndex layerIndex,
+                       A_long checkoutBase, const ViewRect& renderRect, PF_EffectWorld& output,
+                       PF_EffectWorld& input, int32_t fields, const MotionSettings& settings);
