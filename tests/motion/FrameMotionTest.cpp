@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <new>
+#include <type_traits>
 #include <vector>
 
 namespace {
@@ -139,6 +140,173 @@ TEST(FrameMotionStill, IdenticalImagesGiveAnAllZeroField) {
         }
     }
     EXPECT_EQ(host.liveHandles(), 0);
+}
+
+
+// A uniform 2-pixel pan: the estimated vectors point at matching colour in B
+// and survive; where B's content was replaced, every vector is discarded.
+TEST(FrameMotionDiscard, TrueVectorsOfAPanSurviveAndVectorsAtWrongContentAreDiscarded) {
+    TestHost host(2);
+    Sarn_SetThreadCount(2);
+    const int32_t w = 128, h = 96;
+    TestFrame<Sarn_Pixel8> a(w, h), b(w, h);
+    a.picture<Sarn_OrderARGB>(0.0, 0.0);
+    b.picture<Sarn_OrderARGB>(2.0, 0.0);
+    const Motion kept = estimate<Sarn_Pixel8, Sarn_OrderARGB>(host, kVector, kBest, a, b, true);
+    int64_t interior = 0, survived = 0;
+    for (int32_t y = 12; y < h - 12; ++y)
+        for (int32_t x = 12; x < w - 12; ++x, ++interior)
+            if (kept.u[size_t(y) * w + x] != Sarn_InvalidMotion)
+                ++survived;
+    EXPECT_GT(double(survived) / double(interior), 0.95);
+
+    // B with a flat black square where A's content would have moved to.
+    b.fill([](int c, int32_t x, int32_t y) {
+        if (c == Sarn_OrderARGB::alpha)
+            return 255.0;
+        return x >= 50 && x < 90 && y >= 30 && y < 70 ? 0.0 : motionTestPicture(x - 2.0, y);
+    });
+    const Motion marked = estimate<Sarn_Pixel8, Sarn_OrderARGB>(host, kVector, kBest, a, b, true);
+    int64_t inside = 0, discarded = 0;
+    // The core of the square: vectors near its rim may reach true content.
+    for (int32_t y = 40; y < 60; ++y)
+        for (int32_t x = 60; x < 80; ++x, ++inside)
+            if (marked.u[size_t(y) * w + x] == Sarn_InvalidMotion && marked.v[size_t(y) * w + x] == Sarn_InvalidMotion)
+                ++discarded;
+    EXPECT_EQ(discarded, inside);
+    // Away from the square the pan is still found and kept.
+    EXPECT_NEAR(marked.u[size_t(80) * w + 20], 2.0f, 0.1f);
+    EXPECT_EQ(host.liveHandles(), 0);
+}
+
+template <class Pixel>
+void expectYCopied() {
+    TestHost host(2);
+    Sarn_SetThreadCount(2);
+    TestFrame<Pixel> frame(13, 5);
+    frame.fill([](int c, int32_t x, int32_t y) { return double((c * 61 + x * 17 + y * 29) % 256); });
+    using Luma = std::conditional_t<Pixel::isFloat, Sarn_LumF,
+                                    std::conditional_t<Pixel::bytes == 4, Sarn_Lum8, Sarn_Lum16>>;
+    std::vector<uint8_t> luma(size_t(13) * 5 * Luma::bytes + 3 * Luma::bytes, 0xEE);
+    const Sarn_Rect rect{2, 12, 1, 5};
+    Sarn_LumY<Sarn_AE_Environ, Sarn_PixelPtr<Pixel>, Sarn_PixelPtr<Luma>>(
+        host.inData(), Sarn_PixelPtr<Pixel>{frame.data(), frame.rowBytes},
+        Sarn_PixelPtr<Luma>{luma.data(), 13 * Luma::bytes}, &rect)
+        .execute();
+    for (int32_t y = 0; y < 5; ++y)
+        for (int32_t x = 0; x < 13; ++x) {
+            const uint8_t* out = luma.data() + size_t(y * 13 + x) * Luma::bytes;
+            const bool inside = x >= 2 && x < 12 && y >= 1;
+            if (inside)
+                EXPECT_EQ(Luma::load(out, 0), Pixel::load(frame.data() + size_t(y) * frame.rowBytes + size_t(x) * Pixel::bytes, 2));
+            else
+                EXPECT_EQ(out[0], 0xEE) << "outside the rectangle";
+        }
+}
+
+TEST(FrameMotionVuya, LumaYCopiesChannelTwoExactlyAtEveryDepth) {
+    expectYCopied<Sarn_Pixel8>();
+    expectYCopied<Sarn_Pixel16>();
+    expectYCopied<Sarn_PixelF>();
+}
+
+// Y moves by (1, 0) while the chroma channels hold a still picture of their
+// own: motion from Y finds the move; the weighted mix (nine tenths chroma)
+// would see mostly the still chroma.
+TEST(FrameMotionVuya, MotionOfVuyaFramesFollowsY) {
+    TestHost host(2);
+    Sarn_SetThreadCount(2);
+    TestFrame<Sarn_Pixel8> a(128, 96), b(128, 96);
+    const auto vuya = [](double dx) {
+        return [dx](int c, int32_t x, int32_t y) {
+            if (c == 3)
+                return 255.0;
+            if (c == 2)
+                return motionTestPicture(x - dx, y);
+            return motionTestPicture(y * 1.3 + 7.0, x * 0.8 + 3.0);
+        };
+    };
+    a.fill(vuya(0.0));
+    b.fill(vuya(1.0));
+    const Motion fromY = estimate<Sarn_Pixel8, Sarn_OrderRGBA>(host, kVector, kBest, a, b, false, LumaSource::YChannel);
+    EXPECT_LT(fromY.meanError(fromY.u, 1.0, 12), 0.05);
+    EXPECT_LT(fromY.meanError(fromY.v, 0.0, 12), 0.05);
+    const Motion mixed = estimate<Sarn_Pixel8, Sarn_OrderRGBA>(host, kVector, kBest, a, b);
+    EXPECT_GT(mixed.meanError(mixed.u, 1.0, 12), 0.3);
+    EXPECT_EQ(host.liveHandles(), 0);
+}
+
+void runStep(TestHost& host, Sarn_MotionObserver* observer = nullptr) {
+    TestFrame<Sarn_Pixel16> a(70, 40), b(70, 40);
+    a.picture<Sarn_OrderARGB>(0.0, 0.0);
+    b.picture<Sarn_OrderARGB>(0.5, 0.25);
+    std::vector<float> u(70 * 40), v(u.size());
+    EstimateFrameMotion<Sarn_Pixel16, Sarn_OrderARGB>(RenderContext{host.inData(), kVector}, 70, 40, a.data(),
+                                                      b.data(), a.rowBytes, b.rowBytes, u.data(), v.data(), 2, 0,
+                                                      1817.2922f, true, LumaSource::WeightedRGB, observer);
+}
+
+TEST(FrameMotionResources, NothingLeaksOnSuccessOrOnAFailedAllocationAtAnyPoint) {
+    TestHost host(2);
+    Sarn_SetThreadCount(2);
+    const int before = host.handlesRequested();
+    runStep(host);
+    const int requests = host.handlesRequested() - before;
+    EXPECT_EQ(host.liveHandles(), 0);
+    EXPECT_EQ(host.lockedHandles(), 0);
+    // Five luminance buffers, the motion field, and per pass and level the
+    // coarse fields and the resizes' tables and scratch.
+    EXPECT_GT(requests, 6);
+    int failures = 0;
+    for (int n = 1;; ++n) {
+        ASSERT_LE(n, requests + 1) << "the step kept failing";
+        host.failHandleRequest(n);
+        bool failed = false;
+        try {
+            runStep(host);
+        } catch (const std::bad_alloc&) {
+            failed = true;
+        }
+        host.failHandleRequest(0);
+        EXPECT_EQ(host.liveHandles(), 0) << "request " << n;
+        EXPECT_EQ(host.lockedHandles(), 0) << "request " << n;
+        if (!failed)
+            break;
+        ++failures;
+    }
+    EXPECT_EQ(failures, requests);
+}
+
+// Cancels the host's iteration as soon as `stage` is entered `count` times.
+class CancelAt : public Sarn_MotionObserver {
+public:
+    CancelAt(TestHost& host, Stage stage, int count) : host_(host), stage_(stage), count_(count) {}
+    void enter(Stage stage) override {
+        if (stage == stage_ && --count_ == 0)
+            host_.setIterationResult(PF_Interrupt_CANCEL);
+    }
+
+private:
+    TestHost& host_;
+    Stage stage_;
+    int count_;
+};
+
+TEST(FrameMotionResources, NothingLeaksOnACancelAtAnyStage) {
+    using Stage = Sarn_MotionObserver::Stage;
+    const struct {
+        Stage stage;
+        int count;
+    } cases[] = {{Stage::Luminance, 1}, {Stage::Pyramid, 3},   {Stage::Warp, 2},    {Stage::Gradients, 4},
+                 {Stage::Sweeps, 5},    {Stage::CopyOut, 1},   {Stage::Discard, 1}};
+    for (const auto& c : cases) {
+        TestHost host(2);
+        Sarn_SetThreadCount(2);
+        CancelAt cancel(host, c.stage, c.count);
+        EXPECT_THROW(runStep(host, &cancel), Kel::Interrupted) << int(c.stage);
+        EXPECT_EQ(host.liveHandles(), 0) << int(c.stage);
+        EXPECT_EQ(host.lockedHandles(), 0) << int(c.stage);
+    }
 }
 
 } // namespace
