@@ -172,6 +172,7 @@ public:
     static FieldMedianRowFunction vectorRows() {
         switch (simdLevel()) {
         case SimdLevel::AVX512:
+            return fieldMedianRowsAvx512().rows[instance()];
         case SimdLevel::AVX2:
             return fieldMedianRowsAvx2().rows[instance()];
         case SimdLevel::SSE2:

@@ -28,3 +28,4 @@ struct FieldMedianRowTable {
 
 const FieldMedianRowTable& fieldMedianRowsSse2();
 const FieldMedianRowTable& fieldMedianRowsAvx2();
+const FieldMedianRowTable& fieldMedianRowsAvx512();

@@ -86,6 +86,8 @@ void compareTiers(uint32_t seed) {
     std::vector<SimdLevel> tiers{SimdLevel::SSE2};
     if (int(detectedSimdLevel()) >= int(SimdLevel::AVX2))
         tiers.push_back(SimdLevel::AVX2);
+    if (int(detectedSimdLevel()) >= int(SimdLevel::AVX512))
+        tiers.push_back(SimdLevel::AVX512);
 
     for (int32_t width = 1; width <= 70; ++width) {
         for (int32_t extra : {0, bytes, 52}) {
@@ -134,11 +136,23 @@ TEST(FieldMedianSimd, VectorTiersMatchScalarFloatAlphaLast) { compareTiers<Sarn_
 // The scalar kernel is itself checked against the definition elsewhere; here
 // the vector path must actually be taken, or the comparison proves nothing.
 TEST(FieldMedianSimd, VectorRowsAreSelectedByTier) {
+    using Kernel8 = FieldMedianKernel<Sarn_Pixel8, Sarn_OrderARGB>;
+    using KernelF = FieldMedianKernel<Sarn_PixelF, Sarn_OrderRGBA>;
     {
         const SimdLimit limit(SimdLevel::Scalar);
-        EXPECT_EQ((FieldMedianKernel<Sarn_Pixel8, Sarn_OrderARGB>::vectorRows()), nullptr);
+        EXPECT_EQ(Kernel8::vectorRows(), nullptr);
     }
-    const SimdLimit limit(SimdLevel::SSE2);
-    EXPECT_EQ((FieldMedianKernel<Sarn_PixelF, Sarn_OrderRGBA>::vectorRows()),
-              fieldMedianRowsSse2().rows[kFieldMedianFloatAlphaLast]);
+    const struct {
+        SimdLevel level;
+        const FieldMedianRowTable& table;
+    } tiers[] = {{SimdLevel::SSE2, fieldMedianRowsSse2()},
+                 {SimdLevel::AVX2, fieldMedianRowsAvx2()},
+                 {SimdLevel::AVX512, fieldMedianRowsAvx512()}};
+    for (const auto& tier : tiers) {
+        if (int(detectedSimdLevel()) < int(tier.level))
+            continue;
+        const SimdLimit limit(tier.level);
+        EXPECT_EQ(Kernel8::vectorRows(), tier.table.rows[kFieldMedian8AlphaFirst]) << int(tier.level);
+        EXPECT_EQ(KernelF::vectorRows(), tier.table.rows[kFieldMedianFloatAlphaLast]) << int(tier.level);
+    }
 }
