@@ -92,12 +92,25 @@ inline typename Ops::Pixels interpolate(const Ranked<Ops>& um, const Ranked<Ops>
                        Ops::select(Ops::lessEqual(a.b, hiB), a.p, hi));
 }
 
+// The vector at column x with every brightness computed from its pixels.
+template <class Ops>
+inline void rowStep(uint8_t* out, const uint8_t* a, const uint8_t* b) {
+    constexpr int64_t bytes = Ops::bytesPerPixel;
+    Ops::store(out, interpolate<Ops>(rank<Ops>(Ops::load(a - bytes)), rank<Ops>(Ops::load(a)),
+                                     rank<Ops>(Ops::load(a + bytes)), rank<Ops>(Ops::load(b - bytes)),
+                                     rank<Ops>(Ops::load(b)), rank<Ops>(Ops::load(b + bytes))));
+}
+
 // With shiftsBrightness, the step at column x computes only the brightness W
 // of the vector one column right (columns x + 1 ...), which is the right
 // neighbours' brightness; the centre and left neighbours' brightness is
 // shifted out of W and the previous step's W. Before the first step, prime()
 // turns the brightness of the vector at column -1 into a stand-in for the
 // previous W whose last two pixels are columns -1 and 0.
+//
+// A row whose width is not a multiple of the vector ends with one vector
+// that overlaps the one before: the pixels computed twice come out the same
+// (the output rows are never read), and no pixel is left to the scalar code.
 template <class Ops>
 int32_t rows(uint8_t* out, const uint8_t* above, const uint8_t* below, int32_t count) {
     constexpr int32_t lanes = Ops::lanes;
@@ -125,14 +138,14 @@ int32_t rows(uint8_t* out, const uint8_t* above, const uint8_t* below, int32_t c
         }
     } else {
         for (int32_t x = 0; x < end; x += lanes, a += lanes * bytes, b += lanes * bytes,
-                     o += lanes * bytes) {
-            Ops::store(o, interpolate<Ops>(rank<Ops>(Ops::load(a - bytes)), rank<Ops>(Ops::load(a)),
-                                           rank<Ops>(Ops::load(a + bytes)),
-                                           rank<Ops>(Ops::load(b - bytes)), rank<Ops>(Ops::load(b)),
-                                           rank<Ops>(Ops::load(b + bytes))));
-        }
+                     o += lanes * bytes)
+            rowStep<Ops>(o, a, b);
     }
-    return end;
+    if (end < count) {
+        const int64_t last = int64_t(count - lanes) * bytes;
+        rowStep<Ops>(out + last, above + last, below + last);
+    }
+    return count;
 }
 
 } // namespace FieldMedianNetwork
