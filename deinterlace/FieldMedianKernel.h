@@ -283,15 +283,15 @@ void FieldMedianKernel<Pixel, Order>::band(void* object, int32_t index, int32_t 
     if (innerWidth > 0 && inner.bottom > inner.top) {
         const uint8_t* aboveRow = in.pixel(inner.left, inner.top);
         uint8_t* outRow = job.output->pixel(inner.left, inner.top);
-        const int64_t rowBytes = int64_t(band.right - band.left) * bytes;
-        const int64_t prefetchBytes = std::min<int64_t>(rowBytes, kPrefetchBytes);
+        const int64_t inputAhead = std::min<int64_t>(int64_t(innerWidth + 2) * bytes, kPrefetchBytes);
+        const int64_t outputAhead = std::min<int64_t>(int64_t(band.width()) * bytes, kPrefetchBytes);
         for (int32_t k = inner.top; k < inner.bottom; ++k) {
             // The rows are two frame rows apart, a jump the hardware does not
             // foresee: start fetching the next row's beginning now.
             if (k + 2 < in.rect.bottom)
-                prefetch(in.pixel(band.left < in.rect.left ? in.rect.left : band.left, k + 2), prefetchBytes);
+                prefetch(in.pixel(inner.left - 1, k + 2), inputAhead);
             if (k + 1 < inner.bottom)
-                prefetch(job.output->pixel(band.left, k + 1), prefetchBytes);
+                prefetch(job.output->pixel(band.left, k + 1), outputAhead);
             clampedRun(job, neighbourhood, rows, band.left, inner.left, k);
             const uint8_t* above = aboveRow;
             const uint8_t* below = aboveRow + in.stride;
