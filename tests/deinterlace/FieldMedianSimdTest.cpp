@@ -1,7 +1,7 @@
 // Every vector tier of the field kernel against the scalar one, bit for bit,
 // for all six instances, on random and extreme values, widths 1 to 70,
-// several strides and random band splits, with the input ending right before
-// an unreadable page.
+// several strides and random band splits, outputs reaching beyond the input,
+// with the input ending right before an unreadable page.
 #include "deinterlace/FieldMedianKernel.h"
 #include "parallel/ProcessorFeatures.h"
 
@@ -100,13 +100,19 @@ void compareTiers(uint32_t seed) {
                 std::memcpy(input.data() + i, &v, sizeof v);
             }
             ImageView<bytes> inView{ViewRect{0, 5, width, 5 + rows}, input.data(), stride};
-            const int32_t outStride = width * bytes + 8;
-            const int32_t outRows = rows;
+
+            // Without margin the output covers the input; with it the output
+            // also has columns left and right of the input and rows below
+            // it, all of which read clamped neighbours.
+            const int32_t margin = extra == bytes ? 3 : 0;
+            const int32_t outLeft = -margin, outRight = width + (margin > 0 ? margin + 2 : 0);
+            const int32_t outStride = (outRight - outLeft) * bytes + 8;
+            const int32_t outRows = rows + (margin > 0 ? 2 : 0);
 
             auto run = [&](SimdLevel level, int32_t bands) {
                 const SimdLimit limit(level);
                 std::vector<uint8_t> out(size_t(outRows) * outStride, 0x5A);
-                ImageView<bytes> outView{ViewRect{0, 5, width, 5 + outRows}, out.data(), outStride};
+                ImageView<bytes> outView{ViewRect{outLeft, 5, outRight, 5 + outRows}, out.data(), outStride};
                 FieldJob<bytes> job{outView.rect, nullptr, &outView, &inView};
                 for (int32_t index = 0; index < bands; ++index)
                     Kernel::band(&job, index, bands, 0);
