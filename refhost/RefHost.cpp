@@ -47,6 +47,11 @@ RefHost::RefHost(HostProfile profile, PF_EntryFunc entry)
     worldSuite_.PF_GetPixelFormat = &RefHost::worldPixelFormat;
     paramUtilsSuite_.PF_UpdateParamUI = &RefHost::updateParamUI;
 
+    preRenderCallbacks_.checkout_layer = &RefHost::checkoutLayer;
+    smartRenderCallbacks_.checkout_layer_pixels = &RefHost::checkoutLayerPixels;
+    smartRenderCallbacks_.checkin_layer_pixels = &RefHost::checkinLayerPixels;
+    smartRenderCallbacks_.checkout_output = &RefHost::checkoutOutput;
+
     inData_.inter.add_param = &RefHost::addParam;
     inData_.inter.checkout_param = &RefHost::checkoutParam;
     inData_.inter.checkin_param = &RefHost::checkinParam;
@@ -170,7 +175,7 @@ PF_Err RefHost::addParam(PF_ProgPtr effect_ref, PF_ParamIndex index, PF_ParamDef
 }
 
 PF_Err RefHost::checkoutParam(PF_ProgPtr effect_ref, PF_ParamIndex index, A_long what_time,
-                              A_long, A_u_long, PF_ParamDef* param) {
+                              A_long time_step, A_u_long time_scale, PF_ParamDef* param) {
     RefHost* host = fromEffectRef(effect_ref);
     if (host == nullptr || param == nullptr)
         return PF_Err_BAD_CALLBACK_PARAM;
@@ -180,8 +185,16 @@ PF_Err RefHost::checkoutParam(PF_ProgPtr effect_ref, PF_ParamIndex index, A_long
         return PF_Err_OUT_OF_MEMORY;
     if (index < 0 || index >= host->numParams_)
         return PF_Err_INVALID_INDEX;
-    // Values do not vary over time in this host.
+    // Values do not vary over time in this host; the layer does.
     *param = host->params_[size_t(index)]->def;
+    if (index == 0 && host->session_ != nullptr) {
+        const PF_Err err = host->session_->checkoutLayerParam(what_time, time_step, time_scale,
+                                                              &param->u.ld);
+        if (err != PF_Err_NONE) {
+            *param = PF_ParamDef{};
+            return err;
+        }
+    }
     host->lastCheckoutTime_ = what_time;
     host->checkedOut_.emplace_back(param, index);
     host->ledger_.acquired(HostLedger::Held::ParamCheckout, "param " + std::to_string(index));
@@ -196,6 +209,8 @@ PF_Err RefHost::checkinParam(PF_ProgPtr effect_ref, PF_ParamDef* param) {
     for (auto it = host->checkedOut_.begin(); it != host->checkedOut_.end(); ++it) {
         if (it->first != param)
             continue;
+        if (it->second == 0 && host->session_ != nullptr)
+            host->session_->checkinLayerParam(&param->u.ld);
         host->ledger_.released(HostLedger::Held::ParamCheckout,
                                "param " + std::to_string(it->second));
         host->checkedOut_.erase(it);
@@ -599,4 +614,48 @@ PF_Err RefHost::iterateGeneric(A_long iterations, void* refcon, PF_IterateGeneri
     if (err != PF_Err_NONE)
         return err;
     return host->faults_.iterationResult;
+}
+
+// ---- Pre-render and smart-render callbacks ------------------------------------------
+
+PF_Err RefHost::checkoutLayer(PF_ProgPtr effect_ref, PF_ParamIndex index, A_long id,
+                              const PF_RenderRequest* request, A_long time, A_long timeStep,
+                              A_u_long timeScale, PF_CheckoutResult* result) {
+    RefHost* host = fromEffectRef(effect_ref);
+    if (host == nullptr || request == nullptr || result == nullptr)
+        return PF_Err_BAD_CALLBACK_PARAM;
+    host->ledger_.called("checkout_layer");
+    if (host->session_ == nullptr)
+        return PF_Err_INVALID_CALLBACK;
+    return host->session_->checkoutLayer(index, id, *request, time, timeStep, timeScale, result);
+}
+
+PF_Err RefHost::checkoutLayerPixels(PF_ProgPtr effect_ref, A_long id, PF_EffectWorld** pixels) {
+    RefHost* host = fromEffectRef(effect_ref);
+    if (host == nullptr || pixels == nullptr)
+        return PF_Err_BAD_CALLBACK_PARAM;
+    host->ledger_.called("checkout_layer_pixels");
+    if (host->session_ == nullptr)
+        return PF_Err_INVALID_CALLBACK;
+    return host->session_->checkoutLayerPixels(id, pixels);
+}
+
+PF_Err RefHost::checkinLayerPixels(PF_ProgPtr effect_ref, A_long id) {
+    RefHost* host = fromEffectRef(effect_ref);
+    if (host == nullptr)
+        return PF_Err_BAD_CALLBACK_PARAM;
+    host->ledger_.called("checkin_layer_pixels");
+    if (host->session_ == nullptr)
+        return PF_Err_INVALID_CALLBACK;
+    return host->session_->checkinLayerPixels(id);
+}
+
+PF_Err RefHost::checkoutOutput(PF_ProgPtr effect_ref, PF_EffectWorld** output) {
+    RefHost* host = fromEffectRef(effect_ref);
+    if (host == nullptr || output == nullptr)
+        return PF_Err_BAD_CALLBACK_PARAM;
+    host->ledger_.called("checkout_output");
+    if (host->session_ == nullptr)
+        return PF_Err_INVALID_CALLBACK;
+    return host->session_->checkoutOutput(output);
 }

@@ -27,6 +27,7 @@
 #include "refhost/HandleStore.h"
 #include "refhost/HostProfile.h"
 #include "refhost/IterationPool.h"
+#include "refhost/RenderSession.h"
 #include "refhost/WorldStore.h"
 #include "sdk/AE_Effect.h"
 #include "sdk/AE_EffectCB.h"
@@ -131,6 +132,14 @@ public:
     void setWorkerThreads(int threads);
     int workerThreads() const { return profile_.workerThreads; }
 
+    // ---- Render protocols -----------------------------------------------
+    // The pre-render and smart-render callbacks and the legacy check-out of
+    // parameter 0 go to `session` while it is set (null: none; the smart
+    // callbacks then answer PF_Err_INVALID_CALLBACK).
+    void setRenderSession(RenderSession* session) { session_ = session; }
+    PF_PreRenderCallbacks* preRenderCallbacks() { return &preRenderCallbacks_; }
+    PF_SmartRenderCallbacks* smartRenderCallbacks() { return &smartRenderCallbacks_; }
+
 private:
     struct HostParam {
         PF_ParamDef def{};
@@ -155,6 +164,12 @@ private:
     static PF_Err addSupportedPixelFormat(PF_ProgPtr effect_ref, PrPixelFormat format);
     static PF_Err clearSupportedPixelFormats(PF_ProgPtr effect_ref);
     static PF_Err updateParamUI(PF_ProgPtr effect_ref, PF_ParamIndex index, const PF_ParamDef* def);
+    static PF_Err checkoutLayer(PF_ProgPtr effect_ref, PF_ParamIndex index, A_long id,
+                                const PF_RenderRequest* request, A_long time, A_long timeStep,
+                                A_u_long timeScale, PF_CheckoutResult* result);
+    static PF_Err checkoutLayerPixels(PF_ProgPtr effect_ref, A_long id, PF_EffectWorld** pixels);
+    static PF_Err checkinLayerPixels(PF_ProgPtr effect_ref, A_long id);
+    static PF_Err checkoutOutput(PF_ProgPtr effect_ref, PF_EffectWorld** output);
     static PF_Err newWorld(PF_ProgPtr effect_ref, A_long width, A_long height,
                            PF_NewWorldFlags flags, PF_EffectWorld* world);
     static PF_Err disposeWorld(PF_ProgPtr effect_ref, PF_EffectWorld* world);
@@ -200,6 +215,9 @@ private:
     PF_PixelFormatSuite2 pixelFormatSuite_{};
     PF_WorldSuite2 worldSuite_{};
     PF_ParamUtilsSuite1 paramUtilsSuite_{};
+    PF_PreRenderCallbacks preRenderCallbacks_{};
+    PF_SmartRenderCallbacks smartRenderCallbacks_{};
+    RenderSession* session_ = nullptr;
 
     std::vector<std::unique_ptr<HostParam>> params_;
     std::vector<PF_ParamDef*> paramPointers_;

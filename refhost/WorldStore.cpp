@@ -21,10 +21,13 @@ A_long WorldStore::rowBytesFor(A_long width, PF_PixelFormat format) const {
 PF_Err WorldStore::create(A_long width, A_long height, PF_PixelFormat format, bool clear,
                           Owner owner, const std::string& what, PF_EffectWorld* world) {
     const PixelFormatInfo* info = pixelFormatInfo(format);
-    if (info == nullptr || world == nullptr || width < 1 || height < 1)
+    // The host may make empty frames of its own (a zero-sized layer); the
+    // plug-in may not ask for one.
+    const A_long least = owner == Owner::Host ? 0 : 1;
+    if (info == nullptr || world == nullptr || width < least || height < least)
         return PF_Err_BAD_CALLBACK_PARAM;
     const A_long rowbytes = rowBytesFor(width, format);
-    if (rowbytes == 0)
+    if (rowbytes == 0 && width > 0)
         return PF_Err_OUT_OF_MEMORY;
     const uint64_t bytes = uint64_t(rowbytes) * uint64_t(height);
     if (bytes > (uint64_t(1) << 40))

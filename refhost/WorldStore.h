@@ -36,7 +36,7 @@ public:
 
     // Fills `world` (extent hint = whole frame, origin 0, deep flag for
     // 16-bit formats) and returns 0; PF_Err_BAD_CALLBACK_PARAM for an unknown
-    // format or a size below 1, PF_Err_OUT_OF_MEMORY when the frame is too
+    // format or a size below 1 (below 0 for the host's own), PF_Err_OUT_OF_MEMORY when the frame is too
     // large for 32-bit row bytes or the memory is not there.
     PF_Err create(A_long width, A_long height, PF_PixelFormat format, bool clear, Owner owner,
                   const std::string& what, PF_EffectWorld* world);

@@ -259,3 +259,55 @@ TEST(LayerCheckout, LegacyByTimeWithCheckIn) {
     EXPECT_EQ(refHost.ledger().heldCount(HostLedger::Held::ParamCheckout), 0);
     EXPECT_TRUE(refHost.ledger().misuses().empty());
 }
+
+namespace {
+// Serves layer pixels by id as a smart-rendering host does; records check-ins.
+struct PixelsById : RenderSession {
+    PF_EffectWorld frame{};
+    std::vector<A_long> checkedOut, checkedIn;
+    PF_Err checkoutLayer(PF_ParamIndex, A_long, const PF_RenderRequest&, A_long, A_long, A_u_long,
+                         PF_CheckoutResult*) override {
+        return PF_Err_NONE;
+    }
+    PF_Err checkoutLayerPixels(A_long id, PF_EffectWorld** pixels) override {
+        checkedOut.push_back(id);
+        if (id == 998)
+            return PF_Err_BAD_CALLBACK_PARAM;
+        *pixels = id == 999 ? &frame : nullptr;
+        return PF_Err_NONE;
+    }
+    PF_Err checkinLayerPixels(A_long id) override {
+        checkedIn.push_back(id);
+        return PF_Err_NONE;
+    }
+    PF_Err checkoutOutput(PF_EffectWorld**) override { return PF_Err_NONE; }
+    PF_Err checkoutLayerParam(A_long, A_long, A_u_long, PF_LayerDef*) override { return PF_Err_NONE; }
+    void checkinLayerParam(PF_LayerDef*) override {}
+};
+} // namespace
+
+TEST(LayerCheckout, SmartByIdWithCheckIn) {
+    RefHost refHost(HostProfile::afterEffects(), &PluginEntry);
+    PixelsById session;
+    session.frame = refHost.makeHostWorld(3, 3, PF_PixelFormat_ARGB32, "earlier");
+    refHost.setRenderSession(&session);
+    {
+        AEHost host(&refHost.inData(), nullptr, refHost.smartRenderCallbacks());
+        LayerCheckout earlier(host), current(host), refused(host);
+        ASSERT_EQ(earlier.checkout(0, 1000, -1), PF_Err_NONE);
+        EXPECT_TRUE(earlier.hasPixels());
+        EXPECT_EQ(earlier.world(), &session.frame);
+        ASSERT_EQ(current.checkout(0, 0, 0), PF_Err_NONE);
+        EXPECT_FALSE(current.hasPixels()); // checked out, but no pixels
+        EXPECT_EQ(refused.checkout(0, 1000, -2), PF_Err_BAD_CALLBACK_PARAM);
+        EXPECT_FALSE(refused.hasPixels());
+        EXPECT_EQ(session.checkedOut, std::vector<A_long>({999, 0, 998}));
+        EXPECT_EQ(refHost.ledger().calls("checkout_param"), 0);
+        earlier.checkin();
+        EXPECT_EQ(session.checkedIn, std::vector<A_long>({999}));
+    } // the current frame is checked in by scope, the refused one is not
+    EXPECT_EQ(session.checkedIn, std::vector<A_long>({999, 0}));
+    refHost.setRenderSession(nullptr);
+    refHost.disposeHostWorld(&session.frame);
+    EXPECT_NOTHING_HELD(refHost);
+}
