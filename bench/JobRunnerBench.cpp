@@ -1,7 +1,10 @@
 // Per-run overhead of the job runner: an empty run of N bands through the
-// fallback threads (started and joined per run) and through a host's generic
-// iteration.
+// fallback threads (started and joined per run), through the test host's
+// generic iteration (threads started per run) and through the reference
+// host's pooled generic iteration (threads kept across runs).
 #include "host/AEHost.h"
+#include "host/PluginEntry.h"
+#include "refhost/RefHost.h"
 #include "parallel/SystemThread.h"
 #include "tests/support/TestHost.h"
 
@@ -28,6 +31,17 @@ void BM_HostIteration(benchmark::State& state) {
     state.SetLabel("test host, threads started per run");
 }
 BENCHMARK(BM_HostIteration)->Arg(2)->Arg(4)->Arg(8)->UseRealTime();
+
+void BM_RefHostPooledIteration(benchmark::State& state) {
+    RefHost refHost(HostProfile::afterEffects().withWorkers(2), &PluginEntry);
+    AEHost host(&refHost.inData(), nullptr, nullptr);
+    const int32_t bands = int32_t(state.range(0));
+    host.thread(emptyBand, nullptr, bands); // the pool starts on first use
+    for (auto _ : state)
+        host.thread(emptyBand, nullptr, bands);
+    state.SetLabel("reference host, pool of 2 kept across runs");
+}
+BENCHMARK(BM_RefHostPooledIteration)->Arg(2)->Arg(4)->Arg(8)->UseRealTime();
 
 void BM_InlineSingleBand(benchmark::State& state) {
     TestHost testHost(2);

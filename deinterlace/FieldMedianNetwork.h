@@ -1,13 +1,22 @@
 // The field kernel's ranking network written once over a vector policy, for
 // the vector row functions. Every lane holds one output pixel's candidates:
-// `Ops::Pixels` whole pixels, `Ops::Bright` their brightness as floats, laid
-// out so that a comparison mask of the brightness selects whole pixels.
-// Integer brightness is at most 3 * 32768 and so exact in a float; the
-// comparisons and selections are those of the scalar kernel, in its order,
-// so the results are bit for bit the same.
+// `Ops::Pixels` whole pixels, `Ops::Bright` their brightness, laid out so
+// that a comparison of brightness selects whole pixels. The comparisons and
+// selections are those of the scalar kernel, in its order, so the results are
+// bit for bit the same.
 //
-// Include only from the *_sse2.cpp / *_avx2.cpp files, with an Ops type of
-// internal linkage, so that no code built for one tier is shared with another.
+// An Ops type provides:
+//   lanes, bytesPerPixel, Pixels, Bright;
+//   load, store, brightness(Pixels), average(Pixels, Pixels);
+//   less(a, b), lessEqual(a, b): masks (their types may differ) that
+//   select(mask, ifTrue, ifFalse) takes; min, max of Bright;
+//   shiftsBrightness: when true, also centre(w, wPrev), left(w, wPrev) and
+//   prime(v), so that each kept row's brightness is computed once per vector
+//   step and the neighbours' brightness is shifted out of it (see rows()).
+//
+// Include only from the *_sse2.cpp / *_avx2.cpp / *_avx512.cpp files, with
+// Ops types of internal linkage, so that no code built for one tier is shared
+// with another.
 #pragma once
 
 #include <cstdint>
@@ -83,23 +92,60 @@ inline typename Ops::Pixels interpolate(const Ranked<Ops>& um, const Ranked<Ops>
                        Ops::select(Ops::lessEqual(a.b, hiB), a.p, hi));
 }
 
+// The vector at column x with every brightness computed from its pixels.
+template <class Ops>
+inline void rowStep(uint8_t* out, const uint8_t* a, const uint8_t* b) {
+    constexpr int64_t bytes = Ops::bytesPerPixel;
+    Ops::store(out, interpolate<Ops>(rank<Ops>(Ops::load(a - bytes)), rank<Ops>(Ops::load(a)),
+                                     rank<Ops>(Ops::load(a + bytes)), rank<Ops>(Ops::load(b - bytes)),
+                                     rank<Ops>(Ops::load(b)), rank<Ops>(Ops::load(b + bytes))));
+}
+
+// With shiftsBrightness, the step at column x computes only the brightness W
+// of the vector one column right (columns x + 1 ...), which is the right
+// neighbours' brightness; the centre and left neighbours' brightness is
+// shifted out of W and the previous step's W. Before the first step, prime()
+// turns the brightness of the vector at column -1 into a stand-in for the
+// previous W whose last two pixels are columns -1 and 0.
+//
+// A row whose width is not a multiple of the vector ends with one vector
+// that overlaps the one before: the pixels computed twice come out the same
+// (the output rows are never read), and no pixel is left to the scalar code.
 template <class Ops>
 int32_t rows(uint8_t* out, const uint8_t* above, const uint8_t* below, int32_t count) {
     constexpr int32_t lanes = Ops::lanes;
     constexpr int64_t bytes = Ops::bytesPerPixel;
-    int32_t x = 0;
-    for (; x + lanes <= count; x += lanes) {
-        const uint8_t* a = above + x * bytes;
-        const uint8_t* b = below + x * bytes;
-        const Ranked<Ops> u = rank<Ops>(Ops::load(a));
-        const Ranked<Ops> d = rank<Ops>(Ops::load(b));
-        Ops::store(out + x * bytes,
-                   interpolate<Ops>(rank<Ops>(Ops::load(a - bytes)), u,
-                                    rank<Ops>(Ops::load(a + bytes)),
-                                    rank<Ops>(Ops::load(b - bytes)), d,
-                                    rank<Ops>(Ops::load(b + bytes))));
+    if (count < lanes)
+        return 0;
+    const int32_t end = count - count % lanes;
+    const uint8_t* a = above;
+    const uint8_t* b = below;
+    uint8_t* o = out;
+    if constexpr (Ops::shiftsBrightness) {
+        auto wAbove = Ops::prime(Ops::brightness(Ops::load(a - bytes)));
+        auto wBelow = Ops::prime(Ops::brightness(Ops::load(b - bytes)));
+        for (int32_t x = 0; x < end; x += lanes, a += lanes * bytes, b += lanes * bytes,
+                     o += lanes * bytes) {
+            const Ranked<Ops> up = rank<Ops>(Ops::load(a + bytes));
+            const Ranked<Ops> dp = rank<Ops>(Ops::load(b + bytes));
+            const Ranked<Ops> um{Ops::load(a - bytes), Ops::left(up.b, wAbove)};
+            const Ranked<Ops> u{Ops::load(a), Ops::centre(up.b, wAbove)};
+            const Ranked<Ops> dm{Ops::load(b - bytes), Ops::left(dp.b, wBelow)};
+            const Ranked<Ops> d{Ops::load(b), Ops::centre(dp.b, wBelow)};
+            Ops::store(o, interpolate<Ops>(um, u, up, dm, d, dp));
+            wAbove = up.b;
+            wBelow = dp.b;
+        }
+    } else {
+        for (int32_t x = 0; x < end; x += lanes, a += lanes * bytes, b += lanes * bytes,
+                     o += lanes * bytes)
+            rowStep<Ops>(o, a, b);
     }
-    return x;
+    if (end < count) {
+        const int64_t last = int64_t(count - lanes) * bytes;
+        rowStep<Ops>(out + last, above + last, below + last);
+    }
+    return count;
 }
 
 } // namespace FieldMedianNetwork

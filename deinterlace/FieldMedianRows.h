@@ -1,6 +1,8 @@
 // Vector versions of the field kernel's inner loop over one row of the safe
-// interior. Each computes pixels from the left until fewer than one vector's
-// worth remain and returns how many it computed; the caller finishes the row.
+// interior. Each computes the pixels from the left and returns how many it
+// computed: all of them when the row holds at least one vector's worth (the
+// last vector may overlap the one before), none otherwise; the caller
+// finishes the row.
 // `above` and `below` address the kept pixels directly above and below the
 // row's first output pixel; the pixels one column left of the first and one
 // column right of the last must be readable too.
@@ -28,3 +30,4 @@ struct FieldMedianRowTable {
 
 const FieldMedianRowTable& fieldMedianRowsSse2();
 const FieldMedianRowTable& fieldMedianRowsAvx2();
+const FieldMedianRowTable& fieldMedianRowsAvx512();

@@ -10,6 +10,7 @@ namespace {
 
 struct Sse2Common {
     using Bright = __m128;
+    static constexpr bool shiftsBrightness = false;
     static Bright less(Bright a, Bright b) { return _mm_cmplt_ps(a, b); }
     static Bright lessEqual(Bright a, Bright b) { return _mm_cmple_ps(a, b); }
     static Bright min(Bright a, Bright b) { return _mm_min_ps(a, b); }

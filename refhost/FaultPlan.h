@@ -23,6 +23,16 @@ struct FaultPlan {
     std::set<std::string> nullAcquisition;
     // checkout_param fails with PF_Err_OUT_OF_MEMORY while set.
     bool failCheckoutParam = false;
+    // 1-based number of the world request (new_world or the world suite's
+    // PF_NewWorld, over the host's life) that fails with PF_Err_OUT_OF_MEMORY;
+    // 0 for none. RefHost::failWorldRequest counts from now.
+    int failWorldAt = 0;
+    // 1-based number of the memory handle request that returns null; 0: none.
+    int failHandleAt = 0;
+    // Returned by iterate_generic after all iterations ran (e.g.
+    // PF_Err_OUT_OF_MEMORY); 0 for none. Cancelling after N iterations is
+    // RefHost::cancelIterationAfter.
+    PF_Err iterationResult = PF_Err_NONE;
     // Thrown from inside the named callback.
     std::map<CallbackSite, std::function<void()>> throwAt;
 };

@@ -20,7 +20,12 @@ struct HostProfile {
     // Suite names the basic suite refuses ("PF World Suite", ...).
     std::set<std::string> withheldSuites;
     bool iterateGeneric = true;
+    // Threads of the generic iteration, the calling thread included.
     int workerThreads = 2;
+    // Bytes after the last pixel of every row of the frames the host makes
+    // (rounded up to whole 4-byte channels); non-zero so that code assuming
+    // row bytes = width x pixel bytes fails.
+    int rowPaddingBytes = 48;
 
     static HostProfile afterEffects() { return HostProfile{}; }
     static HostProfile premiere() {
@@ -40,6 +45,18 @@ struct HostProfile {
     }
     HostProfile& withholding(const std::string& suiteName) {
         withheldSuites.insert(suiteName);
+        return *this;
+    }
+    HostProfile& withoutIteration() {
+        iterateGeneric = false;
+        return *this;
+    }
+    HostProfile& withWorkers(int threads) {
+        workerThreads = threads;
+        return *this;
+    }
+    HostProfile& withRowPadding(int bytes) {
+        rowPaddingBytes = bytes;
         return *this;
     }
 };

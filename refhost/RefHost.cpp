@@ -2,7 +2,9 @@
 
 #include <atomic>
 #include <cmath>
+#include <algorithm>
 #include <cstring>
+#include <new>
 #include <stdexcept>
 
 namespace {
@@ -14,7 +16,7 @@ std::string suiteKey(const char* name, int32_t version) {
 }
 
 RefHost::RefHost(HostProfile profile, PF_EntryFunc entry)
-    : profile_(std::move(profile)), entry_(entry) {
+    : profile_(std::move(profile)), entry_(entry), worlds_(profile_.rowPaddingBytes) {
     RefHost* expected = nullptr;
     if (!activeHost.compare_exchange_strong(expected, this))
         throw std::logic_error("only one reference host may exist at a time");
@@ -23,6 +25,17 @@ RefHost::RefHost(HostProfile profile, PF_EntryFunc entry)
     utils_.ansi.sqrt = &RefHost::ansiSqrt;
     utils_.ansi.ceil = &RefHost::ansiCeil;
     utils_.ansi.floor = &RefHost::ansiFloor;
+    utils_.new_world = &RefHost::newWorld;
+    utils_.dispose_world = &RefHost::disposeWorld;
+    utils_.fill = &RefHost::fill;
+    utils_.copy = &RefHost::copy;
+    utils_.host_new_handle = &RefHost::newHandle;
+    utils_.host_lock_handle = &RefHost::lockHandle;
+    utils_.host_unlock_handle = &RefHost::unlockHandle;
+    utils_.host_dispose_handle = &RefHost::disposeHandle;
+    utils_.host_get_handle_size = &RefHost::handleSize;
+    if (profile_.iterateGeneric)
+        utils_.iterate_generic = &RefHost::iterateGeneric;
 
     basic_.AcquireSuite = &RefHost::acquireSuite;
     basic_.ReleaseSuite = &RefHost::releaseSuite;
@@ -33,6 +46,11 @@ RefHost::RefHost(HostProfile profile, PF_EntryFunc entry)
     worldSuite_.PF_DisposeWorld = &RefHost::worldDispose;
     worldSuite_.PF_GetPixelFormat = &RefHost::worldPixelFormat;
     paramUtilsSuite_.PF_UpdateParamUI = &RefHost::updateParamUI;
+
+    preRenderCallbacks_.checkout_layer = &RefHost::checkoutLayer;
+    smartRenderCallbacks_.checkout_layer_pixels = &RefHost::checkoutLayerPixels;
+    smartRenderCallbacks_.checkin_layer_pixels = &RefHost::checkinLayerPixels;
+    smartRenderCallbacks_.checkout_output = &RefHost::checkoutOutput;
 
     inData_.inter.add_param = &RefHost::addParam;
     inData_.inter.checkout_param = &RefHost::checkoutParam;
@@ -57,7 +75,10 @@ RefHost::RefHost(HostProfile profile, PF_EntryFunc entry)
     inData_.num_params = 1;
 }
 
-RefHost::~RefHost() { activeHost.store(nullptr); }
+RefHost::~RefHost() {
+    pool_.reset();
+    activeHost.store(nullptr);
+}
 
 RefHost* RefHost::active() { return activeHost.load(); }
 
@@ -154,7 +175,7 @@ PF_Err RefHost::addParam(PF_ProgPtr effect_ref, PF_ParamIndex index, PF_ParamDef
 }
 
 PF_Err RefHost::checkoutParam(PF_ProgPtr effect_ref, PF_ParamIndex index, A_long what_time,
-                              A_long, A_u_long, PF_ParamDef* param) {
+                              A_long time_step, A_u_long time_scale, PF_ParamDef* param) {
     RefHost* host = fromEffectRef(effect_ref);
     if (host == nullptr || param == nullptr)
         return PF_Err_BAD_CALLBACK_PARAM;
@@ -164,8 +185,16 @@ PF_Err RefHost::checkoutParam(PF_ProgPtr effect_ref, PF_ParamIndex index, A_long
         return PF_Err_OUT_OF_MEMORY;
     if (index < 0 || index >= host->numParams_)
         return PF_Err_INVALID_INDEX;
-    // Values do not vary over time in this host.
+    // Values do not vary over time in this host; the layer does.
     *param = host->params_[size_t(index)]->def;
+    if (index == 0 && host->session_ != nullptr) {
+        const PF_Err err = host->session_->checkoutLayerParam(what_time, time_step, time_scale,
+                                                              &param->u.ld);
+        if (err != PF_Err_NONE) {
+            *param = PF_ParamDef{};
+            return err;
+        }
+    }
     host->lastCheckoutTime_ = what_time;
     host->checkedOut_.emplace_back(param, index);
     host->ledger_.acquired(HostLedger::Held::ParamCheckout, "param " + std::to_string(index));
@@ -180,6 +209,8 @@ PF_Err RefHost::checkinParam(PF_ProgPtr effect_ref, PF_ParamDef* param) {
     for (auto it = host->checkedOut_.begin(); it != host->checkedOut_.end(); ++it) {
         if (it->first != param)
             continue;
+        if (it->second == 0 && host->session_ != nullptr)
+            host->session_->checkinLayerParam(&param->u.ld);
         host->ledger_.released(HostLedger::Held::ParamCheckout,
                                "param " + std::to_string(it->second));
         host->checkedOut_.erase(it);
@@ -293,12 +324,338 @@ PF_Err RefHost::updateParamUI(PF_ProgPtr effect_ref, PF_ParamIndex index, const 
     return PF_Err_NONE;
 }
 
-PF_Err RefHost::worldNew(PF_ProgPtr, A_long, A_long, PF_Boolean, PF_PixelFormat, PF_EffectWorld*) {
-    return PF_Err_INVALID_CALLBACK;
+// ---- Worlds -----------------------------------------------------------------
+
+PF_Err RefHost::allocateWorld(A_long width, A_long height, PF_PixelFormat format, bool clear,
+                              const char* via, PF_EffectWorld* world) {
+    ledger_.called(via);
+    if (world == nullptr)
+        return PF_Err_BAD_CALLBACK_PARAM;
+    const int request = ++worldRequests_;
+    if (faults_.failWorldAt != 0 && request == faults_.failWorldAt)
+        return PF_Err_OUT_OF_MEMORY;
+    const PF_Err err =
+        worlds_.create(width, height, format, clear, WorldStore::Owner::Plugin, "world", world);
+    if (err == PF_Err_NONE)
+        ledger_.acquired(HostLedger::Held::World, worlds_.keyOf(world->data));
+    return err;
 }
 
-PF_Err RefHost::worldDispose(PF_ProgPtr, PF_EffectWorld*) { return PF_Err_INVALID_CALLBACK; }
+PF_Err RefHost::releaseWorld(PF_EffectWorld* world, const char* via) {
+    ledger_.called(via);
+    if (world == nullptr)
+        return PF_Err_BAD_CALLBACK_PARAM;
+    checkPadding(world, "disposed world");
+    std::string key;
+    if (!worlds_.destroy(world, WorldStore::Owner::Plugin, &key)) {
+        ledger_.misuse(std::string(via) + " of a world the plug-in does not hold");
+        return PF_Err_BAD_CALLBACK_PARAM;
+    }
+    ledger_.released(HostLedger::Held::World, key);
+    world->data = nullptr;
+    return PF_Err_NONE;
+}
 
-PF_Err RefHost::worldPixelFormat(const PF_EffectWorld*, PF_PixelFormat*) {
-    return PF_Err_INVALID_CALLBACK;
+void RefHost::checkPadding(const PF_EffectWorld* world, const std::string& what) {
+    if (world != nullptr && world->data != nullptr && !worlds_.keyOf(world->data).empty() &&
+        !worlds_.paddingIntact(world->data))
+        ledger_.misuse("row padding written in " + what + " " + worlds_.keyOf(world->data));
+}
+
+PF_PixelFormat RefHost::pixelFormatOf(const PF_EffectWorld* world) const {
+    PF_PixelFormat format = PF_PixelFormat_INVALID;
+    if (world == nullptr || !worlds_.describe(world->data, &format))
+        return PF_PixelFormat_INVALID;
+    return format;
+}
+
+PF_EffectWorld RefHost::makeHostWorld(A_long width, A_long height, PF_PixelFormat format,
+                                      const std::string& what) {
+    PF_EffectWorld world{};
+    if (worlds_.create(width, height, format, false, WorldStore::Owner::Host, what, &world) !=
+        PF_Err_NONE)
+        throw std::bad_alloc();
+    return world;
+}
+
+void RefHost::disposeHostWorld(PF_EffectWorld* world) {
+    if (world != nullptr && worlds_.destroy(world, WorldStore::Owner::Host))
+        world->data = nullptr;
+}
+
+const PixelFormatInfo* RefHost::formatForPixels(const PF_EffectWorld* world) const {
+    PF_PixelFormat format = 0;
+    if (worlds_.describe(world->data, &format))
+        return pixelFormatInfo(format);
+    return pixelFormatInfo((world->world_flags & PF_WorldFlag_DEEP) != 0 ? PF_PixelFormat_ARGB64
+                                                                           : PF_PixelFormat_ARGB32);
+}
+
+PF_Err RefHost::newWorld(PF_ProgPtr effect_ref, A_long width, A_long height,
+                         PF_NewWorldFlags flags, PF_EffectWorld* world) {
+    RefHost* host = fromEffectRef(effect_ref);
+    if (host == nullptr)
+        return PF_Err_BAD_CALLBACK_PARAM;
+    const PF_PixelFormat format = (flags & PF_NewWorldFlag_DEEP_PIXELS) != 0
+                                      ? PF_PixelFormat_ARGB64
+                                      : PF_PixelFormat_ARGB32;
+    return host->allocateWorld(width, height, format, (flags & PF_NewWorldFlag_CLEAR_PIXELS) != 0,
+                               "new_world", world);
+}
+
+PF_Err RefHost::disposeWorld(PF_ProgPtr effect_ref, PF_EffectWorld* world) {
+    RefHost* host = fromEffectRef(effect_ref);
+    if (host == nullptr)
+        return PF_Err_BAD_CALLBACK_PARAM;
+    return host->releaseWorld(world, "dispose_world");
+}
+
+PF_Err RefHost::worldNew(PF_ProgPtr effect_ref, A_long width, A_long height, PF_Boolean clear,
+                         PF_PixelFormat format, PF_EffectWorld* world) {
+    RefHost* host = fromEffectRef(effect_ref);
+    if (host == nullptr)
+        return PF_Err_BAD_CALLBACK_PARAM;
+    return host->allocateWorld(width, height, format, clear != 0, "PF_NewWorld", world);
+}
+
+PF_Err RefHost::worldDispose(PF_ProgPtr effect_ref, PF_EffectWorld* world) {
+    RefHost* host = fromEffectRef(effect_ref);
+    if (host == nullptr)
+        return PF_Err_BAD_CALLBACK_PARAM;
+    return host->releaseWorld(world, "PF_DisposeWorld");
+}
+
+PF_Err RefHost::worldPixelFormat(const PF_EffectWorld* world, PF_PixelFormat* format) {
+    RefHost* host = active();
+    if (host == nullptr || world == nullptr || format == nullptr)
+        return PF_Err_BAD_CALLBACK_PARAM;
+    host->ledger_.called("PF_GetPixelFormat");
+    const PF_PixelFormat known = host->pixelFormatOf(world);
+    if (known == PF_PixelFormat_INVALID)
+        return PF_Err_BAD_CALLBACK_PARAM;
+    *format = known;
+    return PF_Err_NONE;
+}
+
+// ---- Fill and copy -------------------------------------------------------------
+
+namespace {
+struct Span {
+    A_long left, top, right, bottom;
+    A_long width() const { return right - left; }
+    A_long height() const { return bottom - top; }
+    bool empty() const { return right <= left || bottom <= top; }
+};
+
+// A 16-bit host rectangle clipped to a frame; the whole frame when null.
+Span clippedSpan(const PF_Rect* rect, const PF_EffectWorld* world) {
+    if (rect == nullptr)
+        return {0, 0, world->width, world->height};
+    return {std::clamp<A_long>(rect->left, 0, world->width),
+            std::clamp<A_long>(rect->top, 0, world->height),
+            std::clamp<A_long>(rect->right, 0, world->width),
+            std::clamp<A_long>(rect->bottom, 0, world->height)};
+}
+
+uint8_t* pixelAt(const PF_EffectWorld* world, A_long x, A_long y, int bytesPerPixel) {
+    return reinterpret_cast<uint8_t*>(world->data) + int64_t(y) * world->rowbytes +
+           int64_t(x) * bytesPerPixel;
+}
+} // namespace
+
+PF_Err RefHost::fill(PF_ProgPtr effect_ref, const PF_Pixel* colour, const PF_Rect* rect,
+                     PF_EffectWorld* world) {
+    RefHost* host = fromEffectRef(effect_ref);
+    if (host == nullptr || world == nullptr || world->data == nullptr)
+        return PF_Err_BAD_CALLBACK_PARAM;
+    host->ledger_.called("fill");
+    const PixelFormatInfo* format = host->formatForPixels(world);
+    const std::array<uint8_t, 16> pixel =
+        encodePixel(*format, colour != nullptr ? *colour : PF_Pixel{0, 0, 0, 0});
+    const Span span = clippedSpan(rect, world);
+    if (span.empty())
+        return PF_Err_NONE;
+    const int bpp = format->bytesPerPixel;
+    for (A_long y = span.top; y < span.bottom; ++y) {
+        uint8_t* out = pixelAt(world, span.left, y, bpp);
+        for (A_long x = 0; x < span.width(); ++x)
+            std::memcpy(out + int64_t(x) * bpp, pixel.data(), size_t(bpp));
+    }
+    return PF_Err_NONE;
+}
+
+PF_Err RefHost::copy(PF_ProgPtr effect_ref, PF_EffectWorld* src, PF_EffectWorld* dst,
+                     PF_Rect* srcRect, PF_Rect* dstRect) {
+    RefHost* host = fromEffectRef(effect_ref);
+    if (host == nullptr || src == nullptr || dst == nullptr || src->data == nullptr ||
+        dst->data == nullptr)
+        return PF_Err_BAD_CALLBACK_PARAM;
+    host->ledger_.called("copy");
+    const PixelFormatInfo* from = host->formatForPixels(src);
+    const PixelFormatInfo* to = host->formatForPixels(dst);
+    if (from->code != to->code)
+        return PF_Err_BAD_CALLBACK_PARAM;
+    // The source rectangle goes to the destination rectangle's top-left
+    // without scaling, cut to what fits in both rectangles and frames.
+    const Span source = clippedSpan(srcRect, src);
+    const Span target = dstRect != nullptr ? clippedSpan(dstRect, dst)
+                                           : Span{0, 0, dst->width, dst->height};
+    const A_long width = std::min(source.width(), target.width());
+    const A_long height = std::min(source.height(), target.height());
+    if (width <= 0 || height <= 0)
+        return PF_Err_NONE;
+    const int bpp = from->bytesPerPixel;
+    const size_t rowBytes = size_t(width) * size_t(bpp);
+    // Within one frame, walk rows away from the overlap.
+    const bool upwards = src->data == dst->data && target.top > source.top;
+    for (A_long k = 0; k < height; ++k) {
+        const A_long row = upwards ? height - 1 - k : k;
+        std::memmove(pixelAt(dst, target.left, target.top + row, bpp),
+                     pixelAt(src, source.left, source.top + row, bpp), rowBytes);
+    }
+    return PF_Err_NONE;
+}
+
+// ---- Memory handles --------------------------------------------------------------
+
+PF_Handle RefHost::newHandle(A_u_longlong size) {
+    RefHost* host = active();
+    if (host == nullptr)
+        return nullptr;
+    host->ledger_.called("host_new_handle");
+    const int request = ++host->handleRequests_;
+    if (host->faults_.failHandleAt != 0 && request == host->faults_.failHandleAt)
+        return nullptr;
+    std::string key;
+    PF_Handle handle = host->handles_.create(size, &key);
+    if (handle != nullptr)
+        host->ledger_.acquired(HostLedger::Held::MemoryHandle, key);
+    return handle;
+}
+
+void* RefHost::lockHandle(PF_Handle handle) {
+    RefHost* host = active();
+    if (host == nullptr)
+        return nullptr;
+    host->ledger_.called("host_lock_handle");
+    void* block = host->handles_.lock(handle);
+    if (block == nullptr)
+        host->ledger_.misuse("lock of an unknown memory handle");
+    return block;
+}
+
+void RefHost::unlockHandle(PF_Handle handle) {
+    RefHost* host = active();
+    if (host == nullptr)
+        return;
+    host->ledger_.called("host_unlock_handle");
+    if (!host->handles_.unlock(handle))
+        host->ledger_.misuse("unlock of a memory handle that is not locked");
+}
+
+void RefHost::disposeHandle(PF_Handle handle) {
+    RefHost* host = active();
+    if (host == nullptr)
+        return;
+    host->ledger_.called("host_dispose_handle");
+    std::string key;
+    bool wasLocked = false;
+    if (!host->handles_.dispose(handle, &key, &wasLocked)) {
+        host->ledger_.misuse("dispose of an unknown memory handle");
+        return;
+    }
+    if (wasLocked)
+        host->ledger_.misuse("disposed " + key + " while locked");
+    host->ledger_.released(HostLedger::Held::MemoryHandle, key);
+}
+
+A_u_longlong RefHost::handleSize(PF_Handle handle) {
+    RefHost* host = active();
+    if (host == nullptr)
+        return 0;
+    host->ledger_.called("host_get_handle_size");
+    uint64_t size = 0;
+    if (!host->handles_.size(handle, &size))
+        host->ledger_.misuse("size of an unknown memory handle");
+    return size;
+}
+
+// ---- Generic iteration ---------------------------------------------------------------
+
+IterationPool& RefHost::pool() {
+    std::lock_guard lock(poolMutex_);
+    if (!pool_)
+        pool_ = std::make_unique<IterationPool>(std::max(1, profile_.workerThreads));
+    return *pool_;
+}
+
+void RefHost::setWorkerThreads(int threads) {
+    std::lock_guard lock(poolMutex_);
+    profile_.workerThreads = std::max(1, threads);
+    pool_.reset();
+}
+
+void RefHost::cancelIterationAfter(int64_t n) { pool().cancelAfter(n); }
+
+int64_t RefHost::iterationsRun() const {
+    return pool_ ? pool_->iterationsRun() : 0;
+}
+
+PF_Err RefHost::iterateGeneric(A_long iterations, void* refcon, PF_IterateGenericFunc fn) {
+    RefHost* host = active();
+    if (host == nullptr)
+        return PF_Err_BAD_CALLBACK_PARAM;
+    host->ledger_.called("iterate_generic");
+    if (fn == nullptr || iterations < -1 || IterationPool::onIterationThread()) {
+        host->ledger_.misuse("iterate_generic from inside an iteration or without a function");
+        return PF_Err_BAD_CALLBACK_PARAM;
+    }
+    const PF_Err err = host->pool().run(iterations, refcon, fn);
+    if (err != PF_Err_NONE)
+        return err;
+    return host->faults_.iterationResult;
+}
+
+// ---- Pre-render and smart-render callbacks ------------------------------------------
+
+PF_Err RefHost::checkoutLayer(PF_ProgPtr effect_ref, PF_ParamIndex index, A_long id,
+                              const PF_RenderRequest* request, A_long time, A_long timeStep,
+                              A_u_long timeScale, PF_CheckoutResult* result) {
+    RefHost* host = fromEffectRef(effect_ref);
+    if (host == nullptr || request == nullptr || result == nullptr)
+        return PF_Err_BAD_CALLBACK_PARAM;
+    host->ledger_.called("checkout_layer");
+    if (host->session_ == nullptr)
+        return PF_Err_INVALID_CALLBACK;
+    return host->session_->checkoutLayer(index, id, *request, time, timeStep, timeScale, result);
+}
+
+PF_Err RefHost::checkoutLayerPixels(PF_ProgPtr effect_ref, A_long id, PF_EffectWorld** pixels) {
+    RefHost* host = fromEffectRef(effect_ref);
+    if (host == nullptr || pixels == nullptr)
+        return PF_Err_BAD_CALLBACK_PARAM;
+    host->ledger_.called("checkout_layer_pixels");
+    if (host->session_ == nullptr)
+        return PF_Err_INVALID_CALLBACK;
+    return host->session_->checkoutLayerPixels(id, pixels);
+}
+
+PF_Err RefHost::checkinLayerPixels(PF_ProgPtr effect_ref, A_long id) {
+    RefHost* host = fromEffectRef(effect_ref);
+    if (host == nullptr)
+        return PF_Err_BAD_CALLBACK_PARAM;
+    host->ledger_.called("checkin_layer_pixels");
+    if (host->session_ == nullptr)
+        return PF_Err_INVALID_CALLBACK;
+    return host->session_->checkinLayerPixels(id);
+}
+
+PF_Err RefHost::checkoutOutput(PF_ProgPtr effect_ref, PF_EffectWorld** output) {
+    RefHost* host = fromEffectRef(effect_ref);
+    if (host == nullptr || output == nullptr)
+        return PF_Err_BAD_CALLBACK_PARAM;
+    host->ledger_.called("checkout_output");
+    if (host->session_ == nullptr)
+        return PF_Err_INVALID_CALLBACK;
+    return host->session_->checkoutOutput(output);
 }

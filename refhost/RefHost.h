@@ -11,31 +11,32 @@
 // memory handles) reach the host through the one active instance: at most one
 // RefHost exists at a time.
 //
-// Extension points, for the parts that arrive next:
-// - Frame side: `utils_` fields new_world/dispose_world/fill/copy, the memory
-//   handle functions and iterate_generic (on a pool of `profile.workerThreads`
-//   threads when `profile.iterateGeneric`), and the world suite table
-//   (`worldSuite_`, now answering PF_Err_INVALID_CALLBACK). Each allocation
-//   goes through ledger().acquired(Held::World / Held::MemoryHandle, ...) and
-//   its release through released(), so the leak checks cover them unchanged;
-//   failures join FaultPlan.
-// - Render protocols: the pre-render and smart-render callback tables
-//   (checkout_layer, checkout_layer_pixels, checkin_layer_pixels,
-//   checkout_output) belong beside `interact_`, the input layer in
-//   `params_[0]`, and the command helpers beside render() below follow the
-//   shape of paramsSetup(): build the extra record, call command(), check what
-//   is held.
+// Frame side: worlds from new_world/dispose_world and the world suite (every
+// pixel format, padded rows, see WorldStore), fill and copy, memory handles
+// (HandleStore) and iterate_generic on a pool of `profile.workerThreads`
+// threads that lives as long as the host (IterationPool). Every world and
+// handle the plug-in holds is in the ledger; faults: FaultPlan and the
+// fail*/cancel* calls below.
+//
+// Render protocols: RenderDriver (refhost/RenderDriver.h) drives the smart
+// and legacy render commands of one frame of a Clip through this host.
 #pragma once
 
 #include "refhost/FaultPlan.h"
 #include "refhost/HostLedger.h"
+#include "refhost/HandleStore.h"
 #include "refhost/HostProfile.h"
+#include "refhost/IterationPool.h"
+#include "refhost/RenderSession.h"
+#include "refhost/WorldStore.h"
 #include "sdk/AE_Effect.h"
 #include "sdk/AE_EffectCB.h"
 #include "sdk/AE_EffectSuites.h"
 #include "sdk/SPBasic.h"
 
+#include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -105,6 +106,40 @@ public:
     PF_ParamDef** paramArray();
     A_long lastCheckoutTime() const { return lastCheckoutTime_; }
 
+    // ---- Frames, memory and iteration -----------------------------------
+    WorldStore& worlds() { return worlds_; }
+    const HandleStore& handles() const { return handles_; }
+    // Pixel format of a frame the host made; PF_PixelFormat_INVALID if none.
+    PF_PixelFormat pixelFormatOf(const PF_EffectWorld* world) const;
+    // A frame owned by the host (not in the ledger), e.g. a layer frame;
+    // throws std::bad_alloc when refused. Released with disposeHostWorld.
+    PF_EffectWorld makeHostWorld(A_long width, A_long height, PF_PixelFormat format,
+                                 const std::string& what);
+    void disposeHostWorld(PF_EffectWorld* world);
+    // Records a misuse when the row padding of `world` was written.
+    void checkPadding(const PF_EffectWorld* world, const std::string& what);
+
+    int worldRequests() const { return worldRequests_.load(); }
+    int handleRequests() const { return handleRequests_.load(); }
+    // The nth world (handle) request from now fails; 0 disables.
+    void failWorldRequest(int n) { faults_.failWorldAt = n == 0 ? 0 : worldRequests() + n; }
+    void failHandleRequest(int n) { faults_.failHandleAt = n == 0 ? 0 : handleRequests() + n; }
+    // After n more iterations iterate_generic starts none and answers
+    // PF_Interrupt_CANCEL, also in later calls; negative: never.
+    void cancelIterationAfter(int64_t n);
+    int64_t iterationsRun() const;
+    // Rebuilds the iteration pool with `threads` threads (caller included).
+    void setWorkerThreads(int threads);
+    int workerThreads() const { return profile_.workerThreads; }
+
+    // ---- Render protocols -----------------------------------------------
+    // The pre-render and smart-render callbacks and the legacy check-out of
+    // parameter 0 go to `session` while it is set (null: none; the smart
+    // callbacks then answer PF_Err_INVALID_CALLBACK).
+    void setRenderSession(RenderSession* session) { session_ = session; }
+    PF_PreRenderCallbacks* preRenderCallbacks() { return &preRenderCallbacks_; }
+    PF_SmartRenderCallbacks* smartRenderCallbacks() { return &smartRenderCallbacks_; }
+
 private:
     struct HostParam {
         PF_ParamDef def{};
@@ -129,10 +164,37 @@ private:
     static PF_Err addSupportedPixelFormat(PF_ProgPtr effect_ref, PrPixelFormat format);
     static PF_Err clearSupportedPixelFormats(PF_ProgPtr effect_ref);
     static PF_Err updateParamUI(PF_ProgPtr effect_ref, PF_ParamIndex index, const PF_ParamDef* def);
-    // World suite until the frame side arrives: every call is refused.
-    static PF_Err worldNew(PF_ProgPtr, A_long, A_long, PF_Boolean, PF_PixelFormat, PF_EffectWorld*);
-    static PF_Err worldDispose(PF_ProgPtr, PF_EffectWorld*);
-    static PF_Err worldPixelFormat(const PF_EffectWorld*, PF_PixelFormat*);
+    static PF_Err checkoutLayer(PF_ProgPtr effect_ref, PF_ParamIndex index, A_long id,
+                                const PF_RenderRequest* request, A_long time, A_long timeStep,
+                                A_u_long timeScale, PF_CheckoutResult* result);
+    static PF_Err checkoutLayerPixels(PF_ProgPtr effect_ref, A_long id, PF_EffectWorld** pixels);
+    static PF_Err checkinLayerPixels(PF_ProgPtr effect_ref, A_long id);
+    static PF_Err checkoutOutput(PF_ProgPtr effect_ref, PF_EffectWorld** output);
+    static PF_Err newWorld(PF_ProgPtr effect_ref, A_long width, A_long height,
+                           PF_NewWorldFlags flags, PF_EffectWorld* world);
+    static PF_Err disposeWorld(PF_ProgPtr effect_ref, PF_EffectWorld* world);
+    static PF_Err fill(PF_ProgPtr effect_ref, const PF_Pixel* colour, const PF_Rect* rect,
+                       PF_EffectWorld* world);
+    static PF_Err copy(PF_ProgPtr effect_ref, PF_EffectWorld* src, PF_EffectWorld* dst,
+                       PF_Rect* srcRect, PF_Rect* dstRect);
+    static PF_Handle newHandle(A_u_longlong size);
+    static void* lockHandle(PF_Handle handle);
+    static void unlockHandle(PF_Handle handle);
+    static void disposeHandle(PF_Handle handle);
+    static A_u_longlong handleSize(PF_Handle handle);
+    static PF_Err iterateGeneric(A_long iterations, void* refcon, PF_IterateGenericFunc fn);
+    static PF_Err worldNew(PF_ProgPtr effect_ref, A_long width, A_long height, PF_Boolean clear,
+                           PF_PixelFormat format, PF_EffectWorld* world);
+    static PF_Err worldDispose(PF_ProgPtr effect_ref, PF_EffectWorld* world);
+    static PF_Err worldPixelFormat(const PF_EffectWorld* world, PF_PixelFormat* format);
+
+    PF_Err allocateWorld(A_long width, A_long height, PF_PixelFormat format, bool clear,
+                         const char* via, PF_EffectWorld* world);
+    PF_Err releaseWorld(PF_EffectWorld* world, const char* via);
+    // Format of a world for fill and copy: the recorded one, else 8- or
+    // 16-bit ARGB by the deep flag (a frame the host did not make).
+    const PixelFormatInfo* formatForPixels(const PF_EffectWorld* world) const;
+    IterationPool& pool();
 
     const void* suiteTable(const std::string& name, int32_t version) const;
 
@@ -140,6 +202,12 @@ private:
     PF_EntryFunc entry_;
     FaultPlan faults_;
     HostLedger ledger_;
+    WorldStore worlds_;
+    HandleStore handles_;
+    std::mutex poolMutex_;
+    std::unique_ptr<IterationPool> pool_;
+    std::atomic<int> worldRequests_{0};
+    std::atomic<int> handleRequests_{0};
 
     PF_InData inData_{};
     PF_UtilCallbacks utils_{};
@@ -147,6 +215,9 @@ private:
     PF_PixelFormatSuite2 pixelFormatSuite_{};
     PF_WorldSuite2 worldSuite_{};
     PF_ParamUtilsSuite1 paramUtilsSuite_{};
+    PF_PreRenderCallbacks preRenderCallbacks_{};
+    PF_SmartRenderCallbacks smartRenderCallbacks_{};
+    RenderSession* session_ = nullptr;
 
     std::vector<std::unique_ptr<HostParam>> params_;
     std::vector<PF_ParamDef*> paramPointers_;

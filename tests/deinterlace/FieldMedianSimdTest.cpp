@@ -1,7 +1,7 @@
 // Every vector tier of the field kernel against the scalar one, bit for bit,
 // for all six instances, on random and extreme values, widths 1 to 70,
-// several strides and random band splits, with the input ending right before
-// an unreadable page.
+// several strides and random band splits, outputs reaching beyond the input,
+// with the input ending right before an unreadable page.
 #include "deinterlace/FieldMedianKernel.h"
 #include "parallel/ProcessorFeatures.h"
 
@@ -86,6 +86,8 @@ void compareTiers(uint32_t seed) {
     std::vector<SimdLevel> tiers{SimdLevel::SSE2};
     if (int(detectedSimdLevel()) >= int(SimdLevel::AVX2))
         tiers.push_back(SimdLevel::AVX2);
+    if (int(detectedSimdLevel()) >= int(SimdLevel::AVX512))
+        tiers.push_back(SimdLevel::AVX512);
 
     for (int32_t width = 1; width <= 70; ++width) {
         for (int32_t extra : {0, bytes, 52}) {
@@ -98,13 +100,19 @@ void compareTiers(uint32_t seed) {
                 std::memcpy(input.data() + i, &v, sizeof v);
             }
             ImageView<bytes> inView{ViewRect{0, 5, width, 5 + rows}, input.data(), stride};
-            const int32_t outStride = width * bytes + 8;
-            const int32_t outRows = rows;
+
+            // Without margin the output covers the input; with it the output
+            // also has columns left and right of the input and rows below
+            // it, all of which read clamped neighbours.
+            const int32_t margin = extra == bytes ? 3 : 0;
+            const int32_t outLeft = -margin, outRight = width + (margin > 0 ? margin + 2 : 0);
+            const int32_t outStride = (outRight - outLeft) * bytes + 8;
+            const int32_t outRows = rows + (margin > 0 ? 2 : 0);
 
             auto run = [&](SimdLevel level, int32_t bands) {
                 const SimdLimit limit(level);
                 std::vector<uint8_t> out(size_t(outRows) * outStride, 0x5A);
-                ImageView<bytes> outView{ViewRect{0, 5, width, 5 + outRows}, out.data(), outStride};
+                ImageView<bytes> outView{ViewRect{outLeft, 5, outRight, 5 + outRows}, out.data(), outStride};
                 FieldJob<bytes> job{outView.rect, nullptr, &outView, &inView};
                 for (int32_t index = 0; index < bands; ++index)
                     Kernel::band(&job, index, bands, 0);
@@ -134,11 +142,23 @@ TEST(FieldMedianSimd, VectorTiersMatchScalarFloatAlphaLast) { compareTiers<Sarn_
 // The scalar kernel is itself checked against the definition elsewhere; here
 // the vector path must actually be taken, or the comparison proves nothing.
 TEST(FieldMedianSimd, VectorRowsAreSelectedByTier) {
+    using Kernel8 = FieldMedianKernel<Sarn_Pixel8, Sarn_OrderARGB>;
+    using KernelF = FieldMedianKernel<Sarn_PixelF, Sarn_OrderRGBA>;
     {
         const SimdLimit limit(SimdLevel::Scalar);
-        EXPECT_EQ((FieldMedianKernel<Sarn_Pixel8, Sarn_OrderARGB>::vectorRows()), nullptr);
+        EXPECT_EQ(Kernel8::vectorRows(), nullptr);
     }
-    const SimdLimit limit(SimdLevel::SSE2);
-    EXPECT_EQ((FieldMedianKernel<Sarn_PixelF, Sarn_OrderRGBA>::vectorRows()),
-              fieldMedianRowsSse2().rows[kFieldMedianFloatAlphaLast]);
+    const struct {
+        SimdLevel level;
+        const FieldMedianRowTable& table;
+    } tiers[] = {{SimdLevel::SSE2, fieldMedianRowsSse2()},
+                 {SimdLevel::AVX2, fieldMedianRowsAvx2()},
+                 {SimdLevel::AVX512, fieldMedianRowsAvx512()}};
+    for (const auto& tier : tiers) {
+        if (int(detectedSimdLevel()) < int(tier.level))
+            continue;
+        const SimdLimit limit(tier.level);
+        EXPECT_EQ(Kernel8::vectorRows(), tier.table.rows[kFieldMedian8AlphaFirst]) << int(tier.level);
+        EXPECT_EQ(KernelF::vectorRows(), tier.table.rows[kFieldMedianFloatAlphaLast]) << int(tier.level);
+    }
 }

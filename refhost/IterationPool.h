@@ -1,0 +1,70 @@
+// The reference host's generic iteration: a pool of worker threads that lives
+// as long as the host, with the calling thread taking part as thread 0.
+// Iterations are handed out one at a time to whichever thread is free.
+//
+// Fault injection: a budget of iterations over the pool's life after which
+// no further iteration starts and the call answers PF_Interrupt_CANCEL, as a
+// host does once the user cancelled.
+#pragma once
+
+#include "sdk/AE_EffectCB.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+class IterationPool {
+public:
+    // `threads` counts the calling thread; at least 1.
+    explicit IterationPool(int threads);
+    ~IterationPool();
+    IterationPool(const IterationPool&) = delete;
+    IterationPool& operator=(const IterationPool&) = delete;
+
+    int threads() const { return int(workers_.size()) + 1; }
+    // True on a thread while it runs an iteration of this or any pool.
+    static bool onIterationThread();
+
+    // Runs fn(refcon, threadIndex, i, iterations) for i = 0 .. iterations - 1
+    // (-1: once per thread). Stops handing out iterations after the first
+    // non-zero result, which it returns; PF_Interrupt_CANCEL once the cancel
+    // budget is spent. Calls from several threads take turns; a call from
+    // inside an iteration is refused with PF_Err_BAD_CALLBACK_PARAM.
+    PF_Err run(A_long iterations, void* refcon, PF_IterateGenericFunc fn);
+
+    // Iterations started over the pool's life.
+    int64_t iterationsRun() const { return started_.load(); }
+    // After `count` more iterations (over the pool's life from now) every
+    // iteration is refused; negative: never.
+    void cancelAfter(int64_t count);
+
+private:
+    struct Job {
+        A_long iterations = 0;
+        void* refcon = nullptr;
+        PF_IterateGenericFunc fn = nullptr;
+        std::atomic<A_long> next{0};
+        std::atomic<PF_Err> err{PF_Err_NONE};
+        std::atomic<bool> cancelled{false};
+    };
+
+    void workerLoop(int threadIndex);
+    void work(Job& job, int threadIndex);
+    bool mayStart();
+
+    std::mutex callMutex_; // one run at a time
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable done_;
+    Job* job_ = nullptr;
+    uint64_t generation_ = 0;
+    int pending_ = 0;
+    bool stop_ = false;
+    std::vector<std::thread> workers_;
+
+    std::atomic<int64_t> started_{0};
+    std::atomic<int64_t> cancelAt_{-1};
+};

@@ -1,0 +1,312 @@
+#include "image/Sarn_LumY.h"
+#include "motion/EstimateFrameMotion.h"
+#include "image/SarnDiscardWarp.h"
+#include "parallel/KelException.h"
+#include "parallel/ProcessorFeatures.h"
+#include "parallel/ThreadCount.h"
+#include "tests/motion/FrameMotionSupport.h"
+#include "tests/support/TestHost.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <new>
+#include <type_traits>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t kScalar = kFeatureMMX | kFeatureCMOV;
+constexpr uint32_t kVector = kScalar | kFeatureSSE | kFeatureSSE2;
+
+struct Quality {
+    const char* name;
+    int32_t passes, finestLevel;
+    double tolerance; // largest mean error in the interior, per component, pixels
+};
+// Measured on the 192 x 128 pair below: about 0.09 to 0.11 for "Fast", 0.08
+// for "Better" (one pass of ten iterations per level leaves that much), 0.012
+// to 0.027 for "Best".
+constexpr Quality kFast{"Fast", 1, 2, 0.15};
+constexpr Quality kBetter{"Better", 1, 1, 0.12};
+constexpr Quality kBest{"Best", 5, 0, 0.04};
+
+template <class Pixel>
+constexpr float thresholdOf() {
+    if constexpr (Pixel::isFloat)
+        return 0.05545936f;
+    else if constexpr (Pixel::fullScale == 255.0f)
+        return 14.142136f;
+    else
+        return 1817.2922f;
+}
+
+struct Motion {
+    Motion(int32_t width, int32_t height)
+        : width(width), height(height), u(size_t(width) * height, 99.0f), v(u.size(), 99.0f) {}
+    // Mean absolute difference from (du, dv) over the pixels at least
+    // `margin` from every edge.
+    double meanError(const std::vector<float>& plane, double expected, int32_t margin) const {
+        double sum = 0.0;
+        int64_t n = 0;
+        for (int32_t y = margin; y < height - margin; ++y)
+            for (int32_t x = margin; x < width - margin; ++x, ++n)
+                sum += std::fabs(plane[size_t(y) * width + x] - expected);
+        return sum / double(n);
+    }
+    int32_t width, height;
+    std::vector<float> u, v;
+};
+
+template <class Pixel, class Order>
+Motion estimate(TestHost& host, uint32_t features, const Quality& q, TestFrame<Pixel>& a, TestFrame<Pixel>& b,
+                bool correctErrors = false, LumaSource luma = LumaSource::WeightedRGB,
+                Sarn_MotionObserver* observer = nullptr) {
+    Motion m(a.width, a.height);
+    EstimateFrameMotion<Pixel, Order>(RenderContext{host.inData(), features}, a.width, a.height, a.data(),
+                                      b.data(), a.rowBytes, b.rowBytes, m.u.data(), m.v.data(), q.passes,
+                                      q.finestLevel, thresholdOf<Pixel>(), correctErrors, luma, observer);
+    return m;
+}
+
+template <class Pixel, class Order>
+Motion shiftedPair(const Quality& q, double dx, double dy, uint32_t features = kVector) {
+    TestHost host(2);
+    Sarn_SetThreadCount(2);
+    TestFrame<Pixel> a(192, 128), b(192, 128);
+    a.template picture<Order>(0.0, 0.0);
+    b.template picture<Order>(dx, dy);
+    Motion m = estimate<Pixel, Order>(host, features, q, a, b);
+    EXPECT_EQ(host.liveHandles(), 0);
+    return m;
+}
+
+// A picture shifted by (1.25, -0.5) is found as that motion in the interior,
+// for every quality, depth, channel order and solver path.
+template <class Pixel, class Order>
+void expectShiftFound(uint32_t features) {
+    for (const Quality& q : {kFast, kBetter, kBest}) {
+        const Motion m = shiftedPair<Pixel, Order>(q, 1.25, -0.5, features);
+        const double eu = m.meanError(m.u, 1.25, 12), ev = m.meanError(m.v, -0.5, 12);
+        EXPECT_LT(eu, q.tolerance) << q.name;
+        EXPECT_LT(ev, q.tolerance) << q.name;
+        std::printf("%-6s mean error u %.4f v %.4f\n", q.name, eu, ev);
+    }
+}
+
+TEST(FrameMotionShift, Argb8) { expectShiftFound<Sarn_Pixel8, Sarn_OrderARGB>(kVector); }
+TEST(FrameMotionShift, Argb8ScalarSolver) { expectShiftFound<Sarn_Pixel8, Sarn_OrderARGB>(kScalar); }
+TEST(FrameMotionShift, Argb16) { expectShiftFound<Sarn_Pixel16, Sarn_OrderARGB>(kVector); }
+TEST(FrameMotionShift, ArgbFloat) { expectShiftFound<Sarn_PixelF, Sarn_OrderARGB>(kVector); }
+TEST(FrameMotionShift, Rgba8) { expectShiftFound<Sarn_Pixel8, Sarn_OrderRGBA>(kVector); }
+TEST(FrameMotionShift, Rgba16) { expectShiftFound<Sarn_Pixel16, Sarn_OrderRGBA>(kVector); }
+TEST(FrameMotionShift, RgbaFloat) { expectShiftFound<Sarn_PixelF, Sarn_OrderRGBA>(kVector); }
+
+// With the data scale carried to each depth's full scale, the depths differ
+// only by the quantisation of their luminance.
+TEST(FrameMotionDepths, SamePictureGivesEssentiallyTheSameMotionAtEveryDepth) {
+    for (const Quality& q : {kBetter, kBest}) {
+        const Motion m8 = shiftedPair<Sarn_Pixel8, Sarn_OrderARGB>(q, 0.6, 0.3);
+        const Motion m16 = shiftedPair<Sarn_Pixel16, Sarn_OrderARGB>(q, 0.6, 0.3);
+        const Motion mF = shiftedPair<Sarn_PixelF, Sarn_OrderARGB>(q, 0.6, 0.3);
+        // 8-bit rounding moves single vectors by up to about 0.14; on average
+        // the depths agree closely, 16-bit and float almost exactly.
+        double mean8 = 0.0, worstFloat = 0.0;
+        for (size_t i = 0; i < m8.u.size(); ++i) {
+            mean8 += std::fabs(m8.u[i] - m16.u[i]) + std::fabs(m8.v[i] - m16.v[i]);
+            worstFloat = std::max({worstFloat, double(std::fabs(m16.u[i] - mF.u[i])),
+                                   double(std::fabs(m16.v[i] - mF.v[i]))});
+        }
+        mean8 /= double(2 * m8.u.size());
+        std::printf("%-6s mean difference 8/16-bit %.4f, largest 16-bit/float %.4f\n", q.name, mean8, worstFloat);
+        EXPECT_LT(mean8, 0.04) << q.name;
+        EXPECT_LT(worstFloat, 0.01) << q.name;
+    }
+}
+
+TEST(FrameMotionStill, IdenticalImagesGiveAnAllZeroField) {
+    TestHost host(2);
+    Sarn_SetThreadCount(2);
+    for (const Quality& q : {kFast, kBetter, kBest}) {
+        TestFrame<Sarn_PixelF> a(50, 37);
+        a.picture<Sarn_OrderRGBA>(0.3, 0.0);
+        for (uint32_t features : {kScalar, kVector}) {
+            const Motion m = estimate<Sarn_PixelF, Sarn_OrderRGBA>(host, features, q, a, a, true);
+            for (size_t i = 0; i < m.u.size(); ++i) {
+                ASSERT_EQ(m.u[i], 0.0f) << q.name << " at " << i;
+                ASSERT_EQ(m.v[i], 0.0f) << q.name << " at " << i;
+            }
+        }
+    }
+    EXPECT_EQ(host.liveHandles(), 0);
+}
+
+
+// A uniform 2-pixel pan: the estimated vectors point at matching colour in B
+// and survive; where B's content was replaced, every vector is discarded.
+TEST(FrameMotionDiscard, TrueVectorsOfAPanSurviveAndVectorsAtWrongContentAreDiscarded) {
+    TestHost host(2);
+    Sarn_SetThreadCount(2);
+    const int32_t w = 128, h = 96;
+    TestFrame<Sarn_Pixel8> a(w, h), b(w, h);
+    a.picture<Sarn_OrderARGB>(0.0, 0.0);
+    b.picture<Sarn_OrderARGB>(2.0, 0.0);
+    const Motion kept = estimate<Sarn_Pixel8, Sarn_OrderARGB>(host, kVector, kBest, a, b, true);
+    int64_t interior = 0, survived = 0;
+    for (int32_t y = 12; y < h - 12; ++y)
+        for (int32_t x = 12; x < w - 12; ++x, ++interior)
+            if (kept.u[size_t(y) * w + x] != Sarn_InvalidMotion)
+                ++survived;
+    EXPECT_GT(double(survived) / double(interior), 0.95);
+
+    // B with a flat black square where A's content would have moved to.
+    b.fill([](int c, int32_t x, int32_t y) {
+        if (c == Sarn_OrderARGB::alpha)
+            return 255.0;
+        return x >= 50 && x < 90 && y >= 30 && y < 70 ? 0.0 : motionTestPicture(x - 2.0, y);
+    });
+    const Motion marked = estimate<Sarn_Pixel8, Sarn_OrderARGB>(host, kVector, kBest, a, b, true);
+    int64_t inside = 0, discarded = 0;
+    // The core of the square: vectors near its rim may reach true content.
+    for (int32_t y = 40; y < 60; ++y)
+        for (int32_t x = 60; x < 80; ++x, ++inside)
+            if (marked.u[size_t(y) * w + x] == Sarn_InvalidMotion && marked.v[size_t(y) * w + x] == Sarn_InvalidMotion)
+                ++discarded;
+    EXPECT_EQ(discarded, inside);
+    // Away from the square the pan is still found and kept.
+    EXPECT_NEAR(marked.u[size_t(80) * w + 20], 2.0f, 0.1f);
+    EXPECT_EQ(host.liveHandles(), 0);
+}
+
+template <class Pixel>
+void expectYCopied() {
+    TestHost host(2);
+    Sarn_SetThreadCount(2);
+    TestFrame<Pixel> frame(13, 5);
+    frame.fill([](int c, int32_t x, int32_t y) { return double((c * 61 + x * 17 + y * 29) % 256); });
+    using Luma = std::conditional_t<Pixel::isFloat, Sarn_LumF,
+                                    std::conditional_t<Pixel::bytes == 4, Sarn_Lum8, Sarn_Lum16>>;
+    std::vector<uint8_t> luma(size_t(13) * 5 * Luma::bytes + 3 * Luma::bytes, 0xEE);
+    const Sarn_Rect rect{2, 12, 1, 5};
+    Sarn_LumY<Sarn_AE_Environ, Sarn_PixelPtr<Pixel>, Sarn_PixelPtr<Luma>>(
+        host.inData(), Sarn_PixelPtr<Pixel>{frame.data(), frame.rowBytes},
+        Sarn_PixelPtr<Luma>{luma.data(), 13 * Luma::bytes}, &rect)
+        .execute();
+    for (int32_t y = 0; y < 5; ++y)
+        for (int32_t x = 0; x < 13; ++x) {
+            const uint8_t* out = luma.data() + size_t(y * 13 + x) * Luma::bytes;
+            const bool inside = x >= 2 && x < 12 && y >= 1;
+            if (inside)
+                EXPECT_EQ(Luma::load(out, 0), Pixel::load(frame.data() + size_t(y) * frame.rowBytes + size_t(x) * Pixel::bytes, 2));
+            else
+                EXPECT_EQ(out[0], 0xEE) << "outside the rectangle";
+        }
+}
+
+TEST(FrameMotionVuya, LumaYCopiesChannelTwoExactlyAtEveryDepth) {
+    expectYCopied<Sarn_Pixel8>();
+    expectYCopied<Sarn_Pixel16>();
+    expectYCopied<Sarn_PixelF>();
+}
+
+// Y moves by (1, 0) while the chroma channels hold a still picture of their
+// own: motion from Y finds the move; the weighted mix (nine tenths chroma)
+// would see mostly the still chroma.
+TEST(FrameMotionVuya, MotionOfVuyaFramesFollowsY) {
+    TestHost host(2);
+    Sarn_SetThreadCount(2);
+    TestFrame<Sarn_Pixel8> a(128, 96), b(128, 96);
+    const auto vuya = [](double dx) {
+        return [dx](int c, int32_t x, int32_t y) {
+            if (c == 3)
+                return 255.0;
+            if (c == 2)
+                return motionTestPicture(x - dx, y);
+            return motionTestPicture(y * 1.3 + 7.0, x * 0.8 + 3.0);
+        };
+    };
+    a.fill(vuya(0.0));
+    b.fill(vuya(1.0));
+    const Motion fromY = estimate<Sarn_Pixel8, Sarn_OrderRGBA>(host, kVector, kBest, a, b, false, LumaSource::YChannel);
+    EXPECT_LT(fromY.meanError(fromY.u, 1.0, 12), 0.05);
+    EXPECT_LT(fromY.meanError(fromY.v, 0.0, 12), 0.05);
+    const Motion mixed = estimate<Sarn_Pixel8, Sarn_OrderRGBA>(host, kVector, kBest, a, b);
+    EXPECT_GT(mixed.meanError(mixed.u, 1.0, 12), 0.3);
+    EXPECT_EQ(host.liveHandles(), 0);
+}
+
+void runStep(TestHost& host, Sarn_MotionObserver* observer = nullptr) {
+    TestFrame<Sarn_Pixel16> a(70, 40), b(70, 40);
+    a.picture<Sarn_OrderARGB>(0.0, 0.0);
+    b.picture<Sarn_OrderARGB>(0.5, 0.25);
+    std::vector<float> u(70 * 40), v(u.size());
+    EstimateFrameMotion<Sarn_Pixel16, Sarn_OrderARGB>(RenderContext{host.inData(), kVector}, 70, 40, a.data(),
+                                                      b.data(), a.rowBytes, b.rowBytes, u.data(), v.data(), 2, 0,
+                                                      1817.2922f, true, LumaSource::WeightedRGB, observer);
+}
+
+TEST(FrameMotionResources, NothingLeaksOnSuccessOrOnAFailedAllocationAtAnyPoint) {
+    TestHost host(2);
+    Sarn_SetThreadCount(2);
+    const int before = host.handlesRequested();
+    runStep(host);
+    const int requests = host.handlesRequested() - before;
+    EXPECT_EQ(host.liveHandles(), 0);
+    EXPECT_EQ(host.lockedHandles(), 0);
+    // Five luminance buffers, the motion field, and per pass and level the
+    // coarse fields and the resizes' tables and scratch.
+    EXPECT_GT(requests, 6);
+    int failures = 0;
+    for (int n = 1;; ++n) {
+        ASSERT_LE(n, requests + 1) << "the step kept failing";
+        host.failHandleRequest(n);
+        bool failed = false;
+        try {
+            runStep(host);
+        } catch (const std::bad_alloc&) {
+            failed = true;
+        }
+        host.failHandleRequest(0);
+        EXPECT_EQ(host.liveHandles(), 0) << "request " << n;
+        EXPECT_EQ(host.lockedHandles(), 0) << "request " << n;
+        if (!failed)
+            break;
+        ++failures;
+    }
+    EXPECT_EQ(failures, requests);
+}
+
+// Cancels the host's iteration as soon as `stage` is entered `count` times.
+class CancelAt : public Sarn_MotionObserver {
+public:
+    CancelAt(TestHost& host, Stage stage, int count) : host_(host), stage_(stage), count_(count) {}
+    void enter(Stage stage) override {
+        if (stage == stage_ && --count_ == 0)
+            host_.setIterationResult(PF_Interrupt_CANCEL);
+    }
+
+private:
+    TestHost& host_;
+    Stage stage_;
+    int count_;
+};
+
+TEST(FrameMotionResources, NothingLeaksOnACancelAtAnyStage) {
+    using Stage = Sarn_MotionObserver::Stage;
+    const struct {
+        Stage stage;
+        int count;
+    } cases[] = {{Stage::Luminance, 1}, {Stage::Pyramid, 3},   {Stage::Warp, 2},    {Stage::Gradients, 4},
+                 {Stage::Sweeps, 5},    {Stage::CopyOut, 1},   {Stage::Discard, 1}};
+    for (const auto& c : cases) {
+        TestHost host(2);
+        Sarn_SetThreadCount(2);
+        CancelAt cancel(host, c.stage, c.count);
+        EXPECT_THROW(runStep(host, &cancel), Kel::Interrupted) << int(c.stage);
+        EXPECT_EQ(host.liveHandles(), 0) << int(c.stage);
+        EXPECT_EQ(host.lockedHandles(), 0) << int(c.stage);
+    }
+}
+
+} // namespace

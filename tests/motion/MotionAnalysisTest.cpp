@@ -1,0 +1,208 @@
+#include "motion/EstimateFrameMotion.h"
+#include "motion/Sarn_AnalyzeMotionIGNC.h"
+#include "parallel/ProcessorFeatures.h"
+#include "parallel/ThreadCount.h"
+#include "tests/motion/FrameMotionSupport.h"
+#include "tests/support/TestHost.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t kVector = kFeatureMMX | kFeatureCMOV | kFeatureSSE | kFeatureSSE2;
+
+TEST(MotionLevels, LevelCountHalvesTheCoarsestScaleDownToOne) {
+    EXPECT_EQ(Sarn_MotionLevels::levelCount(16.0f), 5);
+    EXPECT_EQ(Sarn_MotionLevels::levelCount(17.0f), 6);
+    EXPECT_EQ(Sarn_MotionLevels::levelCount(2.0f), 2);
+    EXPECT_EQ(Sarn_MotionLevels::levelCount(1.0f), 1);
+    EXPECT_EQ(Sarn_MotionLevels::levelCount(0.25f), 1);
+}
+
+TEST(MotionLevels, FinestLevelCountsHalvingsAndStaysBelowTheLevelCount) {
+    EXPECT_EQ(Sarn_MotionLevels::finestLevel(0.0f, 5), 0);
+    EXPECT_EQ(Sarn_MotionLevels::finestLevel(0.9f, 5), 0);
+    EXPECT_EQ(Sarn_MotionLevels::finestLevel(1.0f, 5), 1);
+    EXPECT_EQ(Sarn_MotionLevels::finestLevel(2.0f, 5), 2);
+    EXPECT_EQ(Sarn_MotionLevels::finestLevel(3.0f, 5), 2);
+    EXPECT_EQ(Sarn_MotionLevels::finestLevel(16.0f, 5), 4);
+    EXPECT_EQ(Sarn_MotionLevels::finestLevel(1000.0f, 5), 4);
+}
+
+TEST(MotionLevels, CoarserLevelsOfAFiveLevelPyramidFitInTheImageHeight) {
+    for (int32_t height = 1; height <= 5000; ++height)
+        ASSERT_LE(Sarn_MotionLevels::pyramidRows(4096, height, 5), height) << height;
+    EXPECT_EQ(Sarn_MotionLevels::pyramidRows(64, 32, 5), 16 + 8 + 4);
+    EXPECT_EQ(Sarn_MotionLevels::pyramidRows(15, 15, 5), 8 + 4);
+}
+
+struct LevelCase {
+    const char* name;
+    int32_t width, height, finestLevel;
+    std::vector<LevelVisit> visits; // pass 0
+};
+
+class LevelStructure : public ::testing::TestWithParam<LevelCase> {};
+
+// Levels are reported on entry: the finest first, then each coarser one.
+TEST_P(LevelStructure, VisitsTheLevelsThatExistAndComputesFromTheFinestOn) {
+    const LevelCase& c = GetParam();
+    TestHost host(2);
+    Sarn_SetThreadCount(2);
+    TestFrame<Sarn_Pixel8> a(c.width, c.height), b(c.width, c.height);
+    a.picture<Sarn_OrderARGB>(0.0, 0.0);
+    b.picture<Sarn_OrderARGB>(0.75, 0.5);
+    std::vector<float> u(size_t(c.width) * c.height, 7.0f), v(u.size(), 7.0f);
+    MotionRecorder recorder;
+    EstimateFrameMotion<Sarn_Pixel8, Sarn_OrderARGB>(RenderContext{host.inData(), kVector}, c.width, c.height,
+                                                     a.data(), b.data(), a.rowBytes, b.rowBytes, u.data(),
+                                                     v.data(), 1, c.finestLevel, 14.142136f, false,
+                                                     LumaSource::WeightedRGB, &recorder);
+    EXPECT_EQ(recorder.levels, c.visits);
+    // Some level is always computed, so the shift shows up as motion.
+    double sumU = 0.0;
+    for (float value : u)
+        sumU += value;
+    EXPECT_GT(sumU / double(u.size()), 0.3) << "no motion was computed";
+    EXPECT_EQ(host.liveHandles(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LevelStructure,
+    ::testing::Values(
+        // 15 x 15: level 2 is narrower than 8, so there is no level 3.
+        LevelCase{"Best15x15", 15, 15, 0, {{0, 0, 15, 15, true}, {0, 1, 8, 8, true}, {0, 2, 4, 4, true}}},
+        // "Fast" on 64 x 32: level 3 is lower than 8 rows; levels 1 and 0 only interpolated.
+        LevelCase{"Fast64x32",
+                  64,
+                  32,
+                  2,
+                  {{0, 0, 64, 32, false}, {0, 1, 32, 16, false}, {0, 2, 16, 8, true}, {0, 3, 8, 4, true}}},
+        LevelCase{"Better64x32",
+                  64,
+                  32,
+                  1,
+                  {{0, 0, 64, 32, false}, {0, 1, 32, 16, true}, {0, 2, 16, 8, true}, {0, 3, 8, 4, true}}},
+        LevelCase{"Best128x128",
+                  128,
+                  128,
+                  0,
+                  {{0, 0, 128, 128, true},
+                   {0, 1, 64, 64, true},
+                   {0, 2, 32, 32, true},
+                   {0, 3, 16, 16, true},
+                   {0, 4, 8, 8, true}}},
+        // The cap: "Fast" on 12 rows has only levels 0 and 1; level 1 is computed.
+        LevelCase{"FastCapped64x12", 64, 12, 2, {{0, 0, 64, 12, false}, {0, 1, 32, 6, true}}},
+        // "Better" on 6 rows: only level 0 exists, and it is computed.
+        LevelCase{"BetterCapped40x6", 40, 6, 1, {{0, 0, 40, 6, true}}}),
+    [](const ::testing::TestParamInfo<LevelCase>& info) { return std::string(info.param.name); });
+
+// sigmaS of pass p is (1 / sqrt 2) x 0.05^(p / 5), never the end value itself.
+TEST(MotionSchedule, BestRunsFivePassesWithGeometricallyFallingSmoothness) {
+    TestHost host(2);
+    Sarn_SetThreadCount(2);
+    TestFrame<Sarn_Pixel16> a(24, 16), b(24, 16);
+    a.picture<Sarn_OrderRGBA>(0.0, 0.0);
+    b.picture<Sarn_OrderRGBA>(0.5, 0.0);
+    std::vector<float> u(24 * 16), v(24 * 16);
+    MotionRecorder recorder;
+    EstimateFrameMotion<Sarn_Pixel16, Sarn_OrderRGBA>(RenderContext{host.inData(), kVector}, 24, 16, a.data(),
+                                                      b.data(), a.rowBytes, b.rowBytes, u.data(), v.data(), 5,
+                                                      0, 1817.2922f, false, LumaSource::WeightedRGB, &recorder);
+    const double printed[5] = {0.7071, 0.3884, 0.2133, 0.1172, 0.0644};
+    ASSERT_EQ(recorder.passes.size(), 5u);
+    for (int p = 0; p < 5; ++p) {
+        const IGNC_Settings& s = recorder.passes[size_t(p)];
+        const double expected = std::sqrt(0.5) * std::pow(0.05, p / 5.0);
+        EXPECT_NEAR(s.sigmaS, expected, 1e-5) << "pass " << p;
+        EXPECT_NEAR(s.sigmaS, printed[p], 5e-5) << "pass " << p;
+        // 16-bit data scale: ten steps of 1/255 of 32768, over sqrt 2.
+        EXPECT_NEAR(s.sigmaD, 10.0 * 32768.0 / 255.0 * std::sqrt(0.5), 1e-3);
+        EXPECT_NEAR(s.sigma3, std::sqrt(0.5), 1e-6);
+        EXPECT_FLOAT_EQ(s.lambdaD, 10.0f);
+        EXPECT_FLOAT_EQ(s.lambdaS, 1.0f);
+        EXPECT_FLOAT_EQ(s.omega, 1.995f);
+    }
+    EXPECT_GT(recorder.passes[4].sigmaS, 0.05 * std::sqrt(0.5) * 1.5);
+}
+
+struct DataScaleCase {
+    const char* name;
+    float fullScale;
+};
+
+template <class Pixel>
+IGNC_Settings firstPassOf() {
+    TestHost host(0);
+    Sarn_SetThreadCount(1);
+    TestFrame<Pixel> a(16, 16);
+    a.template picture<Sarn_OrderARGB>(0.0, 0.0);
+    std::vector<float> u(256), v(256);
+    MotionRecorder recorder;
+    EstimateFrameMotion<Pixel, Sarn_OrderARGB>(RenderContext{host.inData(), 0}, 16, 16, a.data(), a.data(),
+                                               a.rowBytes, a.rowBytes, u.data(), v.data(), 1, 0, 1.0f, false,
+                                               LumaSource::WeightedRGB, &recorder);
+    EXPECT_EQ(recorder.passes.size(), 1u);
+    return recorder.passes.at(0);
+}
+
+// One pass uses the start scales; the data scale follows the depth.
+TEST(MotionSchedule, OnePassUsesTheStartScalesWithTheDataScalePerDepth) {
+    const double s = std::sqrt(0.5);
+    const IGNC_Settings s8 = firstPassOf<Sarn_Pixel8>();
+    const IGNC_Settings s16 = firstPassOf<Sarn_Pixel16>();
+    const IGNC_Settings sF = firstPassOf<Sarn_PixelF>();
+    EXPECT_NEAR(s8.sigmaD, 10.0 * s, 1e-5);
+    EXPECT_NEAR(s16.sigmaD, 10.0 * 32768.0 / 255.0 * s, 1e-3);
+    EXPECT_NEAR(sF.sigmaD, 10.0 / 255.0 * s, 1e-8);
+    for (const IGNC_Settings* p : {&s8, &s16, &sF})
+        EXPECT_NEAR(p->sigmaS, s, 1e-6);
+}
+
+// Analyze takes thresholds; tauD is in units of 1/255 and carries the 255
+// factor. With three passes the last one is start x (end / start)^(2/3).
+TEST(MotionSchedule, AnalyzeTurnsThresholdsIntoScales) {
+    TestHost host(2);
+    Sarn_SetThreadCount(2);
+    const int32_t w = 20, h = 12;
+    std::vector<uint8_t> a(size_t(w) * h), pa(a.size()), pb(a.size()), warp(a.size());
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x)
+            a[size_t(y) * w + x] = uint8_t(motionTestPicture(x, y));
+    uint8_t* images[5] = {a.data(), a.data(), pa.data(), pb.data(), warp.data()};
+    MotionRecorder recorder;
+    {
+        Sarn_AnalyzeMotion8 analyser(RenderContext{host.inData(), kVector}, w, h, w, true, &recorder);
+        Sarn_AnalyzeMotion& base = analyser;
+        base.Notify(123u);
+        base.Analyze(3, 3, 16.0f, 0.0f, 10.0f, 1.0f, 1.0f, 0.1f, 2.0f, 3.0f, 0.1f, 0.1f, 3.0f, 1.9f, &images[0],
+                     &images[1], &images[2], &images[3], &images[4]);
+        EXPECT_EQ(analyser.levelCount(), 5);
+        EXPECT_EQ(analyser.finestComputedLevel(), 0);
+        std::vector<float> u(size_t(w) * h, 1.0f), v(u.size(), 1.0f);
+        base.GetMotion(u.data(), v.data());
+        for (size_t i = 0; i < u.size(); ++i) {
+            ASSERT_EQ(u[i], 0.0f);
+            ASSERT_EQ(v[i], 0.0f);
+        }
+    }
+    EXPECT_EQ(host.liveHandles(), 0);
+    ASSERT_EQ(recorder.passes.size(), 3u);
+    const double s = std::sqrt(0.5);
+    const double sigmaS[3] = {2.0 * s, 2.0 * s * std::pow(0.05, 1.0 / 3.0), 2.0 * s * std::pow(0.05, 2.0 / 3.0)};
+    for (int p = 0; p < 3; ++p) {
+        EXPECT_NEAR(recorder.passes[size_t(p)].sigmaD, 0.1 * 255.0 * s, 1e-4);
+        EXPECT_NEAR(recorder.passes[size_t(p)].sigmaS, sigmaS[p], 1e-5);
+        EXPECT_NEAR(recorder.passes[size_t(p)].sigma3, 3.0 * s, 1e-5);
+        EXPECT_FLOAT_EQ(recorder.passes[size_t(p)].omega, 1.9f);
+    }
+    // Levels 0 (20 x 12) and 1 (10 x 6), in each of the three passes.
+    ASSERT_EQ(recorder.levels.size(), 6u);
+    EXPECT_EQ(recorder.levels[5], (LevelVisit{2, 1, 10, 6, true}));
+}
+
+} // namespace
