@@ -1,8 +1,8 @@
 // Separable cubic resampling of a one-channel image (luminance levels of the
 // motion pyramid, and one motion component inside the 36-byte solver
 // elements). Coefficients come from 257-phase tables; each band of destination
-// rows first filters every source row it reads horizontally, once, eight rows
-// at a time in the lanes of a vector, and then combines those rows.
+// rows keeps a ring of horizontally filtered source rows so that every source
+// row is filtered at most once per band.
 #pragma once
 
 #include "image/HostMemory.h"
@@ -118,22 +118,15 @@ public:
     void run() {
         const int32_t bands = Sarn_GetThreadCount();
         const uint64_t page = uint64_t(pageSize());
-        int32_t rowsPerBand = 1;
-        for (int32_t b = 0; b < bands; ++b) {
-            const SourceRows r = sourceRows(b, bands);
-            rowsPerBand = std::max(rowsPerBand, r.last - r.first + 1);
-        }
-        // Per band: every source row the band reads, filtered (dstWidth
-        // floats each), then a batch of source rows converted and
-        // interleaved, each padded by one horizontal tap stride (and room to
-        // align the batch to whole vectors).
+        // Per band: T_vertical filtered rows of dstWidth floats, then the
+        // source row being filtered, converted and padded by one tap stride.
         const uint64_t ringBytes = roundUp(
-            (uint64_t(rowsPerBand) * uint64_t(dstRect.x1) +
-             uint64_t(kBatch) * (uint64_t(srcRect.x1) + uint64_t(horizontal.taps) + 1)) *
+            (uint64_t(vertical.taps) * uint64_t(dstRect.x1) + uint64_t(srcRect.x1) + uint64_t(horizontal.taps)) *
                 sizeof(float),
             page);
-        // Per band: T_vertical row pointers.
-        const uint64_t pointerBytes = roundUp(uint64_t(vertical.taps) * sizeof(float*), page);
+        // Per band: T_vertical row pointers and the source row held by each ring slot.
+        const uint64_t pointerBytes =
+            roundUp(uint64_t(vertical.taps) * (sizeof(float*) + sizeof(int32_t)), page);
         HostBuffer ring(inData, ringBytes * uint64_t(bands), page);
         HostBuffer pointers(inData, pointerBytes * uint64_t(bands), page);
         ResizeThread job(inData, this, ring.data(), pointers.data(), ringBytes, pointerBytes);
@@ -203,136 +196,92 @@ private:
                          [](const Column& a, const Column& b) { return a.taps < b.taps; });
     }
 
-    // Source rows are filtered kBatch at a time, one row per vector lane:
-    // every row of a batch has the same taps and weights, so each lane sums
-    // exactly as the plain per-row loop would.
-    static constexpr int32_t kBatch = 8;
-    typedef float Lanes __attribute__((vector_size(kBatch * sizeof(float))));
-
-    // The range of source rows that band `index` of `bands` reads.
-    struct SourceRows {
-        int32_t first;
-        int32_t last;
-    };
-    SourceRows sourceRows(int32_t index, int32_t bands) const {
-        const BandRange rows = bandRows(index, bands, dstRect.y0, dstRect.y1);
-        SourceRows r{srcRect.y1, srcRect.y0 - 1};
-        const int32_t lastRow = srcRect.y1 - 1;
-        Sarn_ResizePosition position = vertical.start(rows.begin);
-        for (int32_t y = rows.begin; y < rows.end; ++y) {
-            if (y > rows.begin)
-                vertical.advance(position);
-            const int32_t i = std::min(position.first, lastRow);
-            const int32_t n = tapsAt(position, i);
-            r.first = std::min(r.first, std::clamp(i, srcRect.y0, lastRow));
-            r.last = std::max(r.last, std::clamp(i + n - 1, srcRect.y0, lastRow));
-        }
-        return r;
-    }
-    // Vertical taps of a destination row whose first tap is source row i:
-    // while it lies above the first row, taps at or beyond the last are skipped.
-    int32_t tapsAt(const Sarn_ResizePosition& position, int32_t i) const {
-        int32_t n = vertical.tapCount[position.phase];
-        if (i < srcRect.y0)
-            n = std::min(n, srcRect.y1 - i);
-        return n;
-    }
-
-    // Source rows first .. first + count - 1 (count <= kBatch), converted to
-    // floats, interleaved (element x of batch row r at x * kBatch + r) and
-    // padded on the right with copies of their last elements, filtered into
-    // rows of dstWidth floats starting at `out`. Missing rows of a short
-    // batch repeat its last row and are not stored.
-    void filterRows(int32_t first, int32_t count, Lanes* interleaved, float* out) const {
+    // One source row, converted to floats and padded on the right with copies
+    // of its last element, filtered into `out` (dstWidth floats).
+    void filterRow(const uint8_t* sourceRow, float* padded, float* out) const {
         const int32_t width = srcRect.x1;
-        float* lanes = reinterpret_cast<float*>(interleaved);
-        for (int32_t r = 0; r < kBatch; ++r) {
-            const uint8_t* sourceRow = source + int64_t(first + std::min(r, count - 1)) * srcStride;
-            for (int32_t x = 0; x < width; ++x)
-                lanes[int64_t(x) * kBatch + r] = Funcs::template load<Pixel>(sourceRow, x);
-        }
+        for (int32_t x = 0; x < width; ++x)
+            padded[x] = Funcs::template load<Pixel>(sourceRow, x);
+        const float last = padded[width - 1];
         for (int32_t k = 0; k < horizontal.taps; ++k)
-            interleaved[width + k] = interleaved[width - 1];
+            padded[width + k] = last;
 
-        const int32_t dstWidth = dstRect.x1;
-        const auto put = [&](int32_t column, const Lanes& sum) {
-            for (int32_t r = 0; r < count; ++r)
-                out[int64_t(r) * dstWidth + column] = sum[r];
-        };
         // Left of the first column: taps before it read it, taps at or beyond
         // the right end are skipped (only sources narrower than the kernel).
         for (int32_t k = 0; k < leftEnd; ++k) {
             const Column& c = columns[k];
             const float* w = horizontal.table + c.weightOffset;
             const int32_t n = std::min(c.taps, width - c.first);
-            Lanes sum = w[0] * interleaved[std::max(c.first, 0)];
+            float sum = w[0] * padded[std::max(c.first, 0)];
             for (int32_t j = 1; j < n; ++j)
-                sum += w[j] * interleaved[std::max(c.first + j, 0)];
-            put(c.column, sum);
+                sum += w[j] * padded[std::max(c.first + j, 0)];
+            out[c.column] = sum;
         }
         // Elsewhere the padding stands for taps clamped at the last column.
         for (int32_t k = leftEnd; k < dstRect.x1; ++k) {
             const Column& c = columns[k];
             const float* w = horizontal.table + c.weightOffset;
-            const Lanes* p = interleaved + c.first;
-            Lanes sum = w[0] * p[0];
+            const float* p = padded + c.first;
+            float sum = w[0] * p[0];
             for (int32_t j = 1; j < c.taps; ++j)
                 sum += w[j] * p[j];
-            put(c.column, sum);
+            out[c.column] = sum;
         }
     }
 
     void resizeBand(int32_t index, float* ring, uint8_t* pointerArea) const {
-        const int32_t bands = Sarn_GetThreadCount();
-        const BandRange rows = bandRows(index, bands, dstRect.y0, dstRect.y1);
+        const BandRange rows = bandRows(index, Sarn_GetThreadCount(), dstRect.y0, dstRect.y1);
         if (rows.begin >= rows.end)
             return;
+        const int32_t taps = vertical.taps;
         const int32_t width = dstRect.x1;
         const int32_t lastRow = srcRect.y1 - 1;
-        const SourceRows needed = sourceRows(index, bands);
-        const int32_t count = needed.last - needed.first + 1;
-        float* const filtered = ring;
-        // Whole lanes vectors from here on: the scratch start is page aligned.
-        float* const batchStart = ring + int64_t(count) * width;
-        Lanes* const interleaved = reinterpret_cast<Lanes*>(
-            batchStart + ((kBatch - (reinterpret_cast<uintptr_t>(batchStart) / sizeof(float)) % kBatch) % kBatch));
-        for (int32_t r = 0; r < count; r += kBatch)
-            filterRows(needed.first + r, std::min(kBatch, count - r), interleaved, filtered + int64_t(r) * width);
-
+        float* padded = ring + int64_t(taps) * width;
         const float** rowOf = reinterpret_cast<const float**>(pointerArea);
+        int32_t* slotRow = reinterpret_cast<int32_t*>(pointerArea + sizeof(float*) * size_t(taps));
+        std::fill(slotRow, slotRow + taps, -1);
+
         Sarn_ResizePosition position = vertical.start(rows.begin);
         for (int32_t y = rows.begin; y < rows.end; ++y) {
             if (y > rows.begin)
                 vertical.advance(position);
             const int32_t i = std::min(position.first, lastRow);
-            const int32_t n = tapsAt(position, i);
+            int32_t n = vertical.tapCount[position.phase];
+            if (i < srcRect.y0)
+                n = std::min(n, srcRect.y1 - i);
             for (int32_t k = 0; k < n; ++k) {
                 const int32_t r = std::clamp(i + k, srcRect.y0, lastRow);
-                rowOf[k] = filtered + int64_t(r - needed.first) * width;
+                const int32_t slot = (r - srcRect.y0) % taps;
+                float* slotData = ring + int64_t(slot) * width;
+                if (slotRow[slot] != r) {
+                    filterRow(source + int64_t(r) * srcStride, padded, slotData);
+                    slotRow[slot] = r;
+                }
+                rowOf[k] = slotData;
             }
             combineRows(vertical.weights(position.phase), rowOf, n,
                         destination + int64_t(y) * dstStride, width);
         }
     }
 
-    // Output(x) = sum over k of w[k] * row k (x), summed in tap order, for
-    // kBatch columns at a time in the lanes of a vector.
+    // Output(x) = sum over k of w[k] * row k (x), summed in tap order.
     static void combineRows(const float* w, const float* const* rowOf, int32_t n, uint8_t* out,
                             int32_t width) {
-        typedef float UnalignedLanes __attribute__((vector_size(kBatch * sizeof(float)), aligned(4)));
-        int32_t x = 0;
-        for (; x + kBatch <= width; x += kBatch) {
-            Lanes sum = w[0] * Lanes(*reinterpret_cast<const UnalignedLanes*>(rowOf[0] + x));
-            for (int32_t k = 1; k < n; ++k)
-                sum += w[k] * Lanes(*reinterpret_cast<const UnalignedLanes*>(rowOf[k] + x));
-            for (int32_t l = 0; l < kBatch; ++l)
-                Funcs::template store<DstPixel>(out, x + l, sum[l]);
-        }
-        for (; x < width; ++x) {
-            float sum = w[0] * rowOf[0][x];
-            for (int32_t k = 1; k < n; ++k)
-                sum += w[k] * rowOf[k][x];
-            Funcs::template store<DstPixel>(out, x, sum);
+        constexpr int32_t chunk = 256;
+        float sum[chunk];
+        for (int32_t x0 = 0; x0 < width; x0 += chunk) {
+            const int32_t count = std::min(chunk, width - x0);
+            const float* r0 = rowOf[0] + x0;
+            for (int32_t x = 0; x < count; ++x)
+                sum[x] = w[0] * r0[x];
+            for (int32_t k = 1; k < n; ++k) {
+                const float wk = w[k];
+                const float* rk = rowOf[k] + x0;
+                for (int32_t x = 0; x < count; ++x)
+                    sum[x] += wk * rk[x];
+            }
+            for (int32_t x = 0; x < count; ++x)
+                Funcs::template store<DstPixel>(out, x0 + x, sum[x]);
         }
     }
 

@@ -304,9 +304,8 @@ TEST(SarnResize, MotionComponentScalesAndWritesOnlyItsFloat) {
     }
 }
 
-// The banded resize, filtering eight source rows and combining eight columns
-// at a time, agrees bit for bit with the plain per-pixel computation at every
-// band count, shrinking and enlarging, with and without partial batches.
+// The banded, ring-buffered resize agrees bit for bit with the plain
+// per-pixel computation at every band count, shrinking and enlarging.
 TEST(SarnResize, MatchesPlainComputationAtEveryBandCount) {
     struct Size { int sw, sh, dw, dh; float scale; };
     const Size sizes[] = {{37, 23, 16, 11, 1.0f}, {16, 11, 37, 23, 2.0f}, {61, 29, 30, 14, 0.5f},
