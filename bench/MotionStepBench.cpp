@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstring>
 #include <malloc.h>
+#include <sys/resource.h>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -57,6 +58,13 @@ public:
     double total[7] = {};
 };
 
+double processCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) { return double(t.tv_sec) + 1e-6 * double(t.tv_usec); };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 void runStep(benchmark::State& state, int32_t passes, int32_t finestLevel) {
     FieldPair& data = pair();
     TestHost host(kThreads);
@@ -64,6 +72,7 @@ void runStep(benchmark::State& state, int32_t passes, int32_t finestLevel) {
     const RenderContext context{host.inData(), detectProcessorFeatures()};
     StageClock clock;
     double all = 0.0;
+    const double cpuBefore = processCpuSeconds();
     for (auto _ : state) {
         const auto start = StageClock::Clock::now();
         EstimateFrameMotion<Sarn_Pixel8, Sarn_OrderARGB>(context, kWidth, kRows, data.a.data(), data.b.data(),
@@ -73,10 +82,14 @@ void runStep(benchmark::State& state, int32_t passes, int32_t finestLevel) {
         all += std::chrono::duration<double>(StageClock::Clock::now() - start).count();
         benchmark::ClobberMemory();
     }
+    const double cpu = processCpuSeconds() - cpuBefore;
     Sarn_SetThreadCount(1);
     using Stage = Sarn_MotionObserver::Stage;
     const auto share = [&](Stage s) { return all > 0.0 ? 100.0 * clock.total[int(s)] / all : 0.0; };
     state.counters["ms"] = 1000.0 * all / double(state.iterations());
+    // CPU time of all threads per call: less disturbed by other load on the
+    // machine than the wall time.
+    state.counters["cpu_ms"] = 1000.0 * cpu / double(state.iterations());
     state.counters["lum%"] = share(Stage::Luminance);
     state.counters["pyramid%"] = share(Stage::Pyramid);
     state.counters["warp%"] = share(Stage::Warp);

@@ -51,3 +51,7 @@ template class Sarn_Resize<Sarn_AE_Environ, Sarn_PixelPtr<Sarn_Lum8>, Sarn_Resiz
 template class Sarn_Resize<Sarn_AE_Environ, Sarn_PixelPtr<Sarn_Lum16>, Sarn_Resize_Funcs>;
 template class Sarn_Resize<Sarn_AE_Environ, Sarn_PixelPtr<Sarn_LumF>, Sarn_Resize_Funcs>;
 template class Sarn_Resize<Sarn_AE_Environ, Sarn_PixelPtr<Sarn_MotionOne>, Sarn_Resize_Funcs>;
+template class Sarn_Resize<Sarn_AE_Environ, Sarn_PixelPtr<Sarn_MotionOne>, Sarn_Resize_Funcs,
+                           Sarn_PixelPtr<Sarn_LumF>>;
+template class Sarn_Resize<Sarn_AE_Environ, Sarn_PixelPtr<Sarn_LumF>, Sarn_Resize_Funcs,
+                           Sarn_PixelPtr<Sarn_MotionOne>>;

@@ -90,10 +90,13 @@ private:
     HostBuffer memory;
 };
 
-template <class Environ, class View, class Funcs>
+// DstView differs from View only where a motion component moves between the
+// 36-byte solver elements and a plain float plane; the arithmetic is the same.
+template <class Environ, class View, class Funcs, class DstView = View>
 class Sarn_Resize {
 public:
     using Pixel = typename View::Pixel;
+    using DstPixel = typename DstView::Pixel;
 
     // Sides must be at least 2. valueScale multiplies every output (through
     // the vertical table); support widens the kernel (1 everywhere).
@@ -278,7 +281,7 @@ private:
                     sum[x] += wk * rk[x];
             }
             for (int32_t x = 0; x < count; ++x)
-                Funcs::template store<Pixel>(out, x0 + x, sum[x]);
+                Funcs::template store<DstPixel>(out, x0 + x, sum[x]);
         }
     }
 
@@ -304,3 +307,7 @@ extern template class Sarn_Resize<Sarn_AE_Environ, Sarn_PixelPtr<Sarn_Lum8>, Sar
 extern template class Sarn_Resize<Sarn_AE_Environ, Sarn_PixelPtr<Sarn_Lum16>, Sarn_Resize_Funcs>;
 extern template class Sarn_Resize<Sarn_AE_Environ, Sarn_PixelPtr<Sarn_LumF>, Sarn_Resize_Funcs>;
 extern template class Sarn_Resize<Sarn_AE_Environ, Sarn_PixelPtr<Sarn_MotionOne>, Sarn_Resize_Funcs>;
+extern template class Sarn_Resize<Sarn_AE_Environ, Sarn_PixelPtr<Sarn_MotionOne>, Sarn_Resize_Funcs,
+                                  Sarn_PixelPtr<Sarn_LumF>>;
+extern template class Sarn_Resize<Sarn_AE_Environ, Sarn_PixelPtr<Sarn_LumF>, Sarn_Resize_Funcs,
+                                  Sarn_PixelPtr<Sarn_MotionOne>>;

@@ -101,9 +101,10 @@ void EstimateFrameMotion(const RenderContext& context, int32_t width, int32_t he
     setup.sigmaS1 = Settings::smoothEnd * s;
     setup.sigma30 = Settings::third * s;
     setup.sigma31 = Settings::third * s;
-    analyser.AnalyzeWith(setup, lumaA.data(), lumaB.data(), pyramidA.data(), pyramidB.data(), warp.data());
+    analyser.AnalyzeWith(setup, lumaA.data(), lumaB.data(), pyramidA.data(), pyramidB.data(), warp.data(),
+                         motionX, motionY);
 
-    {
+    if (!analyser.motionInPlanes()) {
         Sarn_MotionStageScope timing(observer, Stage::CopyOut);
         analyser.GetMotion(motionX, motionY);
     }

@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 // Level bookkeeping shared by all depths.
 struct Sarn_MotionLevels {
@@ -119,9 +120,15 @@ public:
         Copy(context_.inData, dstY, start + sizeof(float), width_, height_, width_, columns).execute();
     }
 
-    // Analyze from step 2 on, with the scales given directly.
+    // Analyze from step 2 on, with the scales given directly. With planes
+    // dstX and dstY (width x height floats, rows width apart) and level 0 only
+    // interpolated, the last pass writes the motion straight into them instead
+    // of into the field: then motionInPlanes() is true and GetMotion is not
+    // needed (the field does not hold the result).
     void AnalyzeWith(const Sarn_AnalyzeMotionSetup& setup, uint8_t* imageA, uint8_t* imageB,
-                     uint8_t* pyramidA, uint8_t* pyramidB, uint8_t* warpBuffer) {
+                     uint8_t* pyramidA, uint8_t* pyramidB, uint8_t* warpBuffer,
+                     float* dstX = nullptr, float* dstY = nullptr) {
+        motionInPlanes_ = false;
         sigmaD0_ = setup.sigmaD0;
         sigmaS0_ = setup.sigmaS0;
         sigma30_ = setup.sigma30;
@@ -145,11 +152,9 @@ public:
         if (width_ <= 0 || height_ <= 0)
             return;
 
-        if (reset_) {
-            Sarn_ClearMem<Sarn_AE_Environ>(context_.inData, field_.data(),
-                                           uint64_t(IGNC_Field::byteCount(width_, height_)))
-                .execute();
-        }
+        IGNC_ParamsFastElem* const field = field_.as<IGNC_ParamsFastElem>();
+        if (finestLevel_ == 0)
+            prepareField(field, width_, height_, Sarn_MotionLevels::hasCoarser(0, levelCount_, width_, height_));
         const int32_t passes = setup.passes;
         float sigmaD = sigmaD0_, sigmaS = sigmaS0_, sigma3 = sigma30_;
         // Per-pass factors: passes steps of these would reach the end scales.
@@ -168,11 +173,19 @@ public:
             settings_.sigma3 = sigma3;
             if (observer_ != nullptr)
                 observer_->pass(pass, settings_);
-            AnalyzeLevel(width_, height_, 0, levelCount_, settings_, imageA_, pyramidA_, imageB_,
+            // An interpolated level 0 is read by nothing after the last pass
+            // but the copy into the planes: write it there directly.
+            const bool intoPlanes = dstX != nullptr && dstY != nullptr && finestLevel_ > 0 && pass == passes - 1;
+            const MotionStore kept = elementStore(field, width_, 0);
+            const MotionStore result = intoPlanes ? planeStore(dstX, dstY, width_) : kept;
+            AnalyzeLevel(width_, height_, 0, levelCount_, settings_, kept, result, imageA_, pyramidA_, imageB_,
                          pyramidB_, warpBuffer_, setup.iterations, pass);
+            motionInPlanes_ = intoPlanes;
         }
     }
 
+    // True when the last AnalyzeWith left its result in the caller's planes.
+    bool motionInPlanes() const { return motionInPlanes_; }
     int32_t levelCount() const { return levelCount_; }
     int32_t finestComputedLevel() const { return finestLevel_; }
     const IGNC_ParamsFastElem* field() const { return field_.as<IGNC_ParamsFastElem>(); }
@@ -180,28 +193,98 @@ public:
 private:
     using Stage = Sarn_MotionObserver::Stage;
     using ImageResize = Sarn_Resize<Sarn_AE_Environ, Image, Sarn_Resize_Funcs>;
-    using MotionResize = Sarn_Resize<Sarn_AE_Environ, Sarn_PixelPtr<Sarn_MotionOne>, Sarn_Resize_Funcs>;
     using Warp = Sarn_Warp<Sarn_AE_Environ, Image, Sarn_PixelPtr<Sarn_MotionUV>>;
 
     static int32_t fieldStride(int32_t width) {
         return int32_t(int64_t(IGNC_Field::rowElements(width)) * int64_t(sizeof(IGNC_ParamsFastElem)));
     }
-    // One motion channel (u at byte 0 of an element, v at 4, du at 8, dv at
-    // 12) of a field, resampled with value scale `scale`.
-    void resizeMotion(IGNC_ParamsFastElem* from, int32_t fromChannel, int32_t fromWidth,
-                      int32_t fromHeight, IGNC_ParamsFastElem* to, int32_t toChannel, int32_t toWidth,
-                      int32_t toHeight, float scale) const {
-        MotionResize(context_.inData, reinterpret_cast<float*>(from) + fromChannel,
-                     reinterpret_cast<float*>(to) + toChannel, fromWidth, fromHeight, toWidth, toHeight,
-                     fieldStride(fromWidth), fieldStride(toWidth), scale, 1.0f)
-            .run();
+
+    // Where a level keeps its motion: u and v of the solver elements, or two
+    // plain float planes at a level that is only interpolated (nothing there
+    // reads more than u and v, and the planes take a fraction of the memory
+    // traffic).
+    struct MotionStore {
+        uint8_t* u;
+        uint8_t* v;
+        int32_t stride; // bytes between rows
+        bool elements;  // 36-byte solver elements rather than float planes
+    };
+    // Channel pair (u, v) at `channel` 0 or (du, dv) at 2 of a field.
+    static MotionStore elementStore(IGNC_ParamsFastElem* field, int32_t width, int32_t channel) {
+        uint8_t* base = reinterpret_cast<uint8_t*>(reinterpret_cast<float*>(field) + channel);
+        return MotionStore{base, base + sizeof(float), fieldStride(width), true};
+    }
+    static MotionStore planeStore(float* u, float* v, int32_t width) {
+        return MotionStore{reinterpret_cast<uint8_t*>(u), reinterpret_cast<uint8_t*>(v),
+                           int32_t(int64_t(width) * int64_t(sizeof(float))), false};
     }
 
+    template <class From, class To>
+    using MotionResizeOf = Sarn_Resize<Sarn_AE_Environ, Sarn_PixelPtr<From>, Sarn_Resize_Funcs, Sarn_PixelPtr<To>>;
+
+    // One motion component resampled with value scale `scale`; the storage
+    // only decides where the floats are read and written.
+    void resizeMotion(const uint8_t* from, bool fromElements, int32_t fromStride, int32_t fromWidth,
+                      int32_t fromHeight, uint8_t* to, bool toElements, int32_t toStride, int32_t toWidth,
+                      int32_t toHeight, float scale) const {
+        PF_InData* const inData = context_.inData;
+        if (fromElements && toElements)
+            MotionResizeOf<Sarn_MotionOne, Sarn_MotionOne>(inData, from, to, fromWidth, fromHeight, toWidth,
+                                                           toHeight, fromStride, toStride, scale, 1.0f).run();
+        else if (fromElements)
+            MotionResizeOf<Sarn_MotionOne, Sarn_LumF>(inData, from, to, fromWidth, fromHeight, toWidth,
+                                                      toHeight, fromStride, toStride, scale, 1.0f).run();
+        else if (toElements)
+            MotionResizeOf<Sarn_LumF, Sarn_MotionOne>(inData, from, to, fromWidth, fromHeight, toWidth,
+                                                      toHeight, fromStride, toStride, scale, 1.0f).run();
+        else
+            MotionResizeOf<Sarn_LumF, Sarn_LumF>(inData, from, to, fromWidth, fromHeight, toWidth, toHeight,
+                                                 fromStride, toStride, scale, 1.0f).run();
+    }
+    void resizeMotion(const MotionStore& from, int32_t fromWidth, int32_t fromHeight, const MotionStore& to,
+                      int32_t toWidth, int32_t toHeight, float scale) const {
+        resizeMotion(from.u, from.elements, from.stride, fromWidth, fromHeight, to.u, to.elements, to.stride,
+                     toWidth, toHeight, scale);
+        resizeMotion(from.v, from.elements, from.stride, fromWidth, fromHeight, to.v, to.elements, to.stride,
+                     toWidth, toHeight, scale);
+    }
+
+    // The zero start of a computed level under the reset flag. A level with
+    // a coarser one has u and v of all its elements written by the enlarged
+    // coarse result before anything reads them, and the solver writes the
+    // other slots first, so only the padding elements of its rows need
+    // clearing; the coarsest level starts from the cleared field itself.
+    void prepareField(IGNC_ParamsFastElem* field, int32_t width, int32_t height, bool hasCoarser) const {
+        if (!reset_)
+            return;
+        const int32_t columns = IGNC_Field::rowElements(width);
+        if (!hasCoarser) {
+            Sarn_ClearMem<Sarn_AE_Environ>(context_.inData, field, uint64_t(IGNC_Field::byteCount(width, height)))
+                .execute();
+            return;
+        }
+        if (columns == width)
+            return;
+        for (int32_t y = 0; y < height; ++y)
+            std::memset(static_cast<void*>(IGNC_Field::row(field, width, y) + width), 0,
+                        size_t(columns - width) * sizeof(IGNC_ParamsFastElem));
+    }
+
+    // `motion` is the level's motion to shrink for the coarser level;
+    // `result` receives the enlarged coarse result where it replaces the
+    // motion (the same store except for an interpolated level 0 in the last
+    // pass, whose result goes to the caller's planes).
     void AnalyzeLevel(int32_t width, int32_t height, int32_t level, int32_t levels,
-                      IGNC_Settings& settings, uint8_t* imageA, uint8_t* pyramidA, uint8_t* imageB,
-                      uint8_t* pyramidB, uint8_t* warpBuffer, int32_t iterations, int32_t pass) {
+                      IGNC_Settings& settings, const MotionStore& motion, const MotionStore& result,
+                      uint8_t* imageA, uint8_t* pyramidA,
+                      uint8_t* imageB, uint8_t* pyramidB, uint8_t* warpBuffer, int32_t iterations,
+                      int32_t pass) {
         PF_InData* const inData = context_.inData;
         const bool computed = level >= finestLevel_;
+        // Under the reset flag the first pass starts from zero motion at
+        // every level: shrinking it would only write zeros where the coarse
+        // level needs none (it starts cleared, or it is overwritten).
+        const bool zeroMotion = reset_ && pass == 0;
         if (observer_ != nullptr)
             observer_->level(level, width, height, computed);
         IGNC_ParamsFastElem* const field = settings.field;
@@ -216,29 +299,36 @@ private:
             coarseSettings.field = coarseField;
             coarseSettings.sigmaS = settings.sigmaS * 0.5f;
             coarseSettings.sigma3 = settings.sigma3 * 0.5f;
+            const bool coarseComputed = level + 1 >= finestLevel_;
+            // An interpolated coarse level keeps u and v as two planes at the
+            // start of its buffer (36 bytes per element leave room for both).
+            float* const coarsePlanes = coarse.as<float>();
+            const MotionStore coarseMotion =
+                coarseComputed ? elementStore(coarseField, w2, 0)
+                               : planeStore(coarsePlanes, coarsePlanes + int64_t(w2) * h2, w2);
             {
                 Sarn_MotionStageScope timing(observer_, Stage::Pyramid);
-                if (reset_)
-                    Sarn_ClearMem<Sarn_AE_Environ>(inData, coarse.data(), coarse.size()).execute();
+                if (coarseComputed)
+                    prepareField(coarseField, w2, h2, Sarn_MotionLevels::hasCoarser(level + 1, levels, w2, h2));
                 // Motion is measured in pixels of its own level.
-                resizeMotion(field, 0, width, height, coarseField, 0, w2, h2, 0.5f);
-                resizeMotion(field, 1, width, height, coarseField, 1, w2, h2, 0.5f);
+                if (!zeroMotion)
+                    resizeMotion(motion, width, height, coarseMotion, w2, h2, 0.5f);
                 ImageResize(inData, imageA, pyramidA, width, height, w2, h2, stride_, stride_, 1.0f, 1.0f).run();
                 ImageResize(inData, imageB, pyramidB, width, height, w2, h2, stride_, stride_, 1.0f, 1.0f).run();
             }
             const int64_t levelBytes = int64_t(stride_) * h2;
-            AnalyzeLevel(w2, h2, level + 1, levels, coarseSettings, pyramidA, pyramidA + levelBytes,
-                         pyramidB, pyramidB + levelBytes, warpBuffer, iterations, pass);
+            AnalyzeLevel(w2, h2, level + 1, levels, coarseSettings, coarseMotion, coarseMotion, pyramidA,
+                         pyramidA + levelBytes, pyramidB, pyramidB + levelBytes, warpBuffer, iterations, pass);
             {
                 Sarn_MotionStageScope timing(observer_, Stage::Pyramid);
                 // Straight into u, v when there is nothing to merge with;
                 // otherwise into du, dv, taken where it moved by over half a pixel.
-                const bool replace = (reset_ && pass == 0) || !computed;
-                const int32_t channel = replace ? 0 : 2;
-                resizeMotion(coarseField, 0, w2, h2, field, channel, width, height, 2.0f);
-                resizeMotion(coarseField, 1, w2, h2, field, channel + 1, width, height, 2.0f);
-                if (!replace)
+                if (zeroMotion || !computed) {
+                    resizeMotion(coarseMotion, w2, h2, result, width, height, 2.0f);
+                } else {
+                    resizeMotion(coarseMotion, w2, h2, elementStore(field, width, 2), width, height, 2.0f);
                     typename Solver::UpdateChangedThread(inData, columns, height, field).execute();
+                }
             }
         }
         if (!computed)
@@ -268,6 +358,7 @@ private:
     int32_t width_, height_, stride_;
     int32_t finestLevel_ = 0, levelCount_ = 1;
     bool reset_;
+    bool motionInPlanes_ = false;
     uint8_t* imageA_ = nullptr;
     uint8_t* imageB_ = nullptr;
     uint8_t* pyramidA_ = nullptr;

@@ -309,7 +309,8 @@ TEST(SarnResize, MotionComponentScalesAndWritesOnlyItsFloat) {
 TEST(SarnResize, MatchesPlainComputationAtEveryBandCount) {
     struct Size { int sw, sh, dw, dh; float scale; };
     const Size sizes[] = {{37, 23, 16, 11, 1.0f}, {16, 11, 37, 23, 2.0f}, {61, 29, 30, 14, 0.5f},
-                          {20, 9, 7, 40, 1.0f},   {2, 2, 5, 3, 1.0f},     {40, 3, 40, 2, 1.0f}};
+                          {20, 9, 7, 40, 1.0f},   {2, 2, 5, 3, 1.0f},     {40, 3, 40, 2, 1.0f},
+                          {203, 77, 101, 39, 0.5f}, {101, 39, 203, 77, 2.0f}};
     for (int workers : {0, 2}) {
         TestHost host(workers);
         for (const Size& s : sizes) {
