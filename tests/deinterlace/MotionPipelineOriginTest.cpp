@@ -203,3 +203,33 @@ TEST(MotionPipelineOrigin, SmartEarlierFrameRefusedClearsTheOutput) {
     host.disposeHostWorld(&output);
     EXPECT_NOTHING_HELD(host);
 }
+
+// Legacy render with an input extent hint that starts at an odd row and
+// column: the pipeline works on the hinted part only, keeps the layer's field
+// parity there, and writes nothing outside the frames.
+TEST(MotionPipelineOrigin, LegacyInputExtentHintAtAnOddRow) {
+    const Clip clip = pantest::panClip(PF_PixelFormat_ARGB32, kWidth, kHeight, 3, 1.5);
+    RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
+    RenderDriver driver(host);
+    const PF_Rect hint{3, 5, A_short(kHeight), A_short(kWidth)}; // top, left, bottom, right
+    driver.settings().inputExtentHint = hint;
+    for (A_long motion : {2, 4})
+        for (A_long fields : {1, 2}) {
+            RenderParams params;
+            params.motion = motion;
+            params.fields = fields;
+            const RenderResult r = driver.render(clip, 2, params, Protocol::Legacy);
+            ASSERT_EQ(r.err, PF_Err_NONE) << r.message;
+            const std::vector<uint8_t>& input = clip.frame(2);
+            int keptDiffering = 0, rebuiltDiffering = 0;
+            for (int y = hint.top; y < kHeight; ++y) {
+                const size_t at = (size_t(y) * kWidth + size_t(hint.left)) * 4;
+                const bool differs = std::memcmp(&r.frame.pixels[at], &input[at],
+                                                 size_t(kWidth - hint.left) * 4) != 0;
+                ((y & 1) == fields - 1 ? keptDiffering : rebuiltDiffering) += differs;
+            }
+            EXPECT_EQ(keptDiffering, 0) << "mode " << motion << ", Fields " << fields;
+            EXPECT_GT(rebuiltDiffering, kHeight / 4) << "mode " << motion << ", Fields " << fields;
+            EXPECT_NOTHING_HELD(host);
+        }
+}
