@@ -138,21 +138,23 @@ TEST(MotionPipelineSteps, OnlyTheQualitysEarlierFramesTakePart) {
     EXPECT_NOTHING_HELD(host);
 }
 
-// Odd and tiny heights, either field first, every mode, both protocols: the
+// Odd and tiny sizes, either field first, every mode, both protocols: the
 // kept rows come through exactly, and nothing is written outside the frames
 // (the host records writes into row padding or into input frames).
-TEST(MotionPipelineSteps, OddAndTinyHeights) {
-    const int width = 24;
+TEST(MotionPipelineSteps, OddAndTinySizes) {
     RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
     RenderDriver driver(host);
-    for (int height : {1, 2, 3, 5, 7, 33})
+    for (auto [width, height] : {std::pair{24, 1}, std::pair{24, 2}, std::pair{24, 3},
+                                 std::pair{24, 5}, std::pair{24, 7}, std::pair{24, 33},
+                                 std::pair{1, 9}, std::pair{2, 6}, std::pair{3, 5},
+                                 std::pair{5, 4}, std::pair{37, 17}})
         for (A_long fields : {1, 2}) {
             const Clip clip = pantest::panClip(PF_PixelFormat_ARGB32, width, height, 3, 1.5, fields == 2);
             const size_t row = clip.rowBytes();
             const int keptRow = fields == 2 ? 1 : 0;
             for (A_long motion : {kFast, kBetter, kBest})
                 for (Protocol protocol : {Protocol::Smart, Protocol::Legacy}) {
-                    SCOPED_TRACE("height " + std::to_string(height) + ", Fields " +
+                    SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height) + ", Fields " +
                                  std::to_string(fields) + ", " + modeName(motion) +
                                  (protocol == Protocol::Smart ? ", smart" : ", legacy"));
                     const RenderResult r = driver.render(clip, 2, motionParams(motion, fields), protocol);
