@@ -25,9 +25,18 @@ void checkHost(PF_Err err) {
         throw Kel::Exception("MotionDeinterlace", "The host could not copy a frame.");
 }
 
+// The format of the scratch frames. With the world suite they take the
+// input's own format, so that the host's copies into and out of them are
+// between frames of one format (a host need not convert, say, "bgra" into
+// "argb"); the pipeline reads them in the input's channel order either way.
 template <class Pixel>
-PF_PixelFormat scratchFormat(const PF_InData* inData) {
-    const bool premiere = isPremiereHost(inData);
+PF_PixelFormat scratchFormat(const AEHost& host, const PF_EffectWorld& input) {
+    PF_PixelFormat own = PF_PixelFormat_INVALID;
+    if (host.worldSuite != nullptr &&
+        host.worldSuite->PF_GetPixelFormat(&input, &own) == PF_Err_NONE &&
+        own != PF_PixelFormat_INVALID)
+        return own;
+    const bool premiere = isPremiereHost(host.inData);
     if constexpr (Pixel::bytes == 4)
         return PF_PixelFormat_ARGB32;
     else if constexpr (Pixel::bytes == 8)
@@ -126,7 +135,7 @@ void MotionDeinterlace(AEHost& host, const RenderContext& context, PF_ParamIndex
     HostBuffer motionX(context.inData, planeBytes);
     HostBuffer motionY(context.inData, planeBytes);
     ScratchWorld scratchA(host), scratchB(host);
-    const PF_PixelFormat format = scratchFormat<Pixel>(context.inData);
+    const PF_PixelFormat format = scratchFormat<Pixel>(host, input);
     allocateTwin(scratchA, input, format);
     allocateTwin(scratchB, input, format);
 

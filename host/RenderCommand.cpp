@@ -189,7 +189,9 @@ PF_Err renderCommand(PF_InData* in_data, PF_OutData*, PF_ParamDef** params,
     } catch (const std::bad_alloc&) {
         return PF_Err_OUT_OF_MEMORY;
     } catch (const Kel::Interrupted&) {
-        return host.status;
+        // Library jobs run on an AEHost of their own, so a cancel they saw
+        // leaves this one's status at 0: a cancel is a cancel all the same.
+        return host.status != 0 ? host.status : PF_Interrupt_CANCEL;
     }
 }
 

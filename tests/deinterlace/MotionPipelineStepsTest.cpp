@@ -1,0 +1,225 @@
+// The field steps of the motion-compensated modes as the host sees them: which
+// earlier frames are checked out, which field the output is aligned with, and
+// how odd, empty and refused inputs end.
+#include "refhost/RenderDriver.h"
+#include "tests/deinterlace/PanClip.h"
+#include "tests/support/RefHostTesting.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+constexpr A_long kFast = 2, kBetter = 3, kBest = 4;
+
+const char* modeName(A_long motion) {
+    return motion == kFast ? "Fast" : motion == kBetter ? "Better" : "Best";
+}
+
+RenderParams motionParams(A_long motion, A_long fields = 1) {
+    RenderParams params;
+    params.motion = motion;
+    params.fields = fields;
+    return params;
+}
+
+} // namespace
+
+// Smart render checks out the frames 1000 - k for k = n down to 1, where n is
+// the quality's earlier-frame count limited by what pre-render found; legacy
+// render checks parameter 0 out at those times and stops at the first refusal.
+TEST(MotionPipelineSteps, EarlierFramesCheckedOutPerQualityAndClipPosition) {
+    struct Case {
+        A_long motion;
+        int frame;
+        std::vector<A_long> smartIds;     // after the render's own id 0
+        std::vector<int> legacyFrames;    // clip frames of the legacy check-outs
+    };
+    const Case cases[] = {
+        {kFast, 0, {}, {-1}},            // first frame: the current frame alone
+        {kFast, 2, {999}, {1}},
+        {kBetter, 1, {999}, {0}},
+        {kBest, 0, {}, {-2}},
+        {kBest, 1, {999}, {-1}},         // one earlier frame: start one frame back
+        {kBest, 3, {998, 999}, {1, 2}},  // frame -2 first, then frame -1
+    };
+    const Clip clip = pantest::panClip(PF_PixelFormat_ARGB32, 32, 16, 4, 1.5);
+    RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
+    RenderDriver driver(host);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(modeName(c.motion)) + " at frame " + std::to_string(c.frame));
+        const RenderResult smart = driver.render(clip, c.frame, motionParams(c.motion), Protocol::Smart);
+        ASSERT_EQ(smart.err, PF_Err_NONE) << smart.message;
+        std::vector<A_long> ids{0};
+        ids.insert(ids.end(), c.smartIds.begin(), c.smartIds.end());
+        EXPECT_EQ(smart.pixelCheckouts, ids);
+        EXPECT_EQ(smart.layerPixelsLeftCheckedOut, 1); // id 0, the host's to take back
+        EXPECT_NOTHING_HELD(host);
+
+        const RenderResult legacy = driver.render(clip, c.frame, motionParams(c.motion), Protocol::Legacy);
+        ASSERT_EQ(legacy.err, PF_Err_NONE) << legacy.message;
+        std::vector<int> frames;
+        for (const LayerParamCheckout& checkout : legacy.layerParamCheckouts)
+            frames.push_back(checkout.frameIndex);
+        EXPECT_EQ(frames, c.legacyFrames);
+        EXPECT_NOTHING_HELD(host);
+        // Both protocols start from the same earlier frame when legacy gets it.
+        if (c.legacyFrames.front() >= 0) {
+            EXPECT_EQ(legacy.frame.pixels, smart.frame.pixels);
+        }
+    }
+}
+
+// The last field step keeps its field's rows of the current frame unchanged:
+// with earlier frames the first field ("Fields"), at the first frame of a clip
+// the second one. The other field is rebuilt.
+TEST(MotionPipelineSteps, OutputAlignedWithTheLastKeptField) {
+    const int width = 48, height = 24;
+    for (A_long fields : {1, 2}) {
+        const Clip clip = pantest::panClip(PF_PixelFormat_ARGB32, width, height, 3, 1.5, fields == 2);
+        const std::vector<uint8_t>& current0 = clip.frame(0);
+        const std::vector<uint8_t>& current2 = clip.frame(2);
+        const size_t row = clip.rowBytes();
+        const int firstFieldRow = fields == 2 ? 1 : 0;
+        RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
+        RenderDriver driver(host);
+        for (A_long motion : {kFast, kBetter, kBest}) {
+            SCOPED_TRACE(std::string(modeName(motion)) + ", Fields " + std::to_string(fields));
+            const RenderResult first = driver.render(clip, 0, motionParams(motion, fields), Protocol::Smart);
+            ASSERT_EQ(first.err, PF_Err_NONE) << first.message;
+            EXPECT_TRUE(pantest::rowsEqual(first.frame.pixels, current0, row, height, 1 - firstFieldRow));
+            EXPECT_GT(pantest::rowsDiffering(first.frame.pixels, current0, row, height, firstFieldRow),
+                      height / 4);
+
+            for (Protocol protocol : {Protocol::Smart, Protocol::Legacy}) {
+                const RenderResult later = driver.render(clip, 2, motionParams(motion, fields), protocol);
+                ASSERT_EQ(later.err, PF_Err_NONE) << later.message;
+                EXPECT_TRUE(pantest::rowsEqual(later.frame.pixels, current2, row, height, firstFieldRow));
+                EXPECT_GT(pantest::rowsDiffering(later.frame.pixels, current2, row, height, 1 - firstFieldRow),
+                          height / 4);
+            }
+            EXPECT_NOTHING_HELD(host);
+        }
+    }
+}
+
+// "Best" starts two frames back and "Fast" one: a change to the frame two
+// steps back reaches only the "Best" output, a change to the previous frame
+// reaches both.
+TEST(MotionPipelineSteps, OnlyTheQualitysEarlierFramesTakePart) {
+    const int width = 48, height = 24;
+    const Clip clip = pantest::panClip(PF_PixelFormat_ARGB32, width, height, 3, 1.5);
+    auto altered = [&](int changed) {
+        Clip copy(clip.format(), width, height);
+        for (int i = 0; i < 3; ++i) {
+            std::vector<uint8_t> pixels = clip.frame(i);
+            if (i == changed)
+                for (size_t b = 0; b < pixels.size(); b += 4)
+                    pixels[b + 1] = uint8_t(255 - pixels[b + 1]);
+            copy.addFrame(pixels);
+        }
+        return copy;
+    };
+    RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
+    RenderDriver driver(host);
+    auto render = [&](const Clip& c, A_long motion) {
+        const RenderResult r = driver.render(c, 2, motionParams(motion), Protocol::Smart);
+        EXPECT_EQ(r.err, PF_Err_NONE) << r.message;
+        return r.frame.pixels;
+    };
+    const Clip twoBack = altered(0), oneBack = altered(1);
+    EXPECT_EQ(render(twoBack, kFast), render(clip, kFast));
+    EXPECT_EQ(render(twoBack, kBetter), render(clip, kBetter));
+    EXPECT_NE(render(twoBack, kBest), render(clip, kBest));
+    EXPECT_NE(render(oneBack, kFast), render(clip, kFast));
+    EXPECT_NE(render(oneBack, kBest), render(clip, kBest));
+    EXPECT_NOTHING_HELD(host);
+}
+
+// Odd and tiny sizes, either field first, every mode, both protocols: the
+// kept rows come through exactly, and nothing is written outside the frames
+// (the host records writes into row padding or into input frames).
+TEST(MotionPipelineSteps, OddAndTinySizes) {
+    RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
+    RenderDriver driver(host);
+    for (auto [width, height] : {std::pair{24, 1}, std::pair{24, 2}, std::pair{24, 3},
+                                 std::pair{24, 5}, std::pair{24, 7}, std::pair{24, 33},
+                                 std::pair{1, 9}, std::pair{2, 6}, std::pair{3, 5},
+                                 std::pair{5, 4}, std::pair{37, 17}})
+        for (A_long fields : {1, 2}) {
+            const Clip clip = pantest::panClip(PF_PixelFormat_ARGB32, width, height, 3, 1.5, fields == 2);
+            const size_t row = clip.rowBytes();
+            const int keptRow = fields == 2 ? 1 : 0;
+            for (A_long motion : {kFast, kBetter, kBest})
+                for (Protocol protocol : {Protocol::Smart, Protocol::Legacy}) {
+                    SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height) + ", Fields " +
+                                 std::to_string(fields) + ", " + modeName(motion) +
+                                 (protocol == Protocol::Smart ? ", smart" : ", legacy"));
+                    const RenderResult r = driver.render(clip, 2, motionParams(motion, fields), protocol);
+                    ASSERT_EQ(r.err, PF_Err_NONE) << r.message;
+                    ASSERT_EQ(r.frame.height, height);
+                    EXPECT_TRUE(pantest::rowsEqual(r.frame.pixels, clip.frame(2), row, height, keptRow));
+                    EXPECT_NOTHING_HELD(host);
+                }
+        }
+}
+
+// A legacy layer with no width or no height renders without error and holds
+// nothing. (Under smart render such a layer has no pixels to check out; the
+// in-process test of an input without pixels covers the pipeline there.)
+TEST(MotionPipelineSteps, EmptyLegacyLayers) {
+    RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
+    RenderDriver driver(host);
+    for (auto [width, height] : {std::pair{0, 8}, std::pair{16, 0}, std::pair{0, 0}}) {
+        Clip clip(PF_PixelFormat_ARGB32, width, height);
+        for (int i = 0; i < 3; ++i)
+            clip.addFrame(std::vector<uint8_t>(clip.frameBytes()));
+        for (A_long motion : {kFast, kBest})
+        {
+            const RenderResult r = driver.render(clip, 2, motionParams(motion), Protocol::Legacy);
+            EXPECT_EQ(r.err, PF_Err_NONE) << width << "x" << height << ": " << r.message;
+            EXPECT_NOTHING_HELD(host);
+        }
+    }
+}
+
+// A legacy host that refuses an earlier frame gets a transparent black
+// output and no error, whichever earlier frame it refuses.
+TEST(MotionPipelineSteps, LegacyRefusalOfAnEarlierFrameClearsTheOutput) {
+    const Clip clip = pantest::panClip(PF_PixelFormat_ARGB32, 32, 16, 4, 1.5);
+    RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
+    RenderDriver driver(host);
+    driver.settings().refuseEarlierFrames = PF_Err_INTERNAL_STRUCT_DAMAGED;
+    for (A_long motion : {kFast, kBest}) {
+        const RenderResult r = driver.render(clip, 3, motionParams(motion), Protocol::Legacy);
+        ASSERT_EQ(r.err, PF_Err_NONE) << r.message;
+        ASSERT_EQ(r.layerParamCheckouts.size(), 1u);
+        EXPECT_EQ(r.layerParamCheckouts[0].result, PF_Err_INTERNAL_STRUCT_DAMAGED);
+        ASSERT_FALSE(r.frame.pixels.empty());
+        EXPECT_TRUE(std::all_of(r.frame.pixels.begin(), r.frame.pixels.end(),
+                                [](uint8_t b) { return b == 0; }))
+            << modeName(motion);
+        EXPECT_NOTHING_HELD(host);
+    }
+}
+
+// Without the world suite the scratch frames come from the utility callbacks
+// (8-bit and 16-bit only) and the render area from the extent hint.
+TEST(MotionPipelineSteps, HostWithoutWorldSuite) {
+    const int width = 40, height = 20;
+    for (PF_PixelFormat format : {PF_PixelFormat_ARGB32, PF_PixelFormat_ARGB64}) {
+        const Clip clip = pantest::panClip(format, width, height, 3, 1.5);
+        RefHost host(HostProfile::afterEffects().withholding("PF World Suite"), loadedPlugin().entry());
+        RenderDriver driver(host);
+        for (Protocol protocol : {Protocol::Smart, Protocol::Legacy}) {
+            const RenderResult r = driver.render(clip, 2, motionParams(kBetter), protocol);
+            ASSERT_EQ(r.err, PF_Err_NONE) << r.message;
+            EXPECT_TRUE(pantest::rowsEqual(r.frame.pixels, clip.frame(2), clip.rowBytes(), height, 0));
+            EXPECT_GT(pantest::rowsDiffering(r.frame.pixels, clip.frame(2), clip.rowBytes(), height, 1),
+                      height / 4);
+            EXPECT_NOTHING_HELD(host);
+        }
+    }
+}
