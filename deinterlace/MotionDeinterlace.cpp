@@ -25,9 +25,17 @@ void checkHost(PF_Err err) {
         throw Kel::Exception("MotionDeinterlace", "The host could not copy a frame.");
 }
 
+// The scratch frames take the input's own pixel format when the host can
+// name it: the host copies frames (input to scratch, scratch to output) only
+// between frames of one format, and a BGRA or VUYA frame kept in an ARGB
+// scratch frame is refused or converted by a host that knows formats. Without
+// the world suite the input is 8- or 16-bit ARGB, the format chosen below.
 template <class Pixel>
-PF_PixelFormat scratchFormat(const PF_InData* inData) {
-    const bool premiere = isPremiereHost(inData);
+PF_PixelFormat scratchFormat(const AEHost& host, const PF_EffectWorld& input) {
+    PF_PixelFormat own = 0;
+    if (host.worldSuite != nullptr && host.worldSuite->PF_GetPixelFormat(&input, &own) == PF_Err_NONE)
+        return own;
+    const bool premiere = isPremiereHost(host.inData);
     if constexpr (Pixel::bytes == 4)
         return PF_PixelFormat_ARGB32;
     else if constexpr (Pixel::bytes == 8)
@@ -126,7 +134,7 @@ void MotionDeinterlace(AEHost& host, const RenderContext& context, PF_ParamIndex
     HostBuffer motionX(context.inData, planeBytes);
     HostBuffer motionY(context.inData, planeBytes);
     ScratchWorld scratchA(host), scratchB(host);
-    const PF_PixelFormat format = scratchFormat<Pixel>(context.inData);
+    const PF_PixelFormat format = scratchFormat<Pixel>(host, input);
     allocateTwin(scratchA, input, format);
     allocateTwin(scratchB, input, format);
 
