@@ -8,6 +8,8 @@
 //                      time is the plug-in's own: parameters, frame copy,
 //                      field interpolation on the host's threads.
 //   BM_RenderScalar    the same with the field kernel held to scalar code.
+//   BM_FieldsOnly      the field interpolation of the render alone
+//                      (DeinterlaceFields on the host's threads, no copy).
 //   BM_CopyTwoThreads  memcpy of the frame's rows, in two bands on the same
 //                      host threads (the baseline of the target ratio).
 //   BM_HostCopy        the host's own copy callback (one thread).
@@ -15,6 +17,7 @@
 //                      including the host's per-frame work (making the layer
 //                      and output frames, copying the clip frame in and the
 //                      output back, checking the input is untouched).
+#include "deinterlace/DeinterlaceFields.h"
 #include "host/AEHost.h"
 #include "host/PluginEntry.h"
 #include "parallel/ProcessorFeatures.h"
@@ -117,6 +120,27 @@ BENCHMARK(BM_RenderCommand)->Arg(8)->Arg(16)->Arg(32)->Unit(benchmark::kMillisec
 
 void BM_RenderScalar(benchmark::State& state) { renderCommand(state, true); }
 BENCHMARK(BM_RenderScalar)->Arg(8)->Arg(16)->Arg(32)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_FieldsOnly(benchmark::State& state) {
+    LegacySetup setup(formatOf(state.range(0)));
+    AEHost host(&setup.host.inData(), &setup.output, nullptr);
+    const ViewRect area{0, 0, kWidth, kHeight};
+    auto run = [&] {
+        switch (state.range(0)) {
+        case 8:
+            return DeinterlaceFields<Sarn_Pixel8, Sarn_OrderARGB>(host, area, setup.output, setup.layer, 1);
+        case 16:
+            return DeinterlaceFields<Sarn_Pixel16, Sarn_OrderARGB>(host, area, setup.output, setup.layer, 1);
+        default:
+            return DeinterlaceFields<Sarn_PixelF, Sarn_OrderARGB>(host, area, setup.output, setup.layer, 1);
+        }
+    };
+    run();
+    for (auto _ : state)
+        run();
+    state.SetBytesProcessed(state.iterations() * frameBytes(state.range(0)));
+}
+BENCHMARK(BM_FieldsOnly)->Arg(8)->Arg(16)->Arg(32)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 struct RowCopy {
     const PF_EffectWorld* from;

@@ -261,7 +261,7 @@ TEST(RenderOff, LegacyOutputOriginMovesThePicture) {
             EXPECT_TRUE(samePixels(atZero.frame.pixels,
                                    plainOff(format, width, height, clip.frame(0), int(fields)),
                                    width, format.bytesPerPixel));
-            for (PF_Point origin : {PF_Point{3, 5}, PF_Point{2, 2}, PF_Point{0, 1}}) {
+            for (PF_Point origin : {PF_Point{3, 5}, PF_Point{2, 2}, PF_Point{0, 1}, PF_Point{-2, -3}}) {
                 SCOPED_TRACE(pixelFormatName(code) + " fields " + std::to_string(fields) +
                              " origin " + std::to_string(origin.h) + "," + std::to_string(origin.v));
                 h.driver.settings().outputOrigin = origin;
@@ -271,9 +271,16 @@ TEST(RenderOff, LegacyOutputOriginMovesThePicture) {
                 ASSERT_EQ(r.frame.height, height + 2 * origin.v);
                 EXPECT_EQ(r.frame.originX, -origin.h);
                 EXPECT_EQ(r.frame.originY, -origin.v);
-                const PF_LRect layerPart{origin.h, origin.v, origin.h + width, origin.v + height};
-                EXPECT_TRUE(samePixels(cropPacked(r.frame.pixels, r.frame.width, format.bytesPerPixel, layerPart),
-                                       atZero.frame.pixels, width, format.bytesPerPixel));
+                if (origin.h >= 0) {
+                    const PF_LRect layerPart{origin.h, origin.v, origin.h + width, origin.v + height};
+                    EXPECT_TRUE(samePixels(cropPacked(r.frame.pixels, r.frame.width, format.bytesPerPixel, layerPart),
+                                           atZero.frame.pixels, width, format.bytesPerPixel));
+                } else {
+                    // An output smaller than the layer shows its middle part.
+                    const PF_LRect shown{-origin.h, -origin.v, width + origin.h, height + origin.v};
+                    EXPECT_TRUE(samePixels(r.frame.pixels, cropPacked(atZero.frame.pixels, width, format.bytesPerPixel, shown),
+                                           r.frame.width, format.bytesPerPixel));
+                }
                 EXPECT_NOTHING_HELD(h.host);
             }
         }
