@@ -182,7 +182,8 @@ PF_EffectWorld RenderDriver::layerWorld(int frame, const PF_LRect& rect, const s
     PF_EffectWorld world = host_.makeHostWorld(width, height, clip.format(), what);
     const size_t bpp = size_t(clip.formatInfo().bytesPerPixel);
     const std::vector<uint8_t>& pixels = clip.frame(frame);
-    for (A_long y = 0; y < height; ++y)
+    // A frame of zero width has no pixel storage (null pointers) to copy.
+    for (A_long y = 0; width > 0 && y < height; ++y)
         std::memcpy(reinterpret_cast<uint8_t*>(world.data) + size_t(y) * size_t(world.rowbytes),
                     pixels.data() + size_t(rect.top + y) * clip.rowBytes() + size_t(rect.left) * bpp,
                     size_t(width) * bpp);
@@ -198,7 +199,7 @@ void RenderDriver::checkUntouched(const PF_EffectWorld& world, int frame, const 
     const size_t bpp = size_t(clip.formatInfo().bytesPerPixel);
     const std::vector<uint8_t>& pixels = clip.frame(frame);
     const size_t rowBytes = size_t(rect.right - rect.left) * bpp;
-    for (A_long y = 0; y < rect.bottom - rect.top; ++y)
+    for (A_long y = 0; rowBytes > 0 && y < rect.bottom - rect.top; ++y)
         if (std::memcmp(reinterpret_cast<const uint8_t*>(world.data) +
                             size_t(y) * size_t(world.rowbytes),
                         pixels.data() + size_t(rect.top + y) * clip.rowBytes() +
@@ -218,7 +219,7 @@ Frame RenderDriver::frameOf(const PF_EffectWorld& world, A_long originX, A_long 
     frame.originY = originY;
     const size_t rowBytes = size_t(world.width) * size_t(clip_->formatInfo().bytesPerPixel);
     frame.pixels.resize(rowBytes * size_t(world.height));
-    for (A_long y = 0; y < world.height; ++y)
+    for (A_long y = 0; rowBytes > 0 && y < world.height; ++y)
         std::memcpy(frame.pixels.data() + size_t(y) * rowBytes,
                     reinterpret_cast<const uint8_t*>(world.data) + size_t(y) * size_t(world.rowbytes),
                     rowBytes);
