@@ -311,6 +311,7 @@ TEST(RenderBadInput, OutOfRangeParameters) {
             if (protocol == Protocol::Smart && !motionValid) {
                 EXPECT_EQ(r.preRenderErr, PF_Err_BAD_CALLBACK_PARAM);
                 EXPECT_TRUE(r.frame.pixels.empty());
+                EXPECT_TRUE(r.preRenderDataFreed); // handed over before the refusal
             } else {
                 EXPECT_TRUE(samePixels(r.frame.pixels, clip.frame(2), 17, format.bytesPerPixel));
             }
