@@ -13,7 +13,8 @@
 //   BM_CopyTwoThreads  memcpy of the frame's rows, in two bands on the same
 //                      host threads (the baseline of the target ratio).
 //   BM_HostCopy        the host's own copy callback (one thread).
-//   BM_DriverRender    a whole smart render as the reference host drives it,
+//   BM_DriverRender    a whole render (second argument: 0 smart, 1 legacy) as
+//                      the reference host drives it,
 //                      including the host's per-frame work (making the layer
 //                      and output frames, copying the clip frame in and the
 //                      output back, checking the input is untouched).
@@ -189,12 +190,17 @@ void BM_DriverRender(benchmark::State& state) {
               pixelFormatInfo(format)->depth);
     clip.addFrame(std::move(pixels));
     RenderParams params; // "Upper Field First", "Off"
+    const Protocol protocol = state.range(1) == 0 ? Protocol::Smart : Protocol::Legacy;
     for (auto _ : state)
-        if (driver.render(clip, 0, params, Protocol::Smart).err != PF_Err_NONE)
+        if (driver.render(clip, 0, params, protocol).err != PF_Err_NONE)
             state.SkipWithError("render failed");
     state.SetBytesProcessed(state.iterations() * frameBytes(state.range(0)));
+    state.SetLabel(protocol == Protocol::Smart ? "smart" : "legacy");
 }
-BENCHMARK(BM_DriverRender)->Arg(8)->Arg(16)->Arg(32)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DriverRender)
+    ->ArgsProduct({{8, 16, 32}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 } // namespace
 
