@@ -14,6 +14,7 @@
 #include "host/PreRenderData.h"
 #include "host/QualitySettings.h"
 #include "host/RenderContext.h"
+#include "image/HostFrames.h"
 #include "parallel/KelException.h"
 #include "parallel/ProcessorFeatures.h"
 #include "parallel/ThreadCount.h"
@@ -180,8 +181,16 @@ PF_Err renderCommand(PF_InData* in_data, PF_OutData*, PF_ParamDef** params,
             return err;
         preRender = static_cast<const PreRenderData*>(smartExtra->input->pre_render_data);
     }
-    if (input == nullptr || output == nullptr || in_data->utils == nullptr)
+    if (in_data->utils == nullptr || (smart == nullptr && (input == nullptr || output == nullptr)))
         return PF_Err_BAD_CALLBACK_PARAM;
+    if (input == nullptr || output == nullptr) {
+        // Smart render of a layer without pixels here (empty, or nothing at
+        // this time): nothing to deinterlace, the output is transparent.
+        if (output == nullptr)
+            return PF_Err_NONE;
+        AEHost host(in_data, output, smart);
+        return fillWorld(host, output, nullptr);
+    }
 
     AEHost host(in_data, output, smart);
     try {

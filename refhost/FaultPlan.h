@@ -2,6 +2,7 @@
 #pragma once
 
 #include "sdk/AE_Effect.h"
+#include "sdk/AE_EffectSuites.h"
 
 #include <functional>
 #include <map>
@@ -33,6 +34,9 @@ struct FaultPlan {
     // PF_Err_OUT_OF_MEMORY); 0 for none. Cancelling after N iterations is
     // RefHost::cancelIterationAfter.
     PF_Err iterationResult = PF_Err_NONE;
+    // Non-zero: the world suite's get-pixel-format answers this code for
+    // every frame (e.g. one no plug-in knows); the frames keep their own.
+    PF_PixelFormat reportedPixelFormat = 0;
     // Thrown from inside the named callback.
     std::map<CallbackSite, std::function<void()>> throwAt;
 };

@@ -433,7 +433,7 @@ PF_Err RefHost::worldPixelFormat(const PF_EffectWorld* world, PF_PixelFormat* fo
     const PF_PixelFormat known = host->pixelFormatOf(world);
     if (known == PF_PixelFormat_INVALID)
         return PF_Err_BAD_CALLBACK_PARAM;
-    *format = known;
+    *format = host->faults_.reportedPixelFormat != 0 ? host->faults_.reportedPixelFormat : known;
     return PF_Err_NONE;
 }
 

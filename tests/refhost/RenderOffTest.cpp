@@ -1,0 +1,331 @@
+// "Motion Compensation" "Off" through the plug-in's entry point and the
+// reference host, in every pixel format and both render protocols, against a
+// plain computation of the field median filter.
+#include "refhost/RenderDriver.h"
+#include "tests/refhost/RenderTestFrames.h"
+#include "tests/support/RefHostTesting.h"
+
+#include <gtest/gtest.h>
+
+using namespace rendertest;
+
+namespace {
+
+constexpr A_long kWidth = 37; // not a multiple of any vector width
+
+struct OffHost {
+    explicit OffHost(HostProfile profile = HostProfile::afterEffects())
+        : host(profile, loadedPlugin().entry()), driver(host) {}
+    RefHost host;
+    RenderDriver driver;
+};
+
+RenderParams off(A_long fields) {
+    RenderParams p;
+    p.fields = fields;
+    p.motion = 1;
+    return p;
+}
+
+TEST(RenderOff, EveryFormatBothProtocolsBothFieldsOddAndEvenHeights) {
+    OffHost h;
+    uint32_t seed = 1;
+    for (const PixelFormatInfo& format : allPixelFormats()) {
+        for (A_long height : {10, 11}) {
+            const Clip clip = clipOf(format.code, kWidth, height, 1, seed++);
+            for (A_long fields : {1, 2}) {
+                const auto want = plainOff(format, kWidth, height, clip.frame(0), int(fields));
+                for (Protocol protocol : {Protocol::Smart, Protocol::Legacy}) {
+                    SCOPED_TRACE(pixelFormatName(format.code) + " " + protocolName(protocol) +
+                                 " height " + std::to_string(height) + " fields " +
+                                 std::to_string(fields));
+                    const RenderResult r = h.driver.render(clip, 0, off(fields), protocol);
+                    ASSERT_EQ(r.err, PF_Err_NONE) << r.message;
+                    ASSERT_EQ(r.frame.width, kWidth);
+                    ASSERT_EQ(r.frame.height, height);
+                    EXPECT_EQ(r.frame.originX, 0);
+                    EXPECT_EQ(r.frame.originY, 0);
+                    EXPECT_TRUE(samePixels(r.frame.pixels, want, kWidth, format.bytesPerPixel));
+                    EXPECT_NOTHING_HELD(h.host);
+                }
+            }
+        }
+    }
+}
+
+// Hosts hand out rows of any length at least the pixels' own.
+TEST(RenderOff, RowsLongerThanThePixels) {
+    for (int padding : {0, 4, 4096}) {
+        OffHost h(HostProfile::afterEffects().withRowPadding(padding));
+        for (PF_PixelFormat code : {PF_PixelFormat_ARGB32, PrPixelFormat_BGRA_4444_16u,
+                                    PrPixelFormat_VUYA_4444_32f}) {
+            const PixelFormatInfo& format = *pixelFormatInfo(code);
+            const Clip clip = clipOf(code, 19, 9, 1, 77);
+            for (Protocol protocol : {Protocol::Smart, Protocol::Legacy}) {
+                SCOPED_TRACE(pixelFormatName(code) + " " + protocolName(protocol) + " padding " +
+                             std::to_string(padding));
+                const RenderResult r = h.driver.render(clip, 0, off(2), protocol);
+                ASSERT_EQ(r.err, PF_Err_NONE);
+                EXPECT_TRUE(samePixels(r.frame.pixels, plainOff(format, 19, 9, clip.frame(0), 2),
+                                       19, format.bytesPerPixel));
+                EXPECT_NOTHING_HELD(h.host);
+            }
+        }
+    }
+}
+
+// Without the world suite the render takes 8- or 16-bit ARGB from the deep
+// flag and the extent hint as its rectangle.
+TEST(RenderOff, WithoutTheWorldSuite) {
+    OffHost h(HostProfile::afterEffects().withholding(kPFWorldSuite));
+    for (PF_PixelFormat code : {PF_PixelFormat_ARGB32, PF_PixelFormat_ARGB64}) {
+        const PixelFormatInfo& format = *pixelFormatInfo(code);
+        const Clip clip = clipOf(code, 23, 12, 1, 5);
+        for (Protocol protocol : {Protocol::Smart, Protocol::Legacy}) {
+            SCOPED_TRACE(pixelFormatName(code) + " " + protocolName(protocol));
+            const RenderResult r = h.driver.render(clip, 0, off(1), protocol);
+            ASSERT_EQ(r.err, PF_Err_NONE);
+            EXPECT_TRUE(samePixels(r.frame.pixels, plainOff(format, 23, 12, clip.frame(0), 1), 23,
+                                   format.bytesPerPixel));
+            EXPECT_NOTHING_HELD(h.host);
+        }
+    }
+}
+
+// A picture given as (alpha, red, green, blue) channel values, stored in a
+// format of any channel order; float values are multiples of 1/8, so that
+// brightness sums are exact in any order of the colour channels.
+struct ArgbPicture {
+    A_long width, height;
+    std::vector<std::array<int, 4>> argb;
+};
+
+ArgbPicture randomArgbPicture(A_long width, A_long height, uint32_t seed) {
+    ArgbPicture p{width, height, {}};
+    std::mt19937 rng(seed);
+    for (A_long i = 0; i < width * height; ++i)
+        p.argb.push_back({int(rng() % 9), int(rng() % 9), int(rng() % 9), int(rng() % 9)});
+    return p;
+}
+
+template <class T>
+T storedValue(int v) {
+    if constexpr (std::is_same_v<T, uint8_t>)
+        return T(v * 30);
+    else if constexpr (std::is_same_v<T, uint16_t>)
+        return T(v * 4096);
+    else
+        return float(v) / 8.0f;
+}
+
+std::vector<uint8_t> encode(const PixelFormatInfo& info, const ArgbPicture& p) {
+    std::vector<uint8_t> bytes(p.argb.size() * size_t(info.bytesPerPixel));
+    withChannelType(info.depth, [&](auto zero) {
+        using T = decltype(zero);
+        for (size_t i = 0; i < p.argb.size(); ++i) {
+            const size_t base = i * size_t(info.bytesPerPixel);
+            const int at[4] = {info.alphaAt, info.redAt, info.greenAt, info.blueAt};
+            for (int c = 0; c < 4; ++c)
+                setChannelAt(bytes, base + size_t(at[c]) * sizeof(T), storedValue<T>(p.argb[i][size_t(c)]));
+        }
+    });
+    return bytes;
+}
+
+// Channels back in alpha, red, green, blue order, as bytes of the depth.
+std::vector<uint8_t> toArgbOrder(const PixelFormatInfo& info, const std::vector<uint8_t>& bytes) {
+    std::vector<uint8_t> out(bytes.size());
+    const size_t channel = size_t(info.bytesPerPixel / 4);
+    const int at[4] = {info.alphaAt, info.redAt, info.greenAt, info.blueAt};
+    for (size_t base = 0; base < bytes.size(); base += size_t(info.bytesPerPixel))
+        for (size_t c = 0; c < 4; ++c)
+            std::memcpy(&out[base + c * channel], &bytes[base + size_t(at[c]) * channel], channel);
+    return out;
+}
+
+// BGRA and VUYA frames are ranked by their own three colour channels: the
+// same picture gives the same pixels in every channel order of a depth.
+TEST(RenderOff, SamePictureSamePixelsInEveryChannelOrder) {
+    OffHost h;
+    const std::array<std::array<PF_PixelFormat, 3>, 3> byDepth{{
+        {PF_PixelFormat_ARGB32, PrPixelFormat_BGRA_4444_8u, PrPixelFormat_VUYA_4444_8u},
+        {PF_PixelFormat_ARGB64, PrPixelFormat_BGRA_4444_16u, PrPixelFormat_VUYA_4444_16u},
+        {PF_PixelFormat_ARGB128, PrPixelFormat_BGRA_4444_32f, PrPixelFormat_VUYA_4444_32f},
+    }};
+    const ArgbPicture picture = randomArgbPicture(kWidth, 14, 31);
+    for (const auto& formats : byDepth) {
+        for (A_long fields : {1, 2}) {
+            for (Protocol protocol : {Protocol::Smart, Protocol::Legacy}) {
+                std::vector<uint8_t> first;
+                for (PF_PixelFormat code : formats) {
+                    const PixelFormatInfo& info = *pixelFormatInfo(code);
+                    SCOPED_TRACE(pixelFormatName(code) + " " + protocolName(protocol) +
+                                 " fields " + std::to_string(fields));
+                    Clip clip(code, picture.width, picture.height);
+                    clip.addFrame(encode(info, picture));
+                    const RenderResult r = h.driver.render(clip, 0, off(fields), protocol);
+                    ASSERT_EQ(r.err, PF_Err_NONE);
+                    const std::vector<uint8_t> argb = toArgbOrder(info, r.frame.pixels);
+                    if (first.empty())
+                        first = argb;
+                    else
+                        EXPECT_TRUE(samePixels(argb, first, picture.width, info.bytesPerPixel));
+                }
+            }
+        }
+    }
+    EXPECT_NOTHING_HELD(h.host);
+}
+
+// Worked by hand: bytes B, G, R, A; kept rows alternate (200, 0, 0, 255) and
+// (0, 0, 0, 255). Ranked by B + G + R the six neighbours are three of 200 and
+// three of 0, the middle pair averages to (100, 0, 0, 255), which lies between
+// above and below. (Ranked by G + R + A all six tie and "below" would win.)
+TEST(RenderOff, BgraBlueDetailAveragedLikeArgb) {
+    OffHost h;
+    const A_long width = 4, height = 5;
+    Clip clip(PrPixelFormat_BGRA_4444_8u, width, height);
+    std::vector<uint8_t> bytes;
+    const std::array<uint8_t, 4> blue{200, 0, 0, 255}, black{0, 0, 0, 255}, grey{7, 7, 7, 9};
+    for (A_long y = 0; y < height; ++y)
+        for (A_long x = 0; x < width; ++x) {
+            const auto& px = y % 2 == 1 ? grey : (y % 4 == 0 ? blue : black);
+            bytes.insert(bytes.end(), px.begin(), px.end());
+        }
+    clip.addFrame(bytes);
+    for (Protocol protocol : {Protocol::Smart, Protocol::Legacy}) {
+        SCOPED_TRACE(protocolName(protocol));
+        const RenderResult r = h.driver.render(clip, 0, off(1), protocol);
+        ASSERT_EQ(r.err, PF_Err_NONE);
+        for (A_long y = 0; y < height; ++y)
+            for (A_long x = 0; x < width; ++x) {
+                const uint8_t* px = &r.frame.pixels[size_t(y * width + x) * 4];
+                const std::array<uint8_t, 4> got{px[0], px[1], px[2], px[3]};
+                const std::array<uint8_t, 4> want =
+                    y % 2 == 1 ? std::array<uint8_t, 4>{100, 0, 0, 255}
+                               : (y % 4 == 0 ? blue : black);
+                EXPECT_EQ(got, want) << "pixel (" << x << ", " << y << ")";
+            }
+    }
+    EXPECT_NOTHING_HELD(h.host);
+}
+
+// Smart render of part of the layer: the input arrives grown by the rows and
+// columns the filter reads, the output is the requested part (smaller than
+// the input), and pixel (x, y) of a buffer at origin (ox, oy) is layer pixel
+// (x + ox, y + oy).
+TEST(RenderOff, SmartOutputRequestPartOfTheLayer) {
+    OffHost h;
+    const A_long width = 29, height = 21;
+    const PixelFormatInfo& format = *pixelFormatInfo(PrPixelFormat_ARGB_4444_16u);
+    const Clip clip = clipOf(format.code, width, height, 1, 11);
+    const PF_LRect layer{0, 0, width, height};
+    const PF_LRect requests[] = {{5, 3, 17, 12}, {0, 1, 29, 10}, {1, 0, 28, 11},
+                                 {6, 8, 7, 9},   {3, 4, 29, 21}, {-4, -3, 50, 40}};
+    for (const PF_LRect& request : requests) {
+        const PF_LRect expected{std::max(request.left, layer.left), std::max(request.top, layer.top),
+                                std::min(request.right, layer.right),
+                                std::min(request.bottom, layer.bottom)};
+        h.driver.settings().outputRequest = request;
+        for (A_long fields : {1, 2}) {
+            SCOPED_TRACE("request " + std::to_string(request.left) + "," +
+                         std::to_string(request.top) + " fields " + std::to_string(fields));
+            const RenderResult r = h.driver.render(clip, 0, off(fields), Protocol::Smart);
+            ASSERT_EQ(r.err, PF_Err_NONE);
+            ASSERT_EQ(r.frame.originX, expected.left);
+            ASSERT_EQ(r.frame.originY, expected.top);
+            ASSERT_EQ(r.frame.width, expected.right - expected.left);
+            ASSERT_EQ(r.frame.height, expected.bottom - expected.top);
+            const auto whole = plainOff(format, width, height, clip.frame(0), int(fields));
+            EXPECT_TRUE(samePixels(r.frame.pixels, cropPacked(whole, width, format.bytesPerPixel, expected),
+                                   r.frame.width, format.bytesPerPixel));
+            EXPECT_NOTHING_HELD(h.host);
+        }
+    }
+}
+
+// Legacy render with an output origin: the output buffer is the layer grown
+// by the origin on every side, and its pixel (x + ox, y + oy) is the pixel
+// (x, y) of a render at origin 0. Odd origins catch a parity taken from the
+// buffer's rows instead of the layer's.
+TEST(RenderOff, LegacyOutputOriginMovesThePicture) {
+    OffHost h;
+    const A_long width = 21, height = 13;
+    for (PF_PixelFormat code : {PF_PixelFormat_ARGB32, PrPixelFormat_BGRA_4444_32f}) {
+        const PixelFormatInfo& format = *pixelFormatInfo(code);
+        const Clip clip = clipOf(code, width, height, 1, 3);
+        for (A_long fields : {1, 2}) {
+            h.driver.settings().outputOrigin = PF_Point{0, 0};
+            const RenderResult atZero = h.driver.render(clip, 0, off(fields), Protocol::Legacy);
+            ASSERT_EQ(atZero.err, PF_Err_NONE);
+            EXPECT_TRUE(samePixels(atZero.frame.pixels,
+                                   plainOff(format, width, height, clip.frame(0), int(fields)),
+                                   width, format.bytesPerPixel));
+            for (PF_Point origin : {PF_Point{3, 5}, PF_Point{2, 2}, PF_Point{0, 1}, PF_Point{-2, -3}}) {
+                SCOPED_TRACE(pixelFormatName(code) + " fields " + std::to_string(fields) +
+                             " origin " + std::to_string(origin.h) + "," + std::to_string(origin.v));
+                h.driver.settings().outputOrigin = origin;
+                const RenderResult r = h.driver.render(clip, 0, off(fields), Protocol::Legacy);
+                ASSERT_EQ(r.err, PF_Err_NONE);
+                ASSERT_EQ(r.frame.width, width + 2 * origin.h);
+                ASSERT_EQ(r.frame.height, height + 2 * origin.v);
+                EXPECT_EQ(r.frame.originX, -origin.h);
+                EXPECT_EQ(r.frame.originY, -origin.v);
+                if (origin.h >= 0) {
+                    const PF_LRect layerPart{origin.h, origin.v, origin.h + width, origin.v + height};
+                    EXPECT_TRUE(samePixels(cropPacked(r.frame.pixels, r.frame.width, format.bytesPerPixel, layerPart),
+                                           atZero.frame.pixels, width, format.bytesPerPixel));
+                } else {
+                    // An output smaller than the layer shows its middle part.
+                    const PF_LRect shown{-origin.h, -origin.v, width + origin.h, height + origin.v};
+                    EXPECT_TRUE(samePixels(r.frame.pixels, cropPacked(atZero.frame.pixels, width, format.bytesPerPixel, shown),
+                                           r.frame.width, format.bytesPerPixel));
+                }
+                EXPECT_NOTHING_HELD(h.host);
+            }
+        }
+        h.driver.settings().outputOrigin = PF_Point{0, 0};
+    }
+}
+
+// At reduced vertical resolution the output is the input whatever the
+// parameters; a denominator of 0 (either axis) means full resolution.
+TEST(RenderOff, DownsampledOutputIsTheInput) {
+    struct Case {
+        PF_RationalScale x, y;
+        bool reduced;
+    };
+    const Case cases[] = {
+        {{1, 1}, {1, 2}, true},  {{1, 2}, {1, 2}, true},  {{1, 1}, {1, 4}, true},
+        {{1, 1}, {1, 0}, false}, {{1, 0}, {1, 2}, false}, {{0, 0}, {0, 0}, false},
+        {{1, 2}, {1, 1}, false},
+    };
+    OffHost h;
+    const PixelFormatInfo& format = *pixelFormatInfo(PrPixelFormat_VUYA_4444_8u);
+    const Clip clip = clipOf(format.code, 24, 16, 3, 9);
+    for (const Case& c : cases) {
+        h.driver.settings().downsampleX = c.x;
+        h.driver.settings().downsampleY = c.y;
+        for (Protocol protocol : {Protocol::Smart, Protocol::Legacy}) {
+            for (A_long motion : {1, 2, 3, 4}) {
+                for (A_long fields : {1, 2, 3}) {
+                    SCOPED_TRACE(std::to_string(c.x.num) + "/" + std::to_string(c.x.den) + " " +
+                                 std::to_string(c.y.num) + "/" + std::to_string(c.y.den) + " " +
+                                 protocolName(protocol) + " motion " + std::to_string(motion) +
+                                 " fields " + std::to_string(fields));
+                    if (!c.reduced && (motion != 1 || fields == 3))
+                        continue; // full resolution: "Off" is enough here
+                    RenderParams params{fields, motion, true};
+                    const RenderResult r = h.driver.render(clip, 2, params, protocol);
+                    ASSERT_EQ(r.err, PF_Err_NONE);
+                    const auto want = c.reduced ? clip.frame(2)
+                                                : plainOff(format, 24, 16, clip.frame(2), int(fields));
+                    EXPECT_TRUE(samePixels(r.frame.pixels, want, 24, format.bytesPerPixel));
+                    EXPECT_NOTHING_HELD(h.host);
+                }
+            }
+        }
+    }
+}
+
+} // namespace
