@@ -29,7 +29,7 @@ constexpr const char* kEntryPointName = "PluginEntry";
 constexpr const char* kMatchName = "Morvik Velmora";
 constexpr const char* kVersionText = "2.3.3";
 
-// Effect interface spec version stored in the registration: 12.2.
+// Effect interface version the registration declares: 12.2.
 constexpr A_short kSpecVersionMajor = 12;
 constexpr A_short kSpecVersionMinor = 2;
 
