@@ -241,6 +241,35 @@ TEST(RefHostCopy, SourceRectangleToDestinationTopLeftClippedToBoth) {
     host.disposeHostWorld(&dst);
 }
 
+TEST(RefHostCopy, FramesOfOnePixelSizeCopyBytesAcrossChannelOrders) {
+    RefHost host(HostProfile::afterEffects(), &PluginEntry);
+    PF_InData& in = host.inData();
+    struct Case {
+        PF_PixelFormat from, to;
+    };
+    const Case cases[] = {{PrPixelFormat_BGRA_4444_8u, PF_PixelFormat_ARGB32},
+                          {PrPixelFormat_VUYA_4444_8u, PF_PixelFormat_ARGB32},
+                          {PrPixelFormat_VUYA_4444_16u, PF_PixelFormat_ARGB64},
+                          {PrPixelFormat_BGRA_4444_32f, PF_PixelFormat_ARGB128}};
+    for (const Case& c : cases) {
+        PF_EffectWorld src = host.makeHostWorld(3, 2, c.from, "source");
+        PF_EffectWorld dst = host.makeHostWorld(3, 2, c.to, "destination");
+        const size_t rowBytes = size_t(3) * size_t(pixelFormatInfo(c.from)->bytesPerPixel);
+        for (int y = 0; y < 2; ++y)
+            for (size_t i = 0; i < rowBytes; ++i)
+                reinterpret_cast<uint8_t*>(src.data)[size_t(y) * size_t(src.rowbytes) + i] = uint8_t(7 * i + 50 * y + 1);
+        PF_Rect all{0, 0, 2, 3};
+        ASSERT_EQ(in.utils->copy(in.effect_ref, &src, &dst, &all, nullptr), PF_Err_NONE) << pixelFormatName(c.from);
+        for (int y = 0; y < 2; ++y)
+            for (size_t i = 0; i < rowBytes; ++i)
+                EXPECT_EQ(reinterpret_cast<uint8_t*>(dst.data)[size_t(y) * size_t(dst.rowbytes) + i],
+                          uint8_t(7 * i + 50 * y + 1))
+                    << pixelFormatName(c.from) << " row " << y << " byte " << i;
+        host.disposeHostWorld(&src);
+        host.disposeHostWorld(&dst);
+    }
+}
+
 TEST(RefHostCopy, OverlappingCopyWithinOneFrame) {
     RefHost host(HostProfile::afterEffects(), &PluginEntry);
     PF_InData& in = host.inData();
