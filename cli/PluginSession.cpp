@@ -25,7 +25,8 @@ HostProfile hostProfileOf(HostKind kind, int threads) {
                                                      : HostProfile::afterEffects();
     if (threads <= 0)
         threads = int(std::max(1u, std::thread::hardware_concurrency()));
-    return profile.withWorkers(threads);
+    // Long runs reuse frame memory instead of touching fresh pages per frame.
+    return profile.withWorkers(threads).withRecycledFrames();
 }
 
 namespace {

@@ -270,6 +270,29 @@ TEST(RefHostCopy, FramesOfOnePixelSizeCopyBytesAcrossChannelOrders) {
     }
 }
 
+TEST(RefHostWorlds, RecyclingReusesMemoryOfTheSameSizeOnly) {
+    WorldStore store(16);
+    store.setRecycling(true);
+    PF_EffectWorld a{}, b{}, c{};
+    ASSERT_EQ(store.create(5, 3, PF_PixelFormat_ARGB32, false, WorldStore::Owner::Host, "a", &a), PF_Err_NONE);
+    void* const first = a.data;
+    std::memset(a.data, 0x11, size_t(a.rowbytes) * 3);  // padding overwritten too
+    ASSERT_TRUE(store.destroy(&a, WorldStore::Owner::Host));
+    // Another size gets fresh memory; the same size gets the kept block back,
+    // pixels as left, padding marked again.
+    ASSERT_EQ(store.create(6, 3, PF_PixelFormat_ARGB32, false, WorldStore::Owner::Host, "b", &b), PF_Err_NONE);
+    EXPECT_NE(b.data, first);
+    ASSERT_EQ(store.create(5, 3, PF_PixelFormat_ARGB32, true, WorldStore::Owner::Host, "c", &c), PF_Err_NONE);
+    EXPECT_EQ(c.data, first);
+    EXPECT_TRUE(store.paddingIntact(c.data));
+    for (int y = 0; y < 3; ++y)
+        for (int i = 0; i < 20; ++i)
+            EXPECT_EQ(reinterpret_cast<uint8_t*>(c.data)[y * c.rowbytes + i], 0) << "cleared as asked";
+    EXPECT_TRUE(store.destroy(&b, WorldStore::Owner::Host));
+    EXPECT_TRUE(store.destroy(&c, WorldStore::Owner::Host));
+    EXPECT_EQ(store.count(WorldStore::Owner::Host), 0);
+}
+
 TEST(RefHostCopy, OverlappingCopyWithinOneFrame) {
     RefHost host(HostProfile::afterEffects(), &PluginEntry);
     PF_InData& in = host.inData();
