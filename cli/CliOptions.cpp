@@ -177,7 +177,7 @@ or "-" for standard input and output:
 Options:
   --fields upper|lower     field kept (default: from the stream's interlace tag)
   --motion off|fast|better|best
-                           motion compensation (default: fast)
+                           motion compensation (default: better)
   --correct-errors         discard motion vectors whose colours do not match
   --threads N              host worker threads (default: every processor)
   --protocol smart|legacy  render protocol (default: smart)

@@ -18,6 +18,7 @@
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <unistd.h>
 
 namespace {
@@ -142,7 +143,11 @@ int runCommand(const CliOptions& o, std::ostream& out) {
         const std::string path = pluginPathOf(o);
         if (path.empty())
             throw CliError("cannot find Velmora.so beside the program; name it with --plugin PATH");
-        return printPluginReport(out, path) ? 0 : 1;
+        try {
+            return printPluginReport(out, path) ? 0 : 1;
+        } catch (const std::runtime_error& e) {
+            throw CliError(std::string("cannot load the plug-in: ") + e.what());
+        }
     }
     case CliCommand::Demo: {
         DemoSettings d;
