@@ -83,3 +83,17 @@ TEST(LumaError, DeepFramesUseTheirPeak) {
     e.add(a, b);
     EXPECT_NEAR(e.psnr(10), 10 * std::log10(1023.0 * 1023.0 / 250000.0), 1e-9);
 }
+
+TEST(LumaError, RegionCountsOnlyItsSamplesCutToThePicture) {
+    const Y4mFrameLayout layout(header420(4, 4));
+    Y4mFrame a(layout), b(layout);
+    b.row<uint8_t>(0, 0)[0] = 10;  // outside the region below
+    b.row<uint8_t>(0, 3)[3] = 6;   // inside: squared 36
+    LumaError e;
+    e.add(a, b, LumaRegion{2, 2, 9, 9});  // cut to 2..4 x 2..4: 4 samples
+    EXPECT_EQ(e.samples, 4);
+    EXPECT_EQ(e.squaredError, 36.0);
+    LumaError empty;
+    empty.add(a, b, LumaRegion{3, 3, 1, 1});
+    EXPECT_EQ(empty.samples, 0);
+}
