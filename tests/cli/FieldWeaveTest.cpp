@@ -1,11 +1,18 @@
 // Weaving progressive frames into interlaced ones, and the luma error used by
 // the demo's table.
+#include "CliTestFiles.h"
+
+#include "cli/CliOptions.h"
+#include "cli/Commands.h"
 #include "cli/FieldWeave.h"
 #include "cli/LumaPsnr.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 
 namespace {
 
@@ -96,4 +103,39 @@ TEST(LumaError, RegionCountsOnlyItsSamplesCutToThePicture) {
     LumaError empty;
     empty.add(a, b, LumaRegion{3, 3, 1, 1});
     EXPECT_EQ(empty.samples, 0);
+}
+
+TEST(InterlaceCommand, PairsOfFramesBecomeOneAndTheTruthIsTheUpperFieldsFrame) {
+    TempFolder folder;
+    const auto input = folder.path() / "p.y4m";
+    Y4mHeader h = header420(4, 4);
+    h.interlace = Y4mInterlace::Progressive;
+    std::string bytes = formatY4mHeader(h);
+    const Y4mFrameLayout layout(h);
+    for (int t = 0; t < 5; ++t)  // the fifth frame has no partner and is dropped
+        bytes += "FRAME\n" + std::string(size_t(layout.frameBytes), char('a' + t));
+    {
+        FilePtr f(std::fopen(input.c_str(), "wb"));
+        std::fwrite(bytes.data(), 1, bytes.size(), f.get());
+    }
+    std::ostringstream out;
+    ASSERT_EQ(runCommand(parseCliOptions({"interlace", input.string(), (folder.path() / "i.y4m").string(),
+                                          (folder.path() / "t.y4m").string()}),
+                         out),
+              0);
+    auto read = [](const std::filesystem::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::string woven = read(folder.path() / "i.y4m"), truth = read(folder.path() / "t.y4m");
+    EXPECT_EQ(woven.substr(0, woven.find('\n')), "YUV4MPEG2 W4 H4 F25:1 It C420jpeg");
+    EXPECT_EQ(truth.substr(0, truth.find('\n')), "YUV4MPEG2 W4 H4 F25:1 Ip C420jpeg");
+    // Luma rows alternate a/b, then c/d; the truth holds frames a and c.
+    const size_t f0 = woven.find("FRAME\n") + 6;
+    EXPECT_EQ(woven.substr(f0, 16), "aaaabbbbaaaabbbb");
+    const size_t f1 = woven.find("FRAME\n", f0) + 6;
+    EXPECT_EQ(woven.substr(f1, 8), "ccccdddd");
+    EXPECT_EQ(woven.find("FRAME\n", f1), std::string::npos);
+    EXPECT_EQ(truth.size(), 2 * (6 + size_t(layout.frameBytes)) + truth.find('\n') + 1);
+    EXPECT_EQ(truth.substr(truth.find("FRAME\n") + 6, 4), "aaaa");
 }
