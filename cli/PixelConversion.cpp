@@ -242,7 +242,7 @@ struct FrameConverter::Impl {
     Y4mHeader header;
     Y4mFrameLayout layout;
     PixelFormat format;
-    const PixelFormatInfo* info;
+    const PixelFormatTraits* info;
     std::vector<int32_t> chromaRowOf;  // luma row -> chroma row (4:2:0, 4:2:2)
     std::vector<uint8_t> neutral8;
     std::vector<uint16_t> neutral16;
@@ -294,7 +294,7 @@ ChromaFields chromaFieldsOf(const Y4mHeader& header) {
 }
 
 FrameConverter::Impl::Impl(const Y4mHeader& h, PixelFormat f, ColourMatrix matrix, ChromaFields fields)
-    : header(h), layout(h), format(f), info(&pixelFormatInfo(f)) {
+    : header(h), layout(h), format(f), info(&pixelFormatTraits(f)) {
     const int height = header.height;
     const int chromaHeight = layout.height[1];
     chromaRowOf.resize(size_t(height));
@@ -333,7 +333,7 @@ FrameConverter::Impl::Impl(const Y4mHeader& h, PixelFormat f, ColourMatrix matri
     const double kr = matrix == ColourMatrix::BT601 ? 0.299 : 0.2126;
     const double kb = matrix == ColourMatrix::BT601 ? 0.114 : 0.0722;
     const double kg = 1.0 - kr - kb;
-    const double full = info->depth == ChannelDepth::U8 ? 255.0 : info->depth == ChannelDepth::U16 ? 32768.0 : 1.0;
+    const double full = info->depth == SampleDepth::U8 ? 255.0 : info->depth == SampleDepth::U16 ? 32768.0 : 1.0;
     rgb.rv = float(2.0 * (1.0 - kr));
     rgb.bu = float(2.0 * (1.0 - kb));
     rgb.gu = float(2.0 * kb * (1.0 - kb) / kg);
@@ -369,7 +369,7 @@ FrameConverter::Impl::Impl(const Y4mHeader& h, PixelFormat f, ColourMatrix matri
         inverseTo8[size_t(v)] = uint8_t(code);
         inverseTo16[size_t(v)] = uint16_t(code);
     }
-    if (info->depth == ChannelDepth::U16) {
+    if (info->depth == SampleDepth::U16) {
         inverseTo8.assign(32769, 0);
         inverseTo16.resize(32769);
         for (int v = 0; v <= 32768; ++v)
@@ -387,13 +387,13 @@ FrameConverter::Impl::Impl(const Y4mHeader& h, PixelFormat f, ColourMatrix matri
 template <class Sample>
 void FrameConverter::Impl::install() {
     switch (info->depth) {
-    case ChannelDepth::U8:
+    case SampleDepth::U8:
         installDepth<Sample, uint8_t>();
         break;
-    case ChannelDepth::U16:
+    case SampleDepth::U16:
         installDepth<Sample, uint16_t>();
         break;
-    case ChannelDepth::F32:
+    case SampleDepth::F32:
         installDepth<Sample, float>();
         break;
     }

@@ -14,8 +14,9 @@ Y4mHeader progressive(Y4mHeader header) {
 
 }  // namespace
 
-Y4mWriter::Y4mWriter(std::FILE* out, const Y4mHeader& header, std::string name)
-    : out_(out), name_(std::move(name)), header_(progressive(header)), layout_(header_) {
+Y4mWriter::Y4mWriter(std::FILE* out, const Y4mHeader& header, std::string name, Tag tag)
+    : out_(out), name_(std::move(name)), header_(tag == Tag::Progressive ? progressive(header) : header),
+      layout_(header_) {
     const std::string line = formatY4mHeader(header_);
     write(line.data(), line.size());
 }

@@ -1,5 +1,6 @@
 // Writes a progressive Y4M stream: the input's header with the interlace tag
-// set to Ip, then one FRAME per picture. A failed write (a full disk, a closed
+// set to Ip (or kept as it is, for streams that are not deinterlaced), then
+// one FRAME per picture. A failed write (a full disk, a closed
 // pipe) throws a CliError naming it.
 #pragma once
 
@@ -11,8 +12,9 @@
 
 class Y4mWriter {
 public:
+    enum class Tag { Progressive, AsGiven };
     // Writes the header at once.
-    Y4mWriter(std::FILE* out, const Y4mHeader& header, std::string name);
+    Y4mWriter(std::FILE* out, const Y4mHeader& header, std::string name, Tag tag = Tag::Progressive);
 
     const Y4mHeader& header() const { return header_; }
     const Y4mFrameLayout& layout() const { return layout_; }

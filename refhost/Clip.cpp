@@ -13,3 +13,21 @@ void Clip::addFrame(std::vector<uint8_t> pixels) {
         throw std::invalid_argument("Clip: frame of the wrong size");
     frames_.push_back(std::move(pixels));
 }
+
+const std::vector<uint8_t>& Clip::frame(int index) const {
+    if (!hasFrame(index))
+        throw std::out_of_range("Clip: frame not held");
+    return frames_[size_t(index - first_)];
+}
+
+std::vector<std::vector<uint8_t>> Clip::dropFramesBefore(int index) {
+    std::vector<std::vector<uint8_t>> dropped;
+    while (!frames_.empty() && first_ < index) {
+        dropped.push_back(std::move(frames_.front()));
+        frames_.pop_front();
+        ++first_;
+    }
+    if (frames_.empty() && first_ < index)
+        first_ = index;
+    return dropped;
+}

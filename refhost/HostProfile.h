@@ -26,6 +26,9 @@ struct HostProfile {
     // (rounded up to whole 4-byte channels); non-zero so that code assuming
     // row bytes = width x pixel bytes fails.
     int rowPaddingBytes = 48;
+    // Reuse the memory of released frames for the next frame of the same
+    // size, without filling it with noise (see WorldStore): for long runs.
+    bool recycleFrames = false;
 
     static HostProfile afterEffects() { return HostProfile{}; }
     static HostProfile premiere() {
@@ -53,6 +56,10 @@ struct HostProfile {
     }
     HostProfile& withWorkers(int threads) {
         workerThreads = threads;
+        return *this;
+    }
+    HostProfile& withRecycledFrames() {
+        recycleFrames = true;
         return *this;
     }
     HostProfile& withRowPadding(int bytes) {

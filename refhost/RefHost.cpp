@@ -20,6 +20,7 @@ RefHost::RefHost(HostProfile profile, PF_EntryFunc entry)
     RefHost* expected = nullptr;
     if (!activeHost.compare_exchange_strong(expected, this))
         throw std::logic_error("only one reference host may exist at a time");
+    worlds_.setRecycling(profile_.recycleFrames);
 
     utils_.ansi.strcpy = &RefHost::ansiStrcpy;
     utils_.ansi.sqrt = &RefHost::ansiSqrt;
@@ -493,7 +494,10 @@ PF_Err RefHost::copy(PF_ProgPtr effect_ref, PF_EffectWorld* src, PF_EffectWorld*
     host->ledger_.called("copy");
     const PixelFormatInfo* from = host->formatForPixels(src);
     const PixelFormatInfo* to = host->formatForPixels(dst);
-    if (from->code != to->code)
+    // Pixels move as they are: frames of one pixel size copy byte for byte
+    // whatever their channel order (the plug-in rebuilds BGRA and VUYA frames
+    // in "argb"-format scratch frames); a change of depth is refused.
+    if (from->bytesPerPixel != to->bytesPerPixel || from->depth != to->depth)
         return PF_Err_BAD_CALLBACK_PARAM;
     // The source rectangle goes to the destination rectangle's top-left
     // without scaling, cut to what fits in both rectangles and frames.

@@ -68,7 +68,7 @@ void RenderDriver::prepare(const RenderParams& params) {
 
 RenderResult RenderDriver::render(const Clip& clip, int frameIndex, const RenderParams& params,
                                   Protocol protocol) {
-    if (frameIndex < 0 || frameIndex >= clip.frameCount())
+    if (!clip.hasFrame(frameIndex))
         throw std::out_of_range("RenderDriver: no such frame in the clip");
     RenderResult result;
     clip_ = &clip;
@@ -271,7 +271,7 @@ PF_Err RenderDriver::checkoutLayer(PF_ParamIndex index, A_long id, const PF_Rend
     entry.time = time;
     entry.frameIndex = frameAt(time, timeStep);
     entry.request = request;
-    if (entry.frameIndex >= 0 && entry.frameIndex < clip_->frameCount()) {
+    if (clip_->hasFrame(entry.frameIndex)) {
         const PF_LRect layer{0, 0, clip_->width(), clip_->height()};
         result->max_result_rect = layer;
         result->result_rect = intersect(request.rect, layer);
@@ -359,7 +359,7 @@ PF_Err RenderDriver::checkoutLayerParam(A_long time, A_long timeStep, A_u_long,
     LayerParamCheckout entry;
     entry.time = time;
     entry.frameIndex = frameAt(time, timeStep);
-    if (entry.frameIndex < 0 || entry.frameIndex >= clip_->frameCount())
+    if (!clip_->hasFrame(entry.frameIndex))
         entry.result = PF_Err_BAD_CALLBACK_PARAM;
     else if (entry.frameIndex != frameIndex_ && settings_.refuseEarlierFrames != PF_Err_NONE)
         entry.result = settings_.refuseEarlierFrames;

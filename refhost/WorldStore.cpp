@@ -34,7 +34,21 @@ PF_Err WorldStore::create(A_long width, A_long height, PF_PixelFormat format, bo
         return PF_Err_OUT_OF_MEMORY;
 
     Record record;
-    record.storage.reset(new (std::nothrow) uint8_t[size_t(bytes + kAlignment)]);
+    const size_t storageBytes = size_t(bytes + kAlignment);
+    bool recycled = false;
+    {
+        std::lock_guard lock(mutex_);
+        for (auto it = spare_.begin(); it != spare_.end(); ++it) {
+            if (it->first == storageBytes) {
+                record.storage = std::move(it->second);
+                spare_.erase(it);
+                recycled = true;
+                break;
+            }
+        }
+    }
+    if (!recycled)
+        record.storage.reset(new (std::nothrow) uint8_t[storageBytes]);
     if (!record.storage)
         return PF_Err_OUT_OF_MEMORY;
     uint8_t* base = record.storage.get();
@@ -46,7 +60,7 @@ PF_Err WorldStore::create(A_long width, A_long height, PF_PixelFormat format, bo
         uint8_t* row = data + size_t(y) * size_t(rowbytes);
         if (clear) {
             std::memset(row, 0, pixelBytes);
-        } else {
+        } else if (!recycled) {
             for (size_t i = 0; i < pixelBytes; ++i) {
                 noise = uint8_t(noise * 33u + 17u);
                 row[i] = noise;
@@ -86,8 +100,24 @@ bool WorldStore::destroy(const PF_EffectWorld* world, Owner owner, std::string* 
         return false;
     if (key != nullptr)
         *key = it->second.key;
+    if (recycling_) {
+        // A few frames of each size in flight are enough for a render.
+        constexpr size_t kMostSpare = 8;
+        const Record& r = it->second;
+        const size_t storageBytes = size_t(uint64_t(r.rowbytes) * uint64_t(r.height) + kAlignment);
+        if (spare_.size() == kMostSpare)
+            spare_.erase(spare_.begin());
+        spare_.emplace_back(storageBytes, std::move(it->second.storage));
+    }
     records_.erase(it);
     return true;
+}
+
+void WorldStore::setRecycling(bool on) {
+    std::lock_guard lock(mutex_);
+    recycling_ = on;
+    if (!on)
+        spare_.clear();
 }
 
 bool WorldStore::describe(const void* data, PF_PixelFormat* format, A_long* width, A_long* height,

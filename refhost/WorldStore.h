@@ -6,6 +6,11 @@
 // filled with a marker so that a write past a row's last pixel is noticed
 // (paddingIntact). Pixels of a world that was not asked to be cleared start
 // as a noise pattern, never as zeros.
+//
+// With recycling on (a host that plays long clips, as the velmora command
+// does), the memory of destroyed frames is kept and handed to the next frame
+// of the same size without the noise fill: its pixels start as whatever the
+// last frame left, and no fresh pages are touched for every frame.
 #pragma once
 
 #include "refhost/PixelFormats.h"
@@ -16,6 +21,8 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
+#include <vector>
 
 class WorldStore {
 public:
@@ -52,6 +59,9 @@ public:
     bool paddingIntact(const void* data) const;
     int count(Owner owner) const;
 
+    void setRecycling(bool on);
+    bool recycling() const { return recycling_; }
+
     A_long rowBytesFor(A_long width, PF_PixelFormat format) const;
     int rowPadding() const { return rowPadding_; }
     void setRowPadding(int bytes) { rowPadding_ = bytes; }
@@ -59,6 +69,9 @@ public:
 private:
     mutable std::mutex mutex_;
     std::map<const void*, Record> records_;
+    // Storage of destroyed frames kept for reuse, with its size in bytes.
+    std::vector<std::pair<size_t, std::unique_ptr<uint8_t[]>>> spare_;
+    bool recycling_ = false;
     int rowPadding_;
     int serial_ = 0;
 };

@@ -241,6 +241,58 @@ TEST(RefHostCopy, SourceRectangleToDestinationTopLeftClippedToBoth) {
     host.disposeHostWorld(&dst);
 }
 
+TEST(RefHostCopy, FramesOfOnePixelSizeCopyBytesAcrossChannelOrders) {
+    RefHost host(HostProfile::afterEffects(), &PluginEntry);
+    PF_InData& in = host.inData();
+    struct Case {
+        PF_PixelFormat from, to;
+    };
+    const Case cases[] = {{PrPixelFormat_BGRA_4444_8u, PF_PixelFormat_ARGB32},
+                          {PrPixelFormat_VUYA_4444_8u, PF_PixelFormat_ARGB32},
+                          {PrPixelFormat_VUYA_4444_16u, PF_PixelFormat_ARGB64},
+                          {PrPixelFormat_BGRA_4444_32f, PF_PixelFormat_ARGB128}};
+    for (const Case& c : cases) {
+        PF_EffectWorld src = host.makeHostWorld(3, 2, c.from, "source");
+        PF_EffectWorld dst = host.makeHostWorld(3, 2, c.to, "destination");
+        const size_t rowBytes = size_t(3) * size_t(pixelFormatInfo(c.from)->bytesPerPixel);
+        for (int y = 0; y < 2; ++y)
+            for (size_t i = 0; i < rowBytes; ++i)
+                reinterpret_cast<uint8_t*>(src.data)[size_t(y) * size_t(src.rowbytes) + i] = uint8_t(7 * i + 50 * y + 1);
+        PF_Rect all{0, 0, 2, 3};
+        ASSERT_EQ(in.utils->copy(in.effect_ref, &src, &dst, &all, nullptr), PF_Err_NONE) << pixelFormatName(c.from);
+        for (int y = 0; y < 2; ++y)
+            for (size_t i = 0; i < rowBytes; ++i)
+                EXPECT_EQ(reinterpret_cast<uint8_t*>(dst.data)[size_t(y) * size_t(dst.rowbytes) + i],
+                          uint8_t(7 * i + 50 * y + 1))
+                    << pixelFormatName(c.from) << " row " << y << " byte " << i;
+        host.disposeHostWorld(&src);
+        host.disposeHostWorld(&dst);
+    }
+}
+
+TEST(RefHostWorlds, RecyclingReusesMemoryOfTheSameSizeOnly) {
+    WorldStore store(16);
+    store.setRecycling(true);
+    PF_EffectWorld a{}, b{}, c{};
+    ASSERT_EQ(store.create(5, 3, PF_PixelFormat_ARGB32, false, WorldStore::Owner::Host, "a", &a), PF_Err_NONE);
+    void* const first = a.data;
+    std::memset(a.data, 0x11, size_t(a.rowbytes) * 3);  // padding overwritten too
+    ASSERT_TRUE(store.destroy(&a, WorldStore::Owner::Host));
+    // Another size gets fresh memory; the same size gets the kept block back,
+    // pixels as left, padding marked again.
+    ASSERT_EQ(store.create(6, 3, PF_PixelFormat_ARGB32, false, WorldStore::Owner::Host, "b", &b), PF_Err_NONE);
+    EXPECT_NE(b.data, first);
+    ASSERT_EQ(store.create(5, 3, PF_PixelFormat_ARGB32, true, WorldStore::Owner::Host, "c", &c), PF_Err_NONE);
+    EXPECT_EQ(c.data, first);
+    EXPECT_TRUE(store.paddingIntact(c.data));
+    for (int y = 0; y < 3; ++y)
+        for (int i = 0; i < 20; ++i)
+            EXPECT_EQ(reinterpret_cast<uint8_t*>(c.data)[y * c.rowbytes + i], 0) << "cleared as asked";
+    EXPECT_TRUE(store.destroy(&b, WorldStore::Owner::Host));
+    EXPECT_TRUE(store.destroy(&c, WorldStore::Owner::Host));
+    EXPECT_EQ(store.count(WorldStore::Owner::Host), 0);
+}
+
 TEST(RefHostCopy, OverlappingCopyWithinOneFrame) {
     RefHost host(HostProfile::afterEffects(), &PluginEntry);
     PF_InData& in = host.inData();

@@ -1,0 +1,169 @@
+#include "cli/Commands.h"
+
+#include "cli/AtomicOutputFile.h"
+#include "cli/CliError.h"
+#include "cli/DeinterlaceStream.h"
+#include "cli/Demo.h"
+#include "cli/FieldWeave.h"
+#include "cli/IgnoreSigpipe.h"
+#include "cli/PluginSession.h"
+#include "cli/ProgressMeter.h"
+#include "cli/Y4mReader.h"
+#include "cli/Y4mWriter.h"
+#include "refhost/PluginReport.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <unistd.h>
+
+namespace {
+
+
+struct FileCloser {
+    void operator()(std::FILE* f) const {
+        if (f != stdin)
+            std::fclose(f);
+    }
+};
+using InputFile = std::unique_ptr<std::FILE, FileCloser>;
+
+InputFile openInput(const std::string& path) {
+    if (path == "-")
+        return InputFile(stdin);
+    InputFile f(std::fopen(path.c_str(), "rb"));
+    if (!f)
+        throw CliError(path + ": cannot open: " + std::strerror(errno));
+    return f;
+}
+
+std::string nameOf(const std::string& path, const char* standard) { return path == "-" ? standard : path; }
+
+// Standard output, or a file renamed into place only when complete.
+class Output {
+public:
+    explicit Output(const std::string& path) {
+        if (path != "-")
+            file_.emplace(path);
+    }
+    std::FILE* file() { return file_ ? file_->file() : stdout; }
+    void commit() {
+        if (file_)
+            file_->commit();
+        else if (std::fflush(stdout) != 0)
+            throw CliError("standard output: write failed");
+    }
+
+private:
+    std::optional<AtomicOutputFile> file_;
+};
+
+std::string pluginPathOf(const CliOptions& o) { return o.pluginPath.empty() ? defaultPluginPath() : o.pluginPath; }
+
+int deinterlace(const CliOptions& o) {
+    ignoreSigpipe();
+    const std::string& inPath = o.operands[0];
+    const std::string& outPath = o.operands[1];
+    InputFile in = openInput(inPath);
+    Y4mReader reader(in.get(), nameOf(inPath, "standard input"));
+    const Y4mHeader& header = reader.header();
+    const bool quiet = o.progress == ProgressMode::Never;
+
+    FieldOrder fields = FieldOrder::Upper;
+    if (o.fields) {
+        fields = *o.fields;
+    } else if (header.interlace == Y4mInterlace::TopFirst || header.interlace == Y4mInterlace::BottomFirst) {
+        fields = header.interlace == Y4mInterlace::TopFirst ? FieldOrder::Upper : FieldOrder::Lower;
+    } else if (!quiet) {
+        std::cerr << "velmora: warning: the input is not marked It or Ib; keeping the upper field "
+                     "(--fields lower to change)\n";
+    }
+    StreamSettings settings;
+    settings.params.fields = fields == FieldOrder::Upper ? 1 : 2;
+    settings.params.motion = A_long(o.motion);
+    settings.params.correctMotionErrors = o.correctErrors;
+    settings.protocol = o.protocol == RenderProtocol::Smart ? Protocol::Smart : Protocol::Legacy;
+    settings.format = o.format.value_or(defaultPixelFormat(header.bitDepth));
+    settings.matrix = o.matrix;
+
+    PluginSession session(pluginPathOf(o), o.host, o.threads);
+    Output out(outPath);
+    Y4mWriter writer(out.file(), header, nameOf(outPath, "standard output"));
+    const bool showProgress =
+        o.progress == ProgressMode::Always || (o.progress == ProgressMode::Auto && isatty(STDERR_FILENO));
+    ProgressMeter progress(showProgress, reader.frameCount());
+    const StreamResult result =
+        deinterlaceStream(session.driver(), reader, writer, settings, [&](int64_t n) { progress.update(n); });
+    writer.flush();
+    out.commit();
+    progress.finish(result.frames);
+    return 0;
+}
+
+int interlace(const CliOptions& o) {
+    ignoreSigpipe();
+    InputFile in = openInput(o.operands[0]);
+    Y4mReader reader(in.get(), nameOf(o.operands[0], "standard input"));
+    Output woven(o.operands[1]);
+    Y4mWriter wovenWriter(woven.file(), interlacedHeaderOf(reader.header()), nameOf(o.operands[1], "standard output"),
+                          Y4mWriter::Tag::AsGiven);
+    std::optional<Output> truth;
+    std::optional<Y4mWriter> truthWriter;
+    if (o.operands.size() == 3) {
+        truth.emplace(o.operands[2]);
+        Y4mHeader h = interlacedHeaderOf(reader.header());
+        h.interlace = Y4mInterlace::Progressive;
+        truthWriter.emplace(truth->file(), h, o.operands[2]);
+    }
+    weaveStream(reader, wovenWriter, truthWriter ? &*truthWriter : nullptr);
+    wovenWriter.flush();
+    if (truthWriter)
+        truthWriter->flush();
+    woven.commit();
+    if (truth)
+        truth->commit();
+    return 0;
+}
+
+} // namespace
+
+int runCommand(const CliOptions& o, std::ostream& out) {
+    switch (o.command) {
+    case CliCommand::Help:
+        out << usageText();
+        return 0;
+    case CliCommand::Version:
+        out << "velmora " << VELMORA_VERSION << '\n';
+        return 0;
+    case CliCommand::Info: {
+        const std::string path = pluginPathOf(o);
+        if (path.empty())
+            throw CliError("cannot find Velmora.so beside the program; name it with --plugin PATH");
+        try {
+            return printPluginReport(out, path) ? 0 : 1;
+        } catch (const std::runtime_error& e) {
+            throw CliError(std::string("cannot load the plug-in: ") + e.what());
+        }
+    }
+    case CliCommand::Demo: {
+        DemoSettings d;
+        if (!o.operands.empty())
+            d.folder = o.operands[0];
+        d.pluginPath = pluginPathOf(o);
+        d.host = o.host;
+        d.threads = o.threads;
+        runDemo(d, out);
+        return 0;
+    }
+    case CliCommand::Interlace:
+        return interlace(o);
+    case CliCommand::Deinterlace:
+        return deinterlace(o);
+    }
+    return 2;
+}
+

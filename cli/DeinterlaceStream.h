@@ -1,0 +1,42 @@
+// The streaming deinterlace loop: reads Y4M frames, hands each one to the
+// plug-in as a host does and writes the rendered frames, keeping only the
+// frames the plug-in may still check out (the current one and two earlier).
+#pragma once
+
+#include "cli/PixelConversion.h"
+#include "cli/PixelFormat.h"
+#include "cli/Y4mReader.h"
+#include "cli/Y4mWriter.h"
+#include "refhost/RenderDriver.h"
+
+#include <cstdint>
+#include <functional>
+
+// Frames a render may check out: the current one and the two earlier ones
+// that "Best" reads.
+inline constexpr int kStreamWindowFrames = 3;
+
+struct StreamSettings {
+    RenderParams params;
+    Protocol protocol = Protocol::Smart;
+    PixelFormat format = PixelFormat::vuya;
+    ColourMatrix matrix = ColourMatrix::BT709;
+};
+
+struct StreamResult {
+    int64_t frames = 0;
+    double seconds = 0;      // reading, converting, rendering and writing
+    int mostFramesHeld = 0;  // largest number of input frames held at once
+};
+
+// Runs to the end of the input. `onFrame` (if set) is called after each
+// frame written with the count so far. Throws CliError naming the problem (a
+// bad stream, a failed write, a plug-in error with its frame number).
+StreamResult deinterlaceStream(RenderDriver& driver, Y4mReader& reader, Y4mWriter& writer,
+                               const StreamSettings& settings,
+                               const std::function<void(int64_t)>& onFrame = {});
+
+// The layer rectangle {0, 0, width, height} cut out of a rendered frame whose
+// pixel (0, 0) lies at (originX, originY) in layer coordinates, as packed
+// rows. Throws CliError when the frame does not cover it.
+std::vector<uint8_t> layerPixelsOf(const Frame& frame, int width, int height, int pixelBytes);

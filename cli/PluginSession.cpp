@@ -1,0 +1,48 @@
+#include "cli/PluginSession.h"
+
+#include "cli/CliError.h"
+
+#include <filesystem>
+#include <thread>
+
+std::string defaultPluginPath() {
+    std::error_code ec;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec)
+        return {};
+    const std::filesystem::path folder = exe.parent_path();
+    for (const std::filesystem::path& candidate :
+         {folder / ".." / "Velmora.so", folder / "Velmora.so", folder / ".." / "lib" / "velmora" / "Velmora.so"}) {
+        if (std::filesystem::is_regular_file(candidate, ec))
+            return candidate.lexically_normal().string();
+    }
+    return {};
+}
+
+HostProfile hostProfileOf(HostKind kind, int threads) {
+    HostProfile profile = kind == HostKind::Premiere ? HostProfile::premiere()
+                          : kind == HostKind::KeyG   ? HostProfile::keyG()
+                                                     : HostProfile::afterEffects();
+    if (threads <= 0)
+        threads = int(std::max(1u, std::thread::hardware_concurrency()));
+    // Long runs reuse frame memory instead of touching fresh pages per frame.
+    return profile.withWorkers(threads).withRecycledFrames();
+}
+
+namespace {
+
+PluginLibrary loadLibrary(const std::string& path) {
+    if (path.empty())
+        throw CliError("cannot find Velmora.so beside the program; name it with --plugin PATH");
+    try {
+        return PluginLibrary(path);
+    } catch (const std::exception& e) {
+        throw CliError(std::string("cannot load the plug-in: ") + e.what());
+    }
+}
+
+} // namespace
+
+PluginSession::PluginSession(const std::string& pluginPath, HostKind host, int threads)
+    : library_(loadLibrary(pluginPath)), host_(hostProfileOf(host, threads), library_.entry()),
+      driver_(host_) {}

@@ -1,0 +1,36 @@
+// The plug-in loaded and set up by the reference host, ready to render:
+// library, host and render driver, owned together and torn down in order.
+#pragma once
+
+#include "cli/CliOptions.h"
+#include "refhost/PluginLibrary.h"
+#include "refhost/RefHost.h"
+#include "refhost/RenderDriver.h"
+
+#include <string>
+
+// The plug-in used when no --plugin is given: the first of
+// <program folder>/../Velmora.so (the build tree: build/cli/velmora beside
+// build/Velmora.so), <program folder>/Velmora.so and
+// <program folder>/../lib/velmora/Velmora.so (an install) that exists. The
+// program folder comes from /proc/self/exe. Empty when none exists.
+std::string defaultPluginPath();
+
+HostProfile hostProfileOf(HostKind kind, int threads);
+
+class PluginSession {
+public:
+    // threads 0: every processor. Throws CliError when the plug-in cannot be
+    // loaded or its setup fails.
+    PluginSession(const std::string& pluginPath, HostKind host, int threads);
+    PluginSession(const PluginSession&) = delete;
+    PluginSession& operator=(const PluginSession&) = delete;
+
+    RefHost& host() { return host_; }
+    RenderDriver& driver() { return driver_; }
+
+private:
+    PluginLibrary library_;
+    RefHost host_;
+    RenderDriver driver_;
+};

@@ -1,0 +1,34 @@
+// velmora: deinterlaces Y4M streams through the Velmora plug-in, driven by the
+// reference host; `velmora --help` lists the commands and options.
+#include "cli/CliError.h"
+#include "cli/CliOptions.h"
+#include "cli/Commands.h"
+
+#include <exception>
+#include <malloc.h>
+#include <iostream>
+#include <new>
+#include <string>
+#include <vector>
+
+int main(int argc, char** argv) {
+    // Every frame allocates and frees buffers of a few megabytes; kept in the
+    // heap instead of mapped and unmapped each time, they cost no page faults.
+    mallopt(M_MMAP_THRESHOLD, 512 << 20);
+    mallopt(M_TRIM_THRESHOLD, 1024 << 20);
+    CliOptions options;
+    try {
+        options = parseCliOptions(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const CliError& e) {
+        std::cerr << "velmora: " << e.what() << '\n';
+        return 2;
+    }
+    try {
+        return runCommand(options, std::cout);
+    } catch (const std::bad_alloc&) {
+        std::cerr << "velmora: out of memory\n";
+    } catch (const std::exception& e) {
+        std::cerr << "velmora: " << e.what() << '\n';
+    }
+    return 1;
+}

@@ -1,0 +1,267 @@
+// The command end to end: the streaming loop gives what the reference host
+// returns when driven directly over the whole clip, holds at most three input
+// frames, and failing runs report one error and leave no output file.
+#include "CliTestFiles.h"
+
+#include "cli/CliError.h"
+#include "cli/Commands.h"
+#include "cli/DeinterlaceStream.h"
+#include "cli/PluginSession.h"
+#include "cli/Y4mReader.h"
+#include "cli/Y4mWriter.h"
+#include "tests/support/RefHostTesting.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+constexpr int kW = 40, kH = 24, kFrames = 6;
+
+Y4mHeader clipHeader(int bits = 8) {
+    Y4mHeader h;
+    h.width = kW;
+    h.height = kH;
+    h.bitDepth = bits;
+    h.chroma = Y4mChroma::C420;
+    h.chromaTag = bits == 8 ? "420jpeg" : "420p" + std::to_string(bits);
+    h.interlace = Y4mInterlace::TopFirst;
+    h.frameRate = "25:1";
+    h.frameRateNum = 25;
+    h.frameRateDen = 1;
+    return h;
+}
+
+// Textured pictures moving two pixels right per frame, fields included (odd
+// rows a pixel further), so every mode has something to do.
+void drawFrame(int t, Y4mFrame& f) {
+    const Y4mFrameLayout& l = f.layout();
+    const int max = l.sampleBytes == 1 ? 255 : 1023;
+    for (int p = 0; p < l.planes; ++p)
+        for (int y = 0; y < l.height[p]; ++y)
+            for (int x = 0; x < l.width[p]; ++x) {
+                const double u = x - 2.0 * t - (y % 2), v = y;
+                const double s = 0.5 + 0.3 * std::sin(u * 0.8 + p) * std::cos(v * 0.5) + 0.15 * std::sin(u * 0.23 + v);
+                const int code = int(std::lround(s * max));
+                if (l.sampleBytes == 1)
+                    f.row<uint8_t>(p, y)[x] = uint8_t(code);
+                else
+                    f.row<uint16_t>(p, y)[x] = uint16_t(code);
+            }
+}
+
+void writeClip(const std::filesystem::path& path, const Y4mHeader& h, int frames) {
+    FilePtr out(std::fopen(path.c_str(), "wb"));
+    Y4mWriter writer(out.get(), h, path.string(), Y4mWriter::Tag::AsGiven);
+    Y4mFrame f{Y4mFrameLayout(h)};
+    for (int t = 0; t < frames; ++t) {
+        drawFrame(t, f);
+        writer.writeFrame(f);
+    }
+    writer.flush();
+}
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+struct Streamed {
+    std::string bytes;
+    StreamResult result;
+};
+
+Streamed streamThrough(PluginSession& session, const std::filesystem::path& input, const std::filesystem::path& output,
+                       const StreamSettings& settings) {
+    Streamed s;
+    {
+        FilePtr in(std::fopen(input.c_str(), "rb"));
+        FilePtr out(std::fopen(output.c_str(), "wb"));
+        Y4mReader reader(in.get(), "input");
+        Y4mWriter writer(out.get(), reader.header(), "output");
+        s.result = deinterlaceStream(session.driver(), reader, writer, settings);
+        writer.flush();
+    }
+    s.bytes = readFile(output);
+    return s;
+}
+
+// The same frames rendered by driving the host directly over one clip that
+// holds every frame, converted with an independent converter.
+std::string drivenDirectly(PluginSession& session, const std::filesystem::path& input, const StreamSettings& settings) {
+    FilePtr in(std::fopen(input.c_str(), "rb"));
+    Y4mReader reader(in.get(), "input");
+    const FrameConverter converter(reader.header(), settings.format, settings.matrix);
+    const size_t rowBytes = size_t(converter.rowBytes());
+    Clip clip(PF_PixelFormat(pixelFormatCode(settings.format)), kW, kH);
+    Y4mFrame frame(reader.layout());
+    while (reader.readFrame(frame)) {
+        std::vector<uint8_t> pixels(rowBytes * kH);
+        converter.toPixels(frame, pixels.data(), int64_t(rowBytes));
+        clip.addFrame(std::move(pixels));
+    }
+    Y4mHeader progressive = reader.header();
+    progressive.interlace = Y4mInterlace::Progressive;
+    std::string bytes = formatY4mHeader(progressive);
+    for (int t = 0; t < clip.frameCount(); ++t) {
+        const RenderResult r = session.driver().render(clip, t, settings.params, settings.protocol);
+        EXPECT_EQ(r.err, PF_Err_NONE) << r.message;
+        EXPECT_EQ(r.frame.width, kW);
+        EXPECT_EQ(r.frame.height, kH);
+        converter.fromPixels(r.frame.pixels.data(), int64_t(rowBytes), frame);
+        bytes += "FRAME\n";
+        bytes.append(reinterpret_cast<const char*>(frame.data()), size_t(frame.size()));
+    }
+    return bytes;
+}
+
+class DeinterlaceStreamTest : public ::testing::Test {
+protected:
+    DeinterlaceStreamTest() : session_(VELMORA_PLUGIN_PATH, HostKind::AfterEffects, 2) {}
+    TempFolder folder_;
+    PluginSession session_;
+};
+
+} // namespace
+
+TEST_F(DeinterlaceStreamTest, StreamGivesWhatTheHostReturnsDrivenDirectly) {
+    struct Case {
+        int bits;
+        PixelFormat format;
+        A_long motion;
+        bool correct;
+        Protocol protocol;
+    };
+    const Case cases[] = {
+        {8, PixelFormat::vuya, 1, false, Protocol::Smart},   {8, PixelFormat::vuya, 4, false, Protocol::Smart},
+        {8, PixelFormat::vuya, 2, true, Protocol::Legacy},   {8, PixelFormat::argb, 3, false, Protocol::Smart},
+        {10, PixelFormat::Vuya, 4, true, Protocol::Smart},   {8, PixelFormat::BGra, 2, false, Protocol::Smart},
+    };
+    for (const Case& c : cases) {
+        const auto input = folder_.path() / ("in" + std::to_string(c.bits) + ".y4m");
+        writeClip(input, clipHeader(c.bits), kFrames);
+        StreamSettings settings;
+        settings.format = c.format;
+        settings.params.motion = c.motion;
+        settings.params.correctMotionErrors = c.correct;
+        settings.protocol = c.protocol;
+        const Streamed s = streamThrough(session_, input, folder_.path() / "out.y4m", settings);
+        const std::string direct = drivenDirectly(session_, input, settings);
+        EXPECT_EQ(s.result.frames, kFrames);
+        EXPECT_TRUE(s.bytes == direct) << "format " << pixelFormatTraits(c.format).name << " motion " << c.motion;
+        // The stream kept only the current frame and the two before it.
+        EXPECT_EQ(s.result.mostFramesHeld, kStreamWindowFrames);
+        // Not a copy of the input: the odd rows were rebuilt.
+        EXPECT_NE(s.bytes.substr(s.bytes.find('\n')), readFile(input).substr(readFile(input).find('\n')));
+    }
+    EXPECT_NOTHING_HELD(session_.host());
+}
+
+TEST_F(DeinterlaceStreamTest, SmartAndLegacyAgreeForOff) {
+    const auto input = folder_.path() / "in.y4m";
+    writeClip(input, clipHeader(), kFrames);
+    StreamSettings settings;
+    settings.params.motion = 1;
+    for (PixelFormat format : {PixelFormat::vuya, PixelFormat::ae16, PixelFormat::VUya}) {
+        settings.format = format;
+        settings.protocol = Protocol::Smart;
+        const std::string smart = streamThrough(session_, input, folder_.path() / "s.y4m", settings).bytes;
+        settings.protocol = Protocol::Legacy;
+        const std::string legacy = streamThrough(session_, input, folder_.path() / "l.y4m", settings).bytes;
+        EXPECT_TRUE(smart == legacy) << pixelFormatTraits(format).name;
+    }
+}
+
+TEST_F(DeinterlaceStreamTest, LowerFieldChoiceKeepsTheOddRows) {
+    const auto input = folder_.path() / "in.y4m";
+    writeClip(input, clipHeader(), 2);
+    StreamSettings settings;
+    settings.params.motion = 1;
+    settings.params.fields = 2;
+    const std::string out = streamThrough(session_, input, folder_.path() / "o.y4m", settings).bytes;
+    const std::string in = readFile(input);
+    // Same frame layout after the header; odd luma rows of frame 0 unchanged,
+    // even rows rebuilt.
+    const size_t inData = in.find("FRAME\n") + 6, outData = out.find("FRAME\n") + 6;
+    bool evenChanged = false;
+    for (int y = 0; y < kH; ++y) {
+        const bool same = in.compare(inData + size_t(y) * kW, kW, out, outData + size_t(y) * kW, kW) == 0;
+        if (y % 2 == 1)
+            EXPECT_TRUE(same) << "row " << y;
+        else
+            evenChanged |= !same;
+    }
+    EXPECT_TRUE(evenChanged);
+}
+
+TEST(LayerPixels, CutsTheLayerOutOfAGrownFrame) {
+    Frame f;
+    f.width = 4;
+    f.height = 3;
+    f.originX = -1;
+    f.originY = -1;
+    for (int i = 0; i < 12; ++i)
+        f.pixels.push_back(uint8_t(i));
+    EXPECT_EQ(layerPixelsOf(f, 2, 2, 1), (std::vector<uint8_t>{5, 6, 9, 10}));
+    EXPECT_THROW(layerPixelsOf(f, 4, 2, 1), CliError);
+    f.originX = 1; // starts right of the layer's left edge
+    EXPECT_THROW(layerPixelsOf(f, 1, 1, 1), CliError);
+}
+
+// The whole command: bad input gives its error and leaves only the input.
+TEST(DeinterlaceCommand, FailuresReportAndWriteNothing) {
+    TempFolder folder;
+    const auto good = folder.path() / "good.y4m";
+    writeClip(good, clipHeader(), 2);
+    const std::string whole = readFile(good);
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::vector<std::string> extra;
+        const char* mentions;
+    };
+    const Case cases[] = {
+        {"truncated", whole.substr(0, whole.size() - 7), {}, "truncated"},
+        {"bad header", "YUV4MPEG2 W40 H24 C411\nFRAME\n", {}, "C411"},
+        {"no header", "not a video", {}, "header not terminated"},
+        {"not Y4M", "RIFF video\n", {}, "input.y4m"},
+        {"missing plug-in", whole, {"--plugin", (folder.path() / "none.so").string()}, "cannot load the plug-in"},
+    };
+    for (const Case& c : cases) {
+        const auto input = folder.path() / "input.y4m";
+        {
+            std::ofstream(input, std::ios::binary) << c.bytes;
+        }
+        std::vector<std::string> args{"--quiet", "--plugin", VELMORA_PLUGIN_PATH};
+        args.insert(args.end(), c.extra.begin(), c.extra.end());
+        args.push_back(input.string());
+        args.push_back((folder.path() / "output.y4m").string());
+        std::ostringstream out;
+        std::string error;
+        try {
+            runCommand(parseCliOptions(args), out);
+        } catch (const std::exception& e) {
+            error = e.what();
+        }
+        EXPECT_NE(error.find(c.mentions), std::string::npos) << c.name << ": " << error;
+        auto entries = folder.entries();
+        std::sort(entries.begin(), entries.end());
+        EXPECT_EQ(entries, (std::vector<std::string>{"good.y4m", "input.y4m"})) << c.name;
+    }
+    // And a good run renames its output into place.
+    std::ostringstream out;
+    EXPECT_EQ(runCommand(parseCliOptions({"--quiet", "--motion", "off", "--plugin", VELMORA_PLUGIN_PATH, good.string(),
+                                          (folder.path() / "output.y4m").string()}),
+                         out),
+              0);
+    const std::string written = readFile(folder.path() / "output.y4m");
+    EXPECT_EQ(written.substr(0, written.find('\n')), "YUV4MPEG2 W40 H24 F25:1 Ip C420jpeg");
+    EXPECT_EQ(written.size(), whole.size());
+}
