@@ -1,32 +1,11 @@
 // The vectorised colour sweep with AVX2: the groups of two consecutive blocks
 // per vector, the last odd block with the same operations on four lanes.
+#include "motion/IGNCPackedLanes4.h"
 #include "motion/IGNCPackedSweep.h"
 
 #include <immintrin.h>
 
 namespace {
-
-struct Avx4 {
-    using Vec = __m128;
-    static constexpr int blocks = 1;
-    static Vec load(const float* p) { return _mm_load_ps(p); }
-    static void store(float* p, Vec v) { _mm_store_ps(p, v); }
-    static Vec set1(float x) { return _mm_set1_ps(x); }
-    static Vec add(Vec a, Vec b) { return _mm_add_ps(a, b); }
-    static Vec sub(Vec a, Vec b) { return _mm_sub_ps(a, b); }
-    static Vec mul(Vec a, Vec b) { return _mm_mul_ps(a, b); }
-    static Vec div(Vec a, Vec b) { return _mm_div_ps(a, b); }
-    static Vec min(Vec a, Vec b) { return _mm_min_ps(a, b); }
-    static Vec max(Vec a, Vec b) { return _mm_max_ps(a, b); }
-    static Vec shiftInLow(Vec o, float c) {
-        const __m128i t = _mm_castps_si128(_mm_set1_ps(c));
-        return _mm_castsi128_ps(_mm_alignr_epi8(_mm_castps_si128(o), t, 12));
-    }
-    static Vec shiftInHigh(Vec e, float c) {
-        const __m128i t = _mm_castps_si128(_mm_set1_ps(c));
-        return _mm_castsi128_ps(_mm_alignr_epi8(t, _mm_castps_si128(e), 4));
-    }
-};
 
 struct Avx8 {
     using Vec = __m256;
@@ -64,5 +43,5 @@ struct Avx8 {
 } // namespace
 
 void IGNC_sweepPacked_avx2(const IGNC_SweepJob& job, int32_t yBegin, int32_t yEnd) {
-    IGNC_packedSweepRows<Avx8, Avx4>(job, yBegin, yEnd);
+    IGNC_packedSweepRows<Avx8, PackedLanes4>(job, yBegin, yEnd);
 }

@@ -1,6 +1,7 @@
 // The vectorised colour sweep with AVX-512: the groups of four consecutive
 // blocks per vector, the rest of a row with the same operations on eight and
 // four lanes.
+#include "motion/IGNCPackedLanes4.h"
 #include "motion/IGNCPackedSweep.h"
 
 // GCC 12's AVX-512 intrinsics build their unused upper lanes from a
@@ -10,28 +11,6 @@
 #include <immintrin.h>
 
 namespace {
-
-struct Avx512x4 {
-    using Vec = __m128;
-    static constexpr int blocks = 1;
-    static Vec load(const float* p) { return _mm_load_ps(p); }
-    static void store(float* p, Vec v) { _mm_store_ps(p, v); }
-    static Vec set1(float x) { return _mm_set1_ps(x); }
-    static Vec add(Vec a, Vec b) { return _mm_add_ps(a, b); }
-    static Vec sub(Vec a, Vec b) { return _mm_sub_ps(a, b); }
-    static Vec mul(Vec a, Vec b) { return _mm_mul_ps(a, b); }
-    static Vec div(Vec a, Vec b) { return _mm_div_ps(a, b); }
-    static Vec min(Vec a, Vec b) { return _mm_min_ps(a, b); }
-    static Vec max(Vec a, Vec b) { return _mm_max_ps(a, b); }
-    static Vec shiftInLow(Vec o, float c) {
-        const __m128i t = _mm_castps_si128(_mm_set1_ps(c));
-        return _mm_castsi128_ps(_mm_alignr_epi8(_mm_castps_si128(o), t, 12));
-    }
-    static Vec shiftInHigh(Vec e, float c) {
-        const __m128i t = _mm_castps_si128(_mm_set1_ps(c));
-        return _mm_castsi128_ps(_mm_alignr_epi8(t, _mm_castps_si128(e), 4));
-    }
-};
 
 struct Avx512x8 {
     using Vec = __m256;
@@ -96,5 +75,5 @@ struct Avx512x16 {
 } // namespace
 
 void IGNC_sweepPacked_avx512(const IGNC_SweepJob& job, int32_t yBegin, int32_t yEnd) {
-    IGNC_packedSweepRows<Avx512x16, Avx512x8, Avx512x4>(job, yBegin, yEnd);
+    IGNC_packedSweepRows<Avx512x16, Avx512x8, PackedLanes4>(job, yBegin, yEnd);
 }

@@ -1,34 +1,6 @@
 // The vectorised colour sweep with SSE: one block's group of four elements.
-#include "motion/IGNCPackedSweep.h"
-
-#include <immintrin.h>
-
-namespace {
-
-struct Sse {
-    using Vec = __m128;
-    static constexpr int blocks = 1;
-    static Vec load(const float* p) { return _mm_load_ps(p); }
-    static void store(float* p, Vec v) { _mm_store_ps(p, v); }
-    static Vec set1(float x) { return _mm_set1_ps(x); }
-    static Vec add(Vec a, Vec b) { return _mm_add_ps(a, b); }
-    static Vec sub(Vec a, Vec b) { return _mm_sub_ps(a, b); }
-    static Vec mul(Vec a, Vec b) { return _mm_mul_ps(a, b); }
-    static Vec div(Vec a, Vec b) { return _mm_div_ps(a, b); }
-    static Vec min(Vec a, Vec b) { return _mm_min_ps(a, b); }
-    static Vec max(Vec a, Vec b) { return _mm_max_ps(a, b); }
-    static Vec shiftInLow(Vec o, float c) {
-        const Vec t = _mm_shuffle_ps(_mm_set1_ps(c), o, _MM_SHUFFLE(0, 0, 0, 0)); // c c o0 o0
-        return _mm_shuffle_ps(t, o, _MM_SHUFFLE(2, 1, 2, 0));                    // c o0 o1 o2
-    }
-    static Vec shiftInHigh(Vec e, float c) {
-        const Vec t = _mm_shuffle_ps(e, _mm_set1_ps(c), _MM_SHUFFLE(0, 0, 3, 3)); // e3 e3 c c
-        return _mm_shuffle_ps(e, t, _MM_SHUFFLE(2, 0, 2, 1));                    // e1 e2 e3 c
-    }
-};
-
-} // namespace
+#include "motion/IGNCPackedLanes4.h"
 
 void IGNC_sweepPacked_sse2(const IGNC_SweepJob& job, int32_t yBegin, int32_t yEnd) {
-    IGNC_packedSweepRows<Sse>(job, yBegin, yEnd);
+    IGNC_packedSweepRows<PackedLanes4>(job, yBegin, yEnd);
 }
