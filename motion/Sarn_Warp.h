@@ -106,26 +106,30 @@ private:
             }
             const int32_t ix = int32_t(floorX);
             const int32_t iy = int32_t(floorY);
-            const bool rowInside = b.y0 <= iy && iy < b.y1;
-            if (ix <= b.x0) {
-                out[x] = ix == b.x0 && ix < b.x1 && rowInside ? row(iy)[ix] : outside;
-            } else if (ix < b.x1 - 2 && b.y0 < iy && iy < b.y1 - 2) {
+            const float fx = px - floorX, fy = py - floorY;
+            if (ix > b.x0 && ix < b.x1 - 2 && b.y0 < iy && iy < b.y1 - 2) {
                 // Interpolated pixels are gathered four at a time and computed
                 // in the lanes of Sarn_Float4.
                 batch.x[batch.count] = x;
                 batch.ix[batch.count] = ix;
                 batch.iy[batch.count] = iy;
-                batch.fx[batch.count] = px - floorX;
-                batch.fy[batch.count] = py - floorY;
+                batch.fx[batch.count] = fx;
+                batch.fy[batch.count] = fy;
                 if (++batch.count == 4) {
                     bicubic4(batch, row, out);
                     batch.count = 0;
                 }
-            } else if (ix < b.x1 && rowInside) {
-                out[x] = row(iy)[ix];
-            } else {
-                out[x] = outside;
+                continue;
             }
+            // Near the edges the sample nearest to the position (halves round
+            // up), or the fill value when that lies outside. Taking the floored
+            // sample instead would shift the edge rows and columns by up to a
+            // pixel towards the top left, which the solver answers with a
+            // spurious positive motion there that spreads inwards at the
+            // coarse levels.
+            const int32_t nx = fx >= 0.5f ? ix + 1 : ix;
+            const int32_t ny = fy >= 0.5f ? iy + 1 : iy;
+            out[x] = b.x0 <= nx && nx < b.x1 && b.y0 <= ny && ny < b.y1 ? row(ny)[nx] : outside;
         }
         for (int32_t k = 0; k < batch.count; ++k)
             out[batch.x[k]] = storeValue(bicubic(batch.ix[k], batch.iy[k], batch.fx[k], batch.fy[k], row));

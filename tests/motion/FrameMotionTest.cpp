@@ -111,7 +111,9 @@ TEST(FrameMotionDepths, SamePictureGivesEssentiallyTheSameMotionAtEveryDepth) {
         const Motion m16 = shiftedPair<Sarn_Pixel16, Sarn_OrderARGB>(q, 0.6, 0.3);
         const Motion mF = shiftedPair<Sarn_PixelF, Sarn_OrderARGB>(q, 0.6, 0.3);
         // 8-bit rounding moves single vectors by up to about 0.14; on average
-        // the depths agree closely, 16-bit and float almost exactly.
+        // the depths agree closely, 16-bit and float almost exactly (a vector
+        // whose edge sample changes between the two depths differs by about
+        // 0.02).
         double mean8 = 0.0, worstFloat = 0.0;
         for (size_t i = 0; i < m8.u.size(); ++i) {
             mean8 += std::fabs(m8.u[i] - m16.u[i]) + std::fabs(m8.v[i] - m16.v[i]);
@@ -121,7 +123,7 @@ TEST(FrameMotionDepths, SamePictureGivesEssentiallyTheSameMotionAtEveryDepth) {
         mean8 /= double(2 * m8.u.size());
         std::printf("%-6s mean difference 8/16-bit %.4f, largest 16-bit/float %.4f\n", q.name, mean8, worstFloat);
         EXPECT_LT(mean8, 0.04) << q.name;
-        EXPECT_LT(worstFloat, 0.01) << q.name;
+        EXPECT_LT(worstFloat, 0.03) << q.name;
     }
 }
 
@@ -310,3 +312,43 @@ TEST(FrameMotionResources, NothingLeaksOnACancelAtAnyStage) {
 }
 
 } // namespace
+
+// Turning both pictures by 180 degrees turns the motion field with them and
+// negates it: no direction is preferred, also at the image edges, where the
+// luminance warp takes the nearest sample. (With the floored sample there,
+// both orientations of this pair gave a downward mean motion, 0.75 pixels for
+// "Fast" and 0.3 for "Better", where there is none.)
+TEST(FrameMotionSymmetry, TurnedPicturesGiveTheTurnedNegatedMotion) {
+    constexpr int32_t w = 256, h = 40;
+    for (const Quality& q : {kFast, kBetter}) {
+        TestHost host(2);
+        Sarn_SetThreadCount(2);
+        TestFrame<Sarn_Pixel8> a(w, h), b(w, h), turnedA(w, h), turnedB(w, h);
+        const auto picture = [](double shift, bool turned) {
+            return [shift, turned](int c, int32_t x, int32_t y) {
+                if (c == Sarn_OrderARGB::alpha)
+                    return 255.0;
+                const double px = turned ? w - 1 - x : x, py = turned ? h - 1 - y : y;
+                return motionTestPicture(px + shift, 2.0 * py);
+            };
+        };
+        a.fill(picture(3.0, false));
+        b.fill(picture(0.0, false));
+        turnedA.fill(picture(3.0, true));
+        turnedB.fill(picture(0.0, true));
+        const Motion m = estimate<Sarn_Pixel8, Sarn_OrderARGB>(host, kVector, q, a, b);
+        const Motion t = estimate<Sarn_Pixel8, Sarn_OrderARGB>(host, kVector, q, turnedA, turnedB);
+        double meanV = 0.0, asymmetryU = 0.0, asymmetryV = 0.0;
+        for (int32_t y = 0; y < h; ++y)
+            for (int32_t x = 0; x < w; ++x) {
+                const size_t i = size_t(y) * w + x, j = size_t(h - 1 - y) * w + size_t(w - 1 - x);
+                meanV += m.v[i];
+                asymmetryU += m.u[i] + t.u[j];
+                asymmetryV += m.v[i] + t.v[j];
+            }
+        const double n = double(w) * h;
+        EXPECT_LT(std::fabs(asymmetryU / n), 0.01) << q.name;
+        EXPECT_LT(std::fabs(asymmetryV / n), 0.01) << q.name << ", mean v " << meanV / n;
+        EXPECT_EQ(host.liveHandles(), 0);
+    }
+}

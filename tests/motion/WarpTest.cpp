@@ -95,8 +95,9 @@ TEST(SarnWarp, ZeroMotionReproducesSourceAtEveryDepth) {
 // One destination pixel at a time, moved so that it samples a chosen source
 // position of a linear ramp s = 10 x + 100 y on an 8 x 6 source. Catmull-Rom
 // reproduces a linear ramp exactly, so an interpolated result is the ramp at
-// the position, a plain sample is the ramp at the floored position.
-TEST(SarnWarp, EdgeRulesPickFillPlainSampleOrBicubic) {
+// the position; near the edges the result is the ramp at the nearest sample
+// (halves round up), or the fill value when that sample lies outside.
+TEST(SarnWarp, EdgeRulesPickFillNearestSampleOrBicubic) {
     constexpr int w = 8, h = 6;
     std::vector<float> src(w * h);
     for (int y = 0; y < h; ++y)
@@ -104,20 +105,19 @@ TEST(SarnWarp, EdgeRulesPickFillPlainSampleOrBicubic) {
             src[size_t(y * w + x)] = float(10 * x + 100 * y);
     const Sarn_Rect bounds{0, w, 0, h};
     const float fill = -9.0f;
-    enum Kind { Fill, Plain, Bicubic };
+    enum Kind { Fill, Nearest, Bicubic };
     struct Case { float px, py; Kind kind; };
     const Case cases[] = {
-        {-0.75f, 2.5f, Fill},   // ix = x0 - 1
-        {0.25f, 2.5f, Plain},   // ix = x0
-        {0.25f, -0.5f, Fill},   // ix = x0, row above
-        {0.25f, 6.5f, Fill},    // ix = x0, row below
-        {1.25f, 2.5f, Bicubic}, {5.5f, 3.25f, Bicubic}, // last interpolated column and row
-        {6.5f, 2.5f, Plain},    {7.75f, 2.5f, Plain},   // last two columns
-        {8.25f, 2.5f, Fill},                            // right of the source
-        {3.5f, 0.5f, Plain},                            // first row
-        {3.5f, 4.5f, Plain},    {3.5f, 5.75f, Plain},   // last two rows
-        {3.5f, 6.0f, Fill},     {3.5f, -0.25f, Fill},
-        {3.5f, 1.0f, Bicubic},  {2.0f, 3.0f, Bicubic},  // integral positions interpolate to the sample
+        {-0.75f, 2.5f, Fill},    {-0.5f, 2.5f, Nearest}, // left of the first column
+        {0.25f, 2.5f, Nearest},  {0.75f, 2.25f, Nearest}, // first column
+        {0.25f, -0.5f, Nearest}, {0.25f, -0.75f, Fill},   // above the first row
+        {3.5f, -0.25f, Nearest}, {3.5f, 0.5f, Nearest},   // first row
+        {1.25f, 2.5f, Bicubic},  {5.5f, 3.25f, Bicubic},  // last interpolated column and row
+        {6.5f, 2.5f, Nearest},   {7.25f, 2.5f, Nearest},  // last two columns
+        {7.5f, 2.5f, Fill},      {8.25f, 2.5f, Fill},     // right of the last column
+        {3.5f, 4.5f, Nearest},   {3.25f, 5.25f, Nearest}, // last two rows
+        {3.5f, 5.5f, Fill},      {3.5f, 6.0f, Fill},      // below the last row
+        {3.5f, 1.0f, Bicubic},   {2.0f, 3.0f, Bicubic},   // integral positions interpolate to the sample
     };
     TestHost host;
     for (const Case& c : cases) {
@@ -127,8 +127,8 @@ TEST(SarnWarp, EdgeRulesPickFillPlainSampleOrBicubic) {
         const Sarn_Rect area{3, 4, 2, 3};
         const std::vector<float> out = warp<Sarn_WarpF>(host, src, w, motion, bounds, area, fill);
         float expected = fill;
-        if (c.kind == Plain)
-            expected = 10.0f * std::floor(c.px) + 100.0f * std::floor(c.py);
+        if (c.kind == Nearest)
+            expected = 10.0f * std::floor(c.px + 0.5f) + 100.0f * std::floor(c.py + 0.5f);
         else if (c.kind == Bicubic)
             expected = 10.0f * c.px + 100.0f * c.py;
         EXPECT_EQ(out[2 * w + 3], expected) << "position " << c.px << ", " << c.py;
@@ -158,11 +158,12 @@ TEST(SarnWarp, SubPixelShiftOfSmoothSurface) {
         for (int x = 0; x < w; ++x) {
             const float px = float(x) + 0.5f, py = float(y) - 0.25f;
             const int ix = int(std::floor(px)), iy = int(std::floor(py));
+            // Edges: fractions 0.5 and 0.75 round to the sample at (x + 1, y).
             float expected;
             if (ix > 0 && ix < w - 2 && iy > 0 && iy < h - 2)
                 expected = surface(px, py);
-            else if (iy >= 0)
-                expected = src[size_t(iy * w + ix)];
+            else if (x + 1 < w)
+                expected = src[size_t(y * w + x + 1)];
             else
                 expected = -1.0f;
             EXPECT_EQ(out[size_t(y * w + x)], expected) << x << "," << y;
@@ -244,10 +245,7 @@ T plainWarpPixel(const std::vector<T>& src, int w, int h, float px, float py, T 
     const float fx = std::floor(px), fy = std::floor(py);
     const int ix = int(fx), iy = int(fy);
     auto at = [&](int x, int y) { return src[size_t(y) * w + x]; };
-    const bool rowInside = iy >= 0 && iy < h;
-    if (ix <= 0)
-        return ix == 0 && rowInside ? at(ix, iy) : fill;
-    if (ix < w - 2 && iy > 0 && iy < h - 2) {
+    if (ix > 0 && ix < w - 2 && iy > 0 && iy < h - 2) {
         float across[4];
         for (int k = 0; k < 4; ++k)
             across[k] = plainCubic(float(at(ix - 1, iy - 1 + k)), float(at(ix, iy - 1 + k)),
@@ -257,7 +255,8 @@ T plainWarpPixel(const std::vector<T>& src, int w, int h, float px, float py, T 
             return T(v);
         return v <= 0.0f ? T(0) : v >= full ? T(full) : T(int(v + 0.5f));
     }
-    return ix < w && rowInside ? at(ix, iy) : fill;
+    const int nx = px - fx >= 0.5f ? ix + 1 : ix, ny = py - fy >= 0.5f ? iy + 1 : iy;
+    return nx >= 0 && nx < w && ny >= 0 && ny < h ? at(nx, ny) : fill;
 }
 
 template <class Job, class T>
