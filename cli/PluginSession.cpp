@@ -25,8 +25,9 @@ HostProfile hostProfileOf(HostKind kind, int threads) {
                                                      : HostProfile::afterEffects();
     if (threads <= 0)
         threads = int(std::max(1u, std::thread::hardware_concurrency()));
-    // Long runs reuse frame memory instead of touching fresh pages per frame.
-    return profile.withWorkers(threads).withRecycledFrames();
+    // Long runs reuse frame and handle memory instead of touching fresh pages
+    // per frame.
+    return profile.withWorkers(threads).withRecycledMemory();
 }
 
 namespace {

@@ -6,8 +6,19 @@ PF_Handle HandleStore::create(uint64_t size, std::string* key) {
     if (size > (uint64_t(1) << 40))
         return nullptr;
     auto block = std::make_unique<Block>();
+    {
+        std::lock_guard lock(mutex_);
+        for (auto it = spare_.begin(); it != spare_.end(); ++it)
+            if (it->first == size) {
+                block->storage = std::move(it->second);
+                spareBytes_ -= size;
+                spare_.erase(it);
+                break;
+            }
+    }
     // 16 bytes over, so that the block itself starts on a 16-byte boundary.
-    block->storage.reset(new (std::nothrow) uint8_t[size_t(size) + 16]);
+    if (!block->storage)
+        block->storage.reset(new (std::nothrow) uint8_t[size_t(size) + 16]);
     if (!block->storage)
         return nullptr;
     uint8_t* base = block->storage.get();
@@ -49,6 +60,20 @@ bool HandleStore::dispose(PF_Handle handle, std::string* key, bool* wasLocked) {
         *key = it->second->key;
     if (wasLocked != nullptr)
         *wasLocked = it->second->locks > 0;
+    if (recycling_) {
+        // Enough for the buffers of one frame of large footage.
+        constexpr size_t kMostSpare = 32;
+        constexpr uint64_t kMostSpareBytes = uint64_t(512) << 20;
+        const uint64_t bytes = it->second->size;
+        if (bytes <= kMostSpareBytes) {
+            while (!spare_.empty() && (spare_.size() == kMostSpare || spareBytes_ + bytes > kMostSpareBytes)) {
+                spareBytes_ -= spare_.front().first;
+                spare_.erase(spare_.begin());
+            }
+            spare_.emplace_back(bytes, std::move(it->second->storage));
+            spareBytes_ += bytes;
+        }
+    }
     blocks_.erase(it);
     return true;
 }
@@ -73,4 +98,18 @@ int HandleStore::locked() const {
     for (const auto& [handle, block] : blocks_)
         n += block->locks > 0 ? 1 : 0;
     return n;
+}
+
+void HandleStore::setRecycling(bool on) {
+    std::lock_guard guard(mutex_);
+    recycling_ = on;
+    if (!on) {
+        spare_.clear();
+        spareBytes_ = 0;
+    }
+}
+
+int HandleStore::spare() const {
+    std::lock_guard guard(mutex_);
+    return int(spare_.size());
 }

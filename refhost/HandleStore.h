@@ -1,6 +1,12 @@
 // Host memory handles: a PF_Handle points at the block pointer, as a host's
 // relocatable memory does. The store knows every live handle, its size and
 // whether it is locked, so that a dispose of an unknown handle is noticed.
+//
+// With recycling on, the memory of disposed handles is kept (a few blocks,
+// up to a byte limit) and handed to the next handle of the same size, as a
+// host's memory manager does; the plug-in asks for the same sizes every
+// frame, and fresh blocks of tens of megabytes would otherwise be faulted in
+// page by page each time. New handle memory is never promised to be zero.
 #pragma once
 
 #include "sdk/AE_Effect.h"
@@ -10,6 +16,8 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
+#include <vector>
 
 class HandleStore {
 public:
@@ -26,6 +34,8 @@ public:
     bool size(PF_Handle handle, uint64_t* size) const;
     int live() const;
     int locked() const;
+    void setRecycling(bool on);
+    int spare() const;
 
 private:
     struct Block {
@@ -39,4 +49,8 @@ private:
     mutable std::mutex mutex_;
     std::map<PF_Handle, std::unique_ptr<Block>> blocks_;
     int serial_ = 0;
+    bool recycling_ = false;
+    // Storage of disposed blocks, oldest first: (size asked for, storage).
+    std::vector<std::pair<uint64_t, std::unique_ptr<uint8_t[]>>> spare_;
+    uint64_t spareBytes_ = 0;
 };

@@ -26,9 +26,10 @@ struct HostProfile {
     // (rounded up to whole 4-byte channels); non-zero so that code assuming
     // row bytes = width x pixel bytes fails.
     int rowPaddingBytes = 48;
-    // Reuse the memory of released frames for the next frame of the same
-    // size, without filling it with noise (see WorldStore): for long runs.
-    bool recycleFrames = false;
+    // Reuse the memory of released frames and memory handles for the next
+    // frame or handle of the same size, without filling it with noise (see
+    // WorldStore and HandleStore): for long runs.
+    bool recycleMemory = false;
 
     static HostProfile afterEffects() { return HostProfile{}; }
     static HostProfile premiere() {
@@ -58,8 +59,8 @@ struct HostProfile {
         workerThreads = threads;
         return *this;
     }
-    HostProfile& withRecycledFrames() {
-        recycleFrames = true;
+    HostProfile& withRecycledMemory() {
+        recycleMemory = true;
         return *this;
     }
     HostProfile& withRowPadding(int bytes) {

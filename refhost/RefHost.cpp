@@ -20,7 +20,8 @@ RefHost::RefHost(HostProfile profile, PF_EntryFunc entry)
     RefHost* expected = nullptr;
     if (!activeHost.compare_exchange_strong(expected, this))
         throw std::logic_error("only one reference host may exist at a time");
-    worlds_.setRecycling(profile_.recycleFrames);
+    worlds_.setRecycling(profile_.recycleMemory);
+    handles_.setRecycling(profile_.recycleMemory);
 
     utils_.ansi.strcpy = &RefHost::ansiStrcpy;
     utils_.ansi.sqrt = &RefHost::ansiSqrt;

@@ -4,6 +4,7 @@
 #include "host/AEHost.h"
 #include "host/PluginEntry.h"
 #include "parallel/KelException.h"
+#include "refhost/HandleStore.h"
 #include "tests/support/RefHostTesting.h"
 
 #include <gtest/gtest.h>
@@ -331,6 +332,39 @@ TEST(RefHostHandles, NewLockUnlockDisposeSizeAndMisuse) {
     ASSERT_EQ(misuses.size(), 2u);
     EXPECT_NE(misuses[0].find("locked"), std::string::npos);
     EXPECT_EQ(host.ledger().heldCount(HostLedger::Held::MemoryHandle), 0);
+}
+
+// A recycling store hands a disposed block to the next handle of the same
+// size only, keeps a bounded number of blocks, and drops them when recycling
+// is switched off.
+TEST(RefHostHandles, RecyclingReusesBlocksOfTheSameSizeOnly) {
+    HandleStore store;
+    store.setRecycling(true);
+    PF_Handle a = store.create(1000, nullptr);
+    ASSERT_NE(a, nullptr);
+    void* const first = *a;
+    ASSERT_TRUE(store.dispose(a, nullptr, nullptr));
+    EXPECT_EQ(store.spare(), 1);
+    PF_Handle other = store.create(999, nullptr);
+    EXPECT_NE(*other, first);
+    PF_Handle same = store.create(1000, nullptr);
+    EXPECT_EQ(*same, first);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(*same) % 16, 0u);
+    EXPECT_EQ(store.spare(), 0);
+    EXPECT_EQ(store.live(), 2);
+
+    std::vector<PF_Handle> many;
+    for (int i = 0; i < 40; ++i)
+        many.push_back(store.create(64, nullptr));
+    for (PF_Handle h : many)
+        ASSERT_TRUE(store.dispose(h, nullptr, nullptr));
+    EXPECT_EQ(store.spare(), 32);
+    store.setRecycling(false);
+    EXPECT_EQ(store.spare(), 0);
+    ASSERT_TRUE(store.dispose(same, nullptr, nullptr));
+    ASSERT_TRUE(store.dispose(other, nullptr, nullptr));
+    EXPECT_EQ(store.spare(), 0);
+    EXPECT_EQ(store.live(), 0);
 }
 
 TEST(RefHostHandles, LeakIsReportedAndNthRequestFails) {
