@@ -73,7 +73,7 @@ StreamResult deinterlaceStream(RenderDriver& driver, Y4mReader& reader, Y4mWrite
         clip.addFrame(std::move(pixels));
         result.mostFramesHeld = std::max(result.mostFramesHeld, clip.framesHeld());
 
-        const RenderResult r = driver.render(clip, clip.frameCount() - 1, settings.params, settings.protocol);
+        RenderResult r = driver.render(clip, clip.frameCount() - 1, settings.params, settings.protocol);
         if (r.err != PF_Err_NONE)
             throw CliError(pluginFailure(r, result.frames));
         if (r.frame.pixels.empty())
@@ -87,6 +87,7 @@ StreamResult deinterlaceStream(RenderDriver& driver, Y4mReader& reader, Y4mWrite
             converter.fromPixels(cut.data(), int64_t(rowBytes), out);
         }
         writer.writeFrame(out);
+        driver.recycle(std::move(r.frame.pixels));
         ++result.frames;
         if (onFrame)
             onFrame(result.frames);

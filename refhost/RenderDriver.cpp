@@ -83,11 +83,15 @@ RenderResult RenderDriver::render(const Clip& clip, int frameIndex, const Render
         }
     } reset{this};
     prepare(params);
-    result = protocol == Protocol::Smart ? renderSmart() : renderLegacy();
+    // Both fill `result` in place: a copy would duplicate the output pixels.
+    if (protocol == Protocol::Smart)
+        renderSmart();
+    else
+        renderLegacy();
     return result;
 }
 
-RenderResult RenderDriver::renderSmart() {
+void RenderDriver::renderSmart() {
     RenderResult& result = *result_;
     const Clip& clip = *clip_;
     PF_PreRenderInput preInput{};
@@ -141,10 +145,9 @@ RenderResult RenderDriver::renderSmart() {
     }
     for (const auto& [id, checkout] : checkouts_)
         result.layerPixelsLeftCheckedOut += checkout.count > 0 ? 1 : 0;
-    return result;
 }
 
-RenderResult RenderDriver::renderLegacy() {
+void RenderDriver::renderLegacy() {
     RenderResult& result = *result_;
     const Clip& clip = *clip_;
     PF_InData& in = host_.inData();
@@ -173,7 +176,6 @@ RenderResult RenderDriver::renderLegacy() {
     result.message = rendered.message();
     result.showsMessage = rendered.showsMessage();
     result.frame = frameOf(output_, -ox, -oy);
-    return result;
 }
 
 PF_EffectWorld RenderDriver::layerWorld(int frame, const PF_LRect& rect, const std::string& what) {
@@ -210,7 +212,7 @@ void RenderDriver::checkUntouched(const PF_EffectWorld& world, int frame, const 
         }
 }
 
-Frame RenderDriver::frameOf(const PF_EffectWorld& world, A_long originX, A_long originY) const {
+Frame RenderDriver::frameOf(const PF_EffectWorld& world, A_long originX, A_long originY) {
     Frame frame;
     frame.format = clip_->format();
     frame.width = world.width;
@@ -218,6 +220,8 @@ Frame RenderDriver::frameOf(const PF_EffectWorld& world, A_long originX, A_long 
     frame.originX = originX;
     frame.originY = originY;
     const size_t rowBytes = size_t(world.width) * size_t(clip_->formatInfo().bytesPerPixel);
+    frame.pixels = std::move(spare_);
+    spare_.clear();
     frame.pixels.resize(rowBytes * size_t(world.height));
     for (A_long y = 0; rowBytes > 0 && y < world.height; ++y)
         std::memcpy(frame.pixels.data() + size_t(y) * rowBytes,

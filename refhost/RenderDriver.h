@@ -127,6 +127,10 @@ public:
     // time step. Throws std::out_of_range for a frame the clip does not have.
     RenderResult render(const Clip& clip, int frameIndex, const RenderParams& params,
                         Protocol protocol);
+    // Hands back the pixels of a result frame that is no longer needed: the
+    // next result frame of that size reuses the memory instead of touching
+    // fresh pages (for long runs).
+    void recycle(std::vector<uint8_t>&& pixels) { spare_ = std::move(pixels); }
 
 private:
     struct Checkout {
@@ -136,15 +140,15 @@ private:
         int count = 0;
     };
 
-    RenderResult renderSmart();
-    RenderResult renderLegacy();
+    void renderSmart();
+    void renderLegacy();
     void prepare(const RenderParams& params);
     int frameAt(A_long time, A_long timeStep) const;
     // A host frame of `rect` (layer coordinates) of clip frame `frame`.
     PF_EffectWorld layerWorld(int frame, const PF_LRect& rect, const std::string& what);
     void checkUntouched(const PF_EffectWorld& world, int frame, const PF_LRect& rect,
                         const std::string& what);
-    Frame frameOf(const PF_EffectWorld& world, A_long originX, A_long originY) const;
+    Frame frameOf(const PF_EffectWorld& world, A_long originX, A_long originY);
     void releaseAll();
 
     PF_Err checkoutLayer(PF_ParamIndex index, A_long id, const PF_RenderRequest& request,
@@ -174,4 +178,5 @@ private:
         bool renderLayer; // parameter 0 of the render itself, kept to its end
     };
     std::vector<LegacyLayer> legacyLayers_;
+    std::vector<uint8_t> spare_; // see recycle()
 };

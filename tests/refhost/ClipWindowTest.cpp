@@ -83,3 +83,29 @@ TEST(ClipWindow, DroppedFramesAnswerLikeFramesBeforeTheClip) {
     EXPECT_THROW(driver.render(clip, 1, params, Protocol::Smart), std::out_of_range);
     EXPECT_NOTHING_HELD(host);
 }
+
+// A result frame handed back is reused for the next result of its size, and
+// the next result is complete all the same.
+TEST(ClipWindow, RecycledResultPixelsAreReusedAndFullyWritten) {
+    Clip clip(PF_PixelFormat_ARGB32, 6, 4);
+    for (uint8_t v = 0; v < 3; ++v) {
+        std::vector<uint8_t> pixels(6 * 4 * 4);
+        for (size_t i = 0; i < pixels.size(); ++i)
+            pixels[i] = uint8_t(v * 40 + i);
+        clip.addFrame(std::move(pixels));
+    }
+    RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
+    RenderDriver driver(host);
+    RenderResult first = driver.render(clip, 1, RenderParams{}, Protocol::Smart);
+    ASSERT_EQ(first.err, PF_Err_NONE);
+    const uint8_t* const memory = first.frame.pixels.data();
+    driver.recycle(std::move(first.frame.pixels));
+    const RenderResult second = driver.render(clip, 2, RenderParams{}, Protocol::Smart);
+    ASSERT_EQ(second.err, PF_Err_NONE);
+    EXPECT_EQ(second.frame.pixels.data(), memory);
+
+    const RenderResult again = driver.render(clip, 2, RenderParams{}, Protocol::Smart);
+    EXPECT_NE(again.frame.pixels.data(), memory);
+    EXPECT_EQ(second.frame.pixels, again.frame.pixels);
+    EXPECT_NOTHING_HELD(host);
+}
