@@ -29,8 +29,10 @@ struct StreamResult {
     int mostFramesHeld = 0;  // largest number of input frames held at once
 };
 
-// Runs to the end of the input. `onFrame` (if set) is called after each
-// frame written with the count so far. Throws CliError naming the problem (a
+// Runs to the end of the input. Reading and writing run on threads of their
+// own, a frame or two ahead of and behind the render. `onFrame` (if set) is
+// called on the calling thread after each frame rendered, with the count so
+// far; every rendered frame is written before this returns. Throws CliError naming the problem (a
 // bad stream, a failed write, a plug-in error with its frame number).
 StreamResult deinterlaceStream(RenderDriver& driver, Y4mReader& reader, Y4mWriter& writer,
                                const StreamSettings& settings,

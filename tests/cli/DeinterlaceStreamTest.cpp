@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -64,6 +65,11 @@ void writeClip(const std::filesystem::path& path, const Y4mHeader& h, int frames
         writer.writeFrame(f);
     }
     writer.flush();
+}
+
+Y4mHeader progressiveOf(Y4mHeader h) {
+    h.interlace = Y4mInterlace::Progressive;
+    return h;
 }
 
 std::string readFile(const std::filesystem::path& path) {
@@ -199,6 +205,96 @@ TEST_F(DeinterlaceStreamTest, LowerFieldChoiceKeepsTheOddRows) {
             evenChanged |= !same;
     }
     EXPECT_TRUE(evenChanged);
+}
+
+// Failures in any stage of the pipeline end the stream with that stage's
+// error, after the frames rendered before it are written, with every thread
+// joined and nothing held by the host.
+TEST_F(DeinterlaceStreamTest, AFailingStageEndsTheStreamWithItsError) {
+    const auto input = folder_.path() / "in.y4m";
+    writeClip(input, clipHeader(), kFrames);
+    StreamSettings settings;
+    settings.params.motion = 2;
+
+    // The plug-in runs out of memory on the fourth frame: frames 0 to 2 are
+    // written, frame 3 is named.
+    {
+        FilePtr in(std::fopen(input.c_str(), "rb"));
+        const auto output = folder_.path() / "out.y4m";
+        FilePtr out(std::fopen(output.c_str(), "wb"));
+        Y4mReader reader(in.get(), "input");
+        Y4mWriter writer(out.get(), reader.header(), "output");
+        int64_t rendered = 0;
+        std::string error;
+        try {
+            deinterlaceStream(session_.driver(), reader, writer, settings, [&](int64_t n) {
+                rendered = n;
+                if (n == 3)
+                    session_.host().failWorldRequest(1);
+            });
+        } catch (const CliError& e) {
+            error = e.what();
+        }
+        session_.host().failWorldRequest(0);
+        EXPECT_NE(error.find("failed on frame 3"), std::string::npos) << error;
+        EXPECT_EQ(rendered, 3);
+        EXPECT_EQ(writer.framesWritten(), 3);
+    }
+    EXPECT_NOTHING_HELD(session_.host());
+
+    // The output fills up after the header and two frames: the writer's
+    // error, raised on the writing thread.
+    {
+        FilePtr in(std::fopen(input.c_str(), "rb"));
+        Y4mReader reader(in.get(), "input");
+        const Y4mFrameLayout layout(reader.header());
+        struct Room {
+            size_t left;
+        } room{formatY4mHeader(progressiveOf(reader.header())).size() + 2 * (6 + size_t(layout.frameBytes))};
+        cookie_io_functions_t io{};
+        io.write = [](void* cookie, const char*, size_t size) -> ssize_t {
+            Room& r = *static_cast<Room*>(cookie);
+            if (size > r.left)
+                return -1;
+            r.left -= size;
+            return ssize_t(size);
+        };
+        FilePtr out(fopencookie(&room, "w", io));
+        ASSERT_TRUE(out);
+        std::setvbuf(out.get(), nullptr, _IONBF, 0);
+        Y4mWriter writer(out.get(), reader.header(), "the small output");
+        std::string error;
+        try {
+            deinterlaceStream(session_.driver(), reader, writer, settings);
+        } catch (const CliError& e) {
+            error = e.what();
+        }
+        EXPECT_NE(error.find("the small output"), std::string::npos) << error;
+        EXPECT_EQ(writer.framesWritten(), 2);
+    }
+    EXPECT_NOTHING_HELD(session_.host());
+
+    // The input breaks off in its fifth frame: the reader's error, after the
+    // four whole frames are written.
+    {
+        const std::string whole = readFile(input);
+        const auto cut = folder_.path() / "cut.y4m";
+        std::ofstream(cut, std::ios::binary) << whole.substr(0, whole.size() - (whole.size() - 40) / kFrames - 5);
+        FilePtr in(std::fopen(cut.c_str(), "rb"));
+        const auto output = folder_.path() / "out.y4m";
+        FilePtr out(std::fopen(output.c_str(), "wb"));
+        Y4mReader reader(in.get(), "input");
+        Y4mWriter writer(out.get(), reader.header(), "output");
+        std::string error;
+        try {
+            deinterlaceStream(session_.driver(), reader, writer, settings);
+        } catch (const CliError& e) {
+            error = e.what();
+        }
+        EXPECT_NE(error.find("truncated"), std::string::npos) << error;
+        EXPECT_EQ(writer.framesWritten(), kFrames - 2);
+    }
+    EXPECT_NOTHING_HELD(session_.host());
 }
 
 TEST(LayerPixels, CutsTheLayerOutOfAGrownFrame) {
