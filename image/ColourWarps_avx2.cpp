@@ -1,9 +1,10 @@
-// AVX2 row kernel of the colour warp: two destination pixels per vector, one
+// AVX2 row kernels of the colour warps: two destination pixels per vector, one
 // pixel per 128-bit lane with its four channels in the lane's order, as in the
 // SSE2 kernel; a group of four pixels is two such vectors. Every lane performs
 // the scalar kernel's operations in the same order (the channel sums too,
 // within the lane), so the results are bit-identical.
 #include "image/SarnARWarp.h"
+#include "image/SarnDiscardWarp.h"
 
 #include <immintrin.h>
 
@@ -230,9 +231,84 @@ void Sarn_ARWarpRowAvx2(const Sarn_ARWarpRow& r) {
     }
 }
 
+template <class Pixel>
+void Sarn_DiscardWarpRowAvx2(const Sarn_DiscardWarpRow& r) {
+    const Sarn_Rect& b = r.rect;
+    const int64_t width = int64_t(b.x1) - b.x0;
+    if (width <= 0)
+        return;
+    const int64_t stride = r.sourceStride;
+    const int32_t groupsEnd = int32_t(b.x0 + width / 4 * 4);
+    const __m128 y = _mm_set1_ps(float(r.y)), offsetX = _mm_set1_ps(r.offsetX), offsetY = _mm_set1_ps(r.offsetY);
+    const __m128 scaleX = _mm_set1_ps(r.scaleX), scaleY = _mm_set1_ps(r.scaleY);
+    const __m128i left = _mm_set1_epi32(b.x0), right = _mm_set1_epi32(b.x1 - 2);
+    const __m128i top = _mm_set1_epi32(b.y0), bottom = _mm_set1_epi32(b.y1 - 2);
+    const __m256 upperLimit = _mm256_set1_ps(r.threshold), lowerLimit = _mm256_set1_ps(-r.threshold);
+    constexpr int half = 2 * Pixel::bytes; // bytes of two pixels
+    for (int32_t x = b.x0; x < groupsEnd; x += 4) {
+        uint8_t* dxAt = r.dx + int64_t(x) * 4;
+        uint8_t* dyAt = r.dy + int64_t(x) * 4;
+        const __m128i columns = _mm_add_epi32(_mm_set1_epi32(x), _mm_setr_epi32(0, 1, 2, 3));
+        const __m128 motionX = _mm_loadu_ps(reinterpret_cast<const float*>(dxAt));
+        const __m128 motionY = _mm_loadu_ps(reinterpret_cast<const float*>(dyAt));
+        const __m128 sx = _mm_add_ps(_mm_add_ps(_mm_cvtepi32_ps(columns), offsetX), _mm_mul_ps(motionX, scaleX));
+        const __m128 sy = _mm_add_ps(_mm_add_ps(_mm_mul_ps(motionY, scaleY), y), offsetY);
+        __m128i ix, iy, okX, okY;
+        __m128 fx, fy;
+        split(sx, ix, fx, okX);
+        split(sy, iy, fy, okY);
+        __m128i inside = _mm_and_si128(_mm_and_si128(okX, okY),
+                                       _mm_and_si128(_mm_cmpgt_epi32(ix, left), _mm_cmplt_epi32(ix, right)));
+        inside = _mm_and_si128(inside, _mm_and_si128(_mm_cmpgt_epi32(iy, top), _mm_cmplt_epi32(iy, bottom)));
+        const int pixels = _mm_movemask_ps(_mm_castsi128_ps(inside));
+        if (pixels == 0)
+            continue;
+        alignas(16) int32_t cellX[4], cellY[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(cellX), ix);
+        _mm_store_si128(reinterpret_cast<__m128i*>(cellY), iy);
+        // A pixel outside reads the neighbourhood of one inside; its lane is
+        // not tested.
+        const int firstInside = __builtin_ctz(unsigned(pixels));
+        const uint8_t* at[4];
+        for (int j = 0; j < 4; ++j) {
+            const int k = (pixels >> j) & 1 ? j : firstInside;
+            at[j] = r.source + int64_t(cellY[k] - 1) * stride + int64_t(cellX[k] - 1) * Pixel::bytes;
+        }
+        const uint8_t* reference = r.reference + int64_t(x) * Pixel::bytes;
+        int mismatches = 0; // four bits per pixel, one per channel
+        for (int pair = 0; pair < 2; ++pair) {
+            if (((pixels >> (2 * pair)) & 3) == 0)
+                continue;
+            const __m256 tx = perLane(fx, 2 * pair);
+            __m256 h[4];
+            for (int k = 0; k < 4; ++k) {
+                __m256 q[4];
+                Lanes<Pixel>::window(at + 2 * pair, k * stride, q);
+                h[k] = cubic(q[0], q[1], q[2], q[3], tx);
+            }
+            const __m256 sample = cubic(h[0], h[1], h[2], h[3], perLane(fy, 2 * pair));
+            const __m256 difference = _mm256_sub_ps(Lanes<Pixel>::pair(reference + pair * half), sample);
+            // Ordered comparisons: a NaN difference is no mismatch, as in the scalar kernel.
+            const __m256 outside = _mm256_or_ps(_mm256_cmp_ps(difference, lowerLimit, _CMP_LT_OQ),
+                                                _mm256_cmp_ps(difference, upperLimit, _CMP_GT_OQ));
+            mismatches |= _mm256_movemask_ps(outside) << (8 * pair);
+        }
+        for (int j = 0; j < 4; ++j)
+            if (((pixels >> j) & 1) && ((mismatches >> (4 * j)) & 0xF)) {
+                Sarn_LumF::store(dxAt + 4 * j, 0, Sarn_InvalidMotion);
+                Sarn_LumF::store(dyAt + 4 * j, 0, Sarn_InvalidMotion);
+            }
+    }
+    for (int32_t x = groupsEnd; x < b.x1; ++x)
+        Sarn_DiscardWarpPixelScalar<Pixel>(r, x);
+}
+
 template void Sarn_ARWarpRowAvx2<Sarn_Pixel8, Sarn_OrderARGB>(const Sarn_ARWarpRow&);
 template void Sarn_ARWarpRowAvx2<Sarn_Pixel16, Sarn_OrderARGB>(const Sarn_ARWarpRow&);
 template void Sarn_ARWarpRowAvx2<Sarn_PixelF, Sarn_OrderARGB>(const Sarn_ARWarpRow&);
 template void Sarn_ARWarpRowAvx2<Sarn_Pixel8, Sarn_OrderRGBA>(const Sarn_ARWarpRow&);
 template void Sarn_ARWarpRowAvx2<Sarn_Pixel16, Sarn_OrderRGBA>(const Sarn_ARWarpRow&);
 template void Sarn_ARWarpRowAvx2<Sarn_PixelF, Sarn_OrderRGBA>(const Sarn_ARWarpRow&);
+template void Sarn_DiscardWarpRowAvx2<Sarn_Pixel8>(const Sarn_DiscardWarpRow&);
+template void Sarn_DiscardWarpRowAvx2<Sarn_Pixel16>(const Sarn_DiscardWarpRow&);
+template void Sarn_DiscardWarpRowAvx2<Sarn_PixelF>(const Sarn_DiscardWarpRow&);

@@ -1,9 +1,10 @@
-// AVX-512 row kernel of the colour warp: four destination pixels per vector,
+// AVX-512 row kernels of the colour warps: four destination pixels per vector,
 // one pixel per 128-bit lane with its four channels in the lane's order, as
 // in the SSE2 kernel. Every lane performs the scalar kernel's operations in
 // the same order (the channel sums too, within the lane), so the results are
 // bit-identical.
 #include "image/SarnARWarp.h"
+#include "image/SarnDiscardWarp.h"
 
 // GCC 12's AVX-512 intrinsics leave the merge source of their unmasked forms
 // undefined on purpose and then warn that it may be used uninitialized
@@ -210,9 +211,77 @@ void Sarn_ARWarpRowAvx512(const Sarn_ARWarpRow& r) {
     }
 }
 
+template <class Pixel>
+void Sarn_DiscardWarpRowAvx512(const Sarn_DiscardWarpRow& r) {
+    const Sarn_Rect& b = r.rect;
+    const int64_t width = int64_t(b.x1) - b.x0;
+    if (width <= 0)
+        return;
+    const int64_t stride = r.sourceStride;
+    const int32_t groupsEnd = int32_t(b.x0 + width / 4 * 4);
+    const __m128 y = _mm_set1_ps(float(r.y)), offsetX = _mm_set1_ps(r.offsetX), offsetY = _mm_set1_ps(r.offsetY);
+    const __m128 scaleX = _mm_set1_ps(r.scaleX), scaleY = _mm_set1_ps(r.scaleY);
+    const __m128i left = _mm_set1_epi32(b.x0), right = _mm_set1_epi32(b.x1 - 2);
+    const __m128i top = _mm_set1_epi32(b.y0), bottom = _mm_set1_epi32(b.y1 - 2);
+    const __m512 upperLimit = _mm512_set1_ps(r.threshold), lowerLimit = _mm512_set1_ps(-r.threshold);
+    for (int32_t x = b.x0; x < groupsEnd; x += 4) {
+        uint8_t* dxAt = r.dx + int64_t(x) * 4;
+        uint8_t* dyAt = r.dy + int64_t(x) * 4;
+        const __m128i columns = _mm_add_epi32(_mm_set1_epi32(x), _mm_setr_epi32(0, 1, 2, 3));
+        const __m128 motionX = _mm_loadu_ps(reinterpret_cast<const float*>(dxAt));
+        const __m128 motionY = _mm_loadu_ps(reinterpret_cast<const float*>(dyAt));
+        const __m128 sx = _mm_add_ps(_mm_add_ps(_mm_cvtepi32_ps(columns), offsetX), _mm_mul_ps(motionX, scaleX));
+        const __m128 sy = _mm_add_ps(_mm_add_ps(_mm_mul_ps(motionY, scaleY), y), offsetY);
+        __m128i ix, iy, okX, okY;
+        __m128 fx, fy;
+        split(sx, ix, fx, okX);
+        split(sy, iy, fy, okY);
+        __m128i inside = _mm_and_si128(_mm_and_si128(okX, okY),
+                                       _mm_and_si128(_mm_cmpgt_epi32(ix, left), _mm_cmplt_epi32(ix, right)));
+        inside = _mm_and_si128(inside, _mm_and_si128(_mm_cmpgt_epi32(iy, top), _mm_cmplt_epi32(iy, bottom)));
+        const int pixels = _mm_movemask_ps(_mm_castsi128_ps(inside));
+        if (pixels == 0)
+            continue;
+        alignas(16) int32_t cellX[4], cellY[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(cellX), ix);
+        _mm_store_si128(reinterpret_cast<__m128i*>(cellY), iy);
+        // A pixel outside reads the neighbourhood of one inside; its lane is
+        // not tested.
+        const int firstInside = __builtin_ctz(unsigned(pixels));
+        const uint8_t* at[4];
+        for (int j = 0; j < 4; ++j) {
+            const int k = (pixels >> j) & 1 ? j : firstInside;
+            at[j] = r.source + int64_t(cellY[k] - 1) * stride + int64_t(cellX[k] - 1) * Pixel::bytes;
+        }
+        const __m512 tx = perLane(fx);
+        __m512 h[4];
+        for (int k = 0; k < 4; ++k) {
+            __m512 q[4];
+            Lanes<Pixel>::window(at, k * stride, q);
+            h[k] = cubic(q[0], q[1], q[2], q[3], tx);
+        }
+        const __m512 sample = cubic(h[0], h[1], h[2], h[3], perLane(fy));
+        const __m512 difference = _mm512_sub_ps(Lanes<Pixel>::group(r.reference + int64_t(x) * Pixel::bytes), sample);
+        // Ordered comparisons: a NaN difference is no mismatch, as in the scalar kernel.
+        const __mmask16 outside = __mmask16((_mm512_cmp_ps_mask(difference, lowerLimit, _CMP_LT_OQ) |
+                                             _mm512_cmp_ps_mask(difference, upperLimit, _CMP_GT_OQ)) &
+                                            laneMask(pixels));
+        for (int j = 0; j < 4; ++j)
+            if ((outside >> (4 * j)) & 0xF) {
+                Sarn_LumF::store(dxAt + 4 * j, 0, Sarn_InvalidMotion);
+                Sarn_LumF::store(dyAt + 4 * j, 0, Sarn_InvalidMotion);
+            }
+    }
+    for (int32_t x = groupsEnd; x < b.x1; ++x)
+        Sarn_DiscardWarpPixelScalar<Pixel>(r, x);
+}
+
 template void Sarn_ARWarpRowAvx512<Sarn_Pixel8, Sarn_OrderARGB>(const Sarn_ARWarpRow&);
 template void Sarn_ARWarpRowAvx512<Sarn_Pixel16, Sarn_OrderARGB>(const Sarn_ARWarpRow&);
 template void Sarn_ARWarpRowAvx512<Sarn_PixelF, Sarn_OrderARGB>(const Sarn_ARWarpRow&);
 template void Sarn_ARWarpRowAvx512<Sarn_Pixel8, Sarn_OrderRGBA>(const Sarn_ARWarpRow&);
 template void Sarn_ARWarpRowAvx512<Sarn_Pixel16, Sarn_OrderRGBA>(const Sarn_ARWarpRow&);
 template void Sarn_ARWarpRowAvx512<Sarn_PixelF, Sarn_OrderRGBA>(const Sarn_ARWarpRow&);
+template void Sarn_DiscardWarpRowAvx512<Sarn_Pixel8>(const Sarn_DiscardWarpRow&);
+template void Sarn_DiscardWarpRowAvx512<Sarn_Pixel16>(const Sarn_DiscardWarpRow&);
+template void Sarn_DiscardWarpRowAvx512<Sarn_PixelF>(const Sarn_DiscardWarpRow&);

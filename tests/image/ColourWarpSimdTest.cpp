@@ -1,4 +1,4 @@
-// Every vector row kernel of the colour warp against the scalar one, row by
+// Every vector row kernel of the colour warps against the scalar one, row by
 // row, over random and extreme inputs: pixel values that clamp or are not
 // finite, sample positions at every side of the source bounds with fractions
 // of 0 and just below 1, motion that is NaN, infinite or huge, and widths and
@@ -6,6 +6,7 @@
 // their exact size so that the sanitizer build catches any read beyond them;
 // the destination has guard bytes on both sides.
 #include "image/SarnARWarp.h"
+#include "image/SarnDiscardWarp.h"
 #include "parallel/ProcessorFeatures.h"
 
 #include <gtest/gtest.h>
@@ -200,6 +201,110 @@ TYPED_TEST(ColourWarpSimd, EveryTierEqualsScalarKernel) {
     EXPECT_GT(inside, total / 5);
     EXPECT_LT(inside, total * 4 / 5);
     EXPECT_GT(mixedGroups, 100);
+}
+
+template <class Pixel>
+class DiscardWarpSimd : public ::testing::Test {};
+using Depths = ::testing::Types<Sarn_Pixel8, Sarn_Pixel16, Sarn_PixelF>;
+TYPED_TEST_SUITE(DiscardWarpSimd, Depths);
+
+struct DiscardTier {
+    const char* name;
+    SimdLevel level;
+    void (*kernel)(const Sarn_DiscardWarpRow&);
+};
+
+// The rectangle bounds both the columns tested and the neighbourhoods read;
+// the marker is written where any channel differs by more than the
+// threshold, so thresholds around half the full scale give both outcomes.
+TYPED_TEST(DiscardWarpSimd, EveryTierEqualsScalarKernel) {
+    using Pixel = TypeParam;
+    constexpr int64_t bytes = Pixel::bytes;
+    const DiscardTier tiers[] = {
+        {"SSE2", SimdLevel::SSE2, Sarn_DiscardWarpRowSse2<Pixel>},
+        {"AVX2", SimdLevel::AVX2, Sarn_DiscardWarpRowAvx2<Pixel>},
+        {"AVX-512", SimdLevel::AVX512, Sarn_DiscardWarpRowAvx512<Pixel>},
+    };
+    float full = 1.0f;
+    if constexpr (!Pixel::isFloat)
+        full = Pixel::fullScale;
+    std::mt19937 rng(7061226);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    int64_t marked = 0, total = 0;
+    for (int32_t width = 1; width <= 37; ++width) {
+        for (int32_t x0 : {-5, 0, 1, 3, 34}) {
+            const Sarn_Rect rect{x0, x0 + width, -2, 9};
+            const int64_t rowBytes = width * bytes;
+            std::vector<uint8_t> source(static_cast<size_t>(rowBytes * (rect.y1 - rect.y0)));
+            std::vector<uint8_t> reference(static_cast<size_t>(rowBytes));
+            std::vector<float> dx(static_cast<size_t>(width)), dy(dx.size());
+            fillRandom<Pixel>(source, rng);
+            fillRandom<Pixel>(reference, rng);
+            Sarn_DiscardWarpRow row{};
+            row.y = std::uniform_int_distribution<int32_t>(rect.y0, rect.y1 - 1)(rng);
+            const bool unitScales = unit(rng) < 0.5f;
+            row.scaleX = unitScales ? 1.0f : 0.75f;
+            row.scaleY = unitScales ? 1.0f : -1.25f;
+            row.offsetX = unitScales ? 0.0f : 0.5f;
+            row.offsetY = unitScales ? 0.0f : -0.25f;
+            // Whole numbers, so that a difference can equal the threshold.
+            row.threshold = Pixel::isFloat ? 0.625f : std::round(full * (0.2f + 0.25f * unit(rng)));
+            for (int32_t x = rect.x0; x < rect.x1; ++x) {
+                const size_t i = size_t(x - rect.x0);
+                const float kind = unit(rng);
+                if (kind < 0.3f && unitScales && width >= 4) {
+                    // Exactly onto a source pixel whose one channel R matches
+                    // but for exactly the threshold: kept.
+                    const int32_t ix = std::uniform_int_distribution<int32_t>(rect.x0 + 1, rect.x1 - 3)(rng);
+                    const int32_t iy = std::uniform_int_distribution<int32_t>(rect.y0 + 1, rect.y1 - 3)(rng);
+                    dx[i] = float(ix - x);
+                    dy[i] = float(iy - row.y);
+                    using Type = typename Pixel::Type;
+                    Type channels[4];
+                    std::memcpy(channels, &source[size_t((iy - rect.y0) * rowBytes + (ix - rect.x0) * bytes)], bytes);
+                    const int c = std::uniform_int_distribution<int>(0, 3)(rng);
+                    const float value = float(channels[c]);
+                    channels[c] = Type(value >= row.threshold ? value - row.threshold : value + row.threshold);
+                    std::memcpy(&reference[i * bytes], channels, bytes);
+                } else if (kind < 0.45f) {
+                    dx[i] = specialMotion(rng);
+                    dy[i] = unit(rng) < 0.5f ? specialMotion(rng) : 0.5f;
+                } else {
+                    // Solved for the position through the row's scales and offsets.
+                    const float sx = positionNear(rect.x0 - 1, rect.x1, rng);
+                    const float sy = positionNear(rect.y0 - 1, rect.y1, rng);
+                    dx[i] = (sx - float(x) - row.offsetX) / row.scaleX;
+                    dy[i] = (sy - float(row.y) - row.offsetY) / row.scaleY;
+                }
+            }
+            row.source = source.data() - int64_t(rect.y0) * rowBytes - rect.x0 * bytes;
+            row.sourceStride = int32_t(rowBytes);
+            row.reference = reference.data() - rect.x0 * bytes;
+            row.rect = rect;
+
+            std::vector<float> expectedX = dx, expectedY = dy;
+            row.dx = reinterpret_cast<uint8_t*>(expectedX.data()) - x0 * 4;
+            row.dy = reinterpret_cast<uint8_t*>(expectedY.data()) - x0 * 4;
+            Sarn_DiscardWarpRowScalar<Pixel>(row);
+            for (size_t i = 0; i < dx.size(); ++i) {
+                marked += expectedX[i] == Sarn_InvalidMotion && dx[i] != Sarn_InvalidMotion;
+                ++total;
+            }
+            for (const DiscardTier& tier : tiers) {
+                if (detectedSimdLevel() < tier.level)
+                    continue;
+                std::vector<float> actualX = dx, actualY = dy;
+                row.dx = reinterpret_cast<uint8_t*>(actualX.data()) - x0 * 4;
+                row.dy = reinterpret_cast<uint8_t*>(actualY.data()) - x0 * 4;
+                tier.kernel(row);
+                ASSERT_TRUE(std::memcmp(actualX.data(), expectedX.data(), dx.size() * 4) == 0 &&
+                            std::memcmp(actualY.data(), expectedY.data(), dy.size() * 4) == 0)
+                    << tier.name << " width " << width << " x0 " << x0;
+            }
+        }
+    }
+    EXPECT_GT(marked, total / 10);
+    EXPECT_LT(marked, total / 2);
 }
 
 } // namespace
