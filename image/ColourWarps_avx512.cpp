@@ -106,9 +106,20 @@ struct Lanes<Sarn_Pixel16> {
 template <>
 struct Lanes<Sarn_PixelF> {
     static __m512 group(const uint8_t* p) { return _mm512_loadu_ps(reinterpret_cast<const float*>(p)); }
+    // Each pixel's four source pixels in one vector, then a 4 x 4 transpose
+    // of 128-bit blocks.
     static void window(const uint8_t* const at[4], int64_t offset, __m512 q[4]) {
-        for (int i = 0; i < 4; ++i)
-            q[i] = _mm512_castsi512_ps(blocks(at, offset + 16 * i));
+        __m512 a[4];
+        for (int j = 0; j < 4; ++j)
+            a[j] = _mm512_loadu_ps(reinterpret_cast<const float*>(at[j] + offset));
+        const __m512 t0 = _mm512_shuffle_f32x4(a[0], a[1], _MM_SHUFFLE(1, 0, 1, 0));
+        const __m512 t1 = _mm512_shuffle_f32x4(a[0], a[1], _MM_SHUFFLE(3, 2, 3, 2));
+        const __m512 t2 = _mm512_shuffle_f32x4(a[2], a[3], _MM_SHUFFLE(1, 0, 1, 0));
+        const __m512 t3 = _mm512_shuffle_f32x4(a[2], a[3], _MM_SHUFFLE(3, 2, 3, 2));
+        q[0] = _mm512_shuffle_f32x4(t0, t2, _MM_SHUFFLE(2, 0, 2, 0));
+        q[1] = _mm512_shuffle_f32x4(t0, t2, _MM_SHUFFLE(3, 1, 3, 1));
+        q[2] = _mm512_shuffle_f32x4(t1, t3, _MM_SHUFFLE(2, 0, 2, 0));
+        q[3] = _mm512_shuffle_f32x4(t1, t3, _MM_SHUFFLE(3, 1, 3, 1));
     }
     static void store(uint8_t* p, __m512 v) { _mm512_storeu_ps(reinterpret_cast<float*>(p), v); }
 };
