@@ -1,6 +1,7 @@
-// Sarn_ARWarp over one 1920x540 field of a 1920x1080 8-bit frame with a smooth
-// random motion field, 2 workers, against a plain copy of the same frame
-// timed in the same run.
+// Sarn_ARWarp over one 1920x540 field of a 1920x1080 frame with a smooth
+// random motion field, for each depth and each SIMD tier this processor
+// runs, against a plain copy of the same frame timed in the same run.
+// Arguments: SIMD tier (0 scalar, 1 SSE2, 2 AVX2, 3 AVX-512), workers.
 #include "image/SarnARWarp.h"
 #include "parallel/ProcessorFeatures.h"
 #include "parallel/SarnThread.h"
@@ -9,8 +10,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -20,8 +21,9 @@ namespace {
 
 constexpr int32_t kWidth = 1920, kHeight = 1080, kFieldRows = kHeight / 2;
 
+// The test frame on the 8-bit scale (0 .. 255 per channel) and the motion.
 struct Scene {
-    std::vector<uint8_t> frame, field, destination, copy;
+    std::vector<float> frame;
     std::vector<float> dx, dy;
 
     Scene() {
@@ -32,17 +34,8 @@ struct Scene {
             for (int32_t x = 0; x < kWidth; ++x)
                 for (int c = 0; c < 4; ++c) {
                     const int base = 128 + int(90.0 * std::sin(x * 0.05 + c) * std::cos(y * 0.031 - c));
-                    frame[(size_t(y) * kWidth + x) * 4 + c] = uint8_t(std::clamp(base + noise(rng), 0, 255));
+                    frame[(size_t(y) * kWidth + x) * 4 + c] = float(std::clamp(base + noise(rng), 0, 255));
                 }
-        // Kept field: even frame rows; destination: the odd rows.
-        field.resize(size_t(kWidth) * kFieldRows * 4);
-        destination.resize(field.size());
-        for (int32_t y = 0; y < kFieldRows; ++y) {
-            std::memcpy(&field[size_t(y) * kWidth * 4], &frame[size_t(2 * y) * kWidth * 4], size_t(kWidth) * 4);
-            std::memcpy(&destination[size_t(y) * kWidth * 4], &frame[size_t(2 * y + 1) * kWidth * 4],
-                        size_t(kWidth) * 4);
-        }
-        copy.resize(frame.size());
         // Smooth motion: a few random low-frequency waves, up to about 3 pixels.
         std::uniform_real_distribution<double> phase(0.0, 6.28), frequency(0.002, 0.02);
         double fx[3], fy[3], px[3], py[3];
@@ -63,25 +56,67 @@ struct Scene {
     }
 };
 
-void BM_ARWarp8(benchmark::State& state) {
-    static Scene scene;
-    TestHost host(2);
-    Sarn_SetThreadCount(2);
-    setSimdLevelLimit(state.range(0) ? SimdLevel::AVX512 : SimdLevel::Scalar);
+const Scene& scene() {
+    static const Scene s;
+    return s;
+}
+
+// The scene at one depth: the frame, its even rows as the kept field, its
+// odd rows as the fallback to be blended.
+template <class Pixel>
+struct Frames {
+    using Type = typename Pixel::Type;
+    std::vector<uint8_t> frame, field, destination, copy;
+
+    Frames() {
+        const Scene& s = scene();
+        frame.resize(s.frame.size() * sizeof(Type));
+        for (size_t i = 0; i < s.frame.size(); ++i) {
+            Type v;
+            if constexpr (Pixel::isFloat)
+                v = s.frame[i] / 255.0f;
+            else
+                v = Type(Pixel::bytes == 4 ? s.frame[i] : s.frame[i] * 128.0f);
+            std::memcpy(&frame[i * sizeof(Type)], &v, sizeof(Type));
+        }
+        const size_t rowBytes = size_t(kWidth) * Pixel::bytes;
+        field.resize(rowBytes * kFieldRows);
+        destination.resize(field.size());
+        for (int32_t y = 0; y < kFieldRows; ++y) {
+            std::memcpy(&field[y * rowBytes], &frame[2 * y * rowBytes], rowBytes);
+            std::memcpy(&destination[y * rowBytes], &frame[(2 * y + 1) * rowBytes], rowBytes);
+        }
+        copy.resize(frame.size());
+    }
+};
+
+template <class Pixel>
+void BM_ARWarp(benchmark::State& state) {
+    const SimdLevel tier = SimdLevel(state.range(0));
+    if (detectedSimdLevel() < tier) {
+        state.SkipWithError("SIMD tier not supported by this processor");
+        return;
+    }
+    static Frames<Pixel> frames;
+    const Scene& s = scene();
+    const int workers = int(state.range(1));
+    TestHost host(workers);
+    Sarn_SetThreadCount(workers);
+    setSimdLevelLimit(tier);
     const Sarn_Rect fieldRect{0, kWidth, 0, kFieldRows}, sourceRect{0, kWidth, 0, kHeight};
     const Sarn_Rect rect{0, kWidth, 0, kFieldRows - 1};
-    using Warp = Sarn_ARWarp<Sarn_AE_Environ, Sarn_PixelPtr<Sarn_Pixel8>, Sarn_MotionPlanes, Sarn_OrderARGB>;
+    const int32_t stride = kWidth * Pixel::bytes;
+    using Warp = Sarn_ARWarp<Sarn_AE_Environ, Sarn_PixelPtr<Pixel>, Sarn_MotionPlanes, Sarn_OrderARGB>;
     double warpSeconds = 0, copySeconds = 0;
     for (auto _ : state) {
         const auto t0 = std::chrono::steady_clock::now();
-        Warp warp(host.inData(), scene.field.data(), scene.frame.data(), scene.destination.data(), kWidth * 4,
-                  kWidth * 4, kWidth * 4, reinterpret_cast<const uint8_t*>(scene.dx.data()),
-                  reinterpret_cast<const uint8_t*>(scene.dy.data()), kWidth * 4, &fieldRect, &sourceRect, &rect,
-                  1.0f);
+        Warp warp(host.inData(), frames.field.data(), frames.frame.data(), frames.destination.data(), stride, stride,
+                  stride, reinterpret_cast<const uint8_t*>(s.dx.data()), reinterpret_cast<const uint8_t*>(s.dy.data()),
+                  kWidth * 4, &fieldRect, &sourceRect, &rect, 1.0f);
         warp.execute();
         const auto t1 = std::chrono::steady_clock::now();
-        std::memcpy(scene.copy.data(), scene.frame.data(), scene.frame.size());
-        benchmark::DoNotOptimize(scene.copy.data());
+        std::memcpy(frames.copy.data(), frames.frame.data(), frames.frame.size());
+        benchmark::DoNotOptimize(frames.copy.data());
         benchmark::ClobberMemory();
         const auto t2 = std::chrono::steady_clock::now();
         const double warpTime = std::chrono::duration<double>(t1 - t0).count();
@@ -92,11 +127,21 @@ void BM_ARWarp8(benchmark::State& state) {
     state.counters["warp_ms"] = benchmark::Counter(warpSeconds * 1e3 / double(state.iterations()));
     state.counters["copy_ms"] = benchmark::Counter(copySeconds * 1e3 / double(state.iterations()));
     state.counters["warp/copy"] = benchmark::Counter(warpSeconds / copySeconds);
-    state.SetLabel(state.range(0) ? "widest SIMD tier" : "scalar");
+    static const char* const names[] = {"scalar", "SSE2", "AVX2", "AVX-512"};
+    state.SetLabel(names[int(tier)]);
     Sarn_SetThreadCount(1);
     setSimdLevelLimit(SimdLevel::AVX512);
 }
-BENCHMARK(BM_ARWarp8)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+void tiers(benchmark::internal::Benchmark* b) {
+    for (int workers : {1, 2})
+        for (int tier = 0; tier <= 3; ++tier)
+            b->Args({tier, workers});
+}
+
+BENCHMARK_TEMPLATE(BM_ARWarp, Sarn_Pixel8)->Apply(tiers)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_ARWarp, Sarn_Pixel16)->Apply(tiers)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_ARWarp, Sarn_PixelF)->Apply(tiers)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
 

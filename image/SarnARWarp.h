@@ -88,10 +88,15 @@ void Sarn_ARWarpRowScalar(const Sarn_ARWarpRow& r) {
     }
 }
 
-// Defined in SarnARWarp_sse2.cpp for the three colour pixels and both orders;
+// Defined in ColourWarps_sse2.cpp, ColourWarps_avx2.cpp and
+// ColourWarps_avx512.cpp for the three colour pixels and both orders; each is
 // bit-identical to the scalar kernel.
 template <class Pixel, class Order>
 void Sarn_ARWarpRowSse2(const Sarn_ARWarpRow& r);
+template <class Pixel, class Order>
+void Sarn_ARWarpRowAvx2(const Sarn_ARWarpRow& r);
+template <class Pixel, class Order>
+void Sarn_ARWarpRowAvx512(const Sarn_ARWarpRow& r);
 
 // ColourView: Sarn_PixelPtr of a colour pixel; MotionView: the two float
 // planes. F, S and D are pointers with byte strides; S, D and the motion
@@ -154,7 +159,12 @@ public:
 
 private:
     static void (*rowKernel())(const Sarn_ARWarpRow&) {
-        if (simdLevel() >= SimdLevel::SSE2)
+        const SimdLevel level = simdLevel();
+        if (level >= SimdLevel::AVX512)
+            return Sarn_ARWarpRowAvx512<Pixel, Order>;
+        if (level >= SimdLevel::AVX2)
+            return Sarn_ARWarpRowAvx2<Pixel, Order>;
+        if (level >= SimdLevel::SSE2)
             return Sarn_ARWarpRowSse2<Pixel, Order>;
         return Sarn_ARWarpRowScalar<Pixel, Order>;
     }

@@ -28,47 +28,58 @@ struct Sarn_DiscardWarpRow {
     float scaleX, scaleY, offsetX, offsetY, threshold;
 };
 
+// The vector of column x of the row; the vector kernels finish their rows
+// with it.
 template <class Pixel>
-void Sarn_DiscardWarpRowScalar(const Sarn_DiscardWarpRow& r) {
+void Sarn_DiscardWarpPixelScalar(const Sarn_DiscardWarpRow& r, int32_t x) {
     const int64_t stride = r.sourceStride;
     const Sarn_Rect& b = r.rect;
     const float y = float(r.y);
-    for (int32_t x = b.x0; x < b.x1; ++x) {
-        uint8_t* dxAt = r.dx + int64_t(x) * 4;
-        uint8_t* dyAt = r.dy + int64_t(x) * 4;
-        const float sx = float(x) + r.offsetX + Sarn_LumF::load(dxAt, 0) * r.scaleX;
-        const float sy = Sarn_LumF::load(dyAt, 0) * r.scaleY + y + r.offsetY;
-        int32_t ix, iy;
-        float fx, fy;
-        // A neighbourhood that would leave the rectangle leaves the vector untested.
-        if (!Sarn_SplitPosition(sx, ix, fx) || !Sarn_SplitPosition(sy, iy, fy) || !(ix > b.x0) ||
-            !(ix < b.x1 - 2) || !(iy > b.y0) || !(iy < b.y1 - 2))
-            continue;
-        const uint8_t* p = r.source + int64_t(iy - 1) * stride + int64_t(ix - 1) * Pixel::bytes;
-        const uint8_t* ref = r.reference + int64_t(x) * Pixel::bytes;
-        bool mismatch = false;
-        for (int c = 0; c < 4; ++c) {
-            float h[4];
-            const uint8_t* q = p;
-            for (int k = 0; k < 4; ++k, q += stride)
-                h[k] = Sarn_CubicCR(Pixel::load(q, c), Pixel::load(q + Pixel::bytes, c),
-                                    Pixel::load(q + 2 * Pixel::bytes, c), Pixel::load(q + 3 * Pixel::bytes, c),
-                                    fx);
-            const float difference = Pixel::load(ref, c) - Sarn_CubicCR(h[0], h[1], h[2], h[3], fy);
-            if (difference < -r.threshold || difference > r.threshold)
-                mismatch = true;
-        }
-        if (mismatch) {
-            Sarn_LumF::store(dxAt, 0, Sarn_InvalidMotion);
-            Sarn_LumF::store(dyAt, 0, Sarn_InvalidMotion);
-        }
+    uint8_t* dxAt = r.dx + int64_t(x) * 4;
+    uint8_t* dyAt = r.dy + int64_t(x) * 4;
+    const float sx = float(x) + r.offsetX + Sarn_LumF::load(dxAt, 0) * r.scaleX;
+    const float sy = Sarn_LumF::load(dyAt, 0) * r.scaleY + y + r.offsetY;
+    int32_t ix, iy;
+    float fx, fy;
+    // A neighbourhood that would leave the rectangle leaves the vector untested.
+    if (!Sarn_SplitPosition(sx, ix, fx) || !Sarn_SplitPosition(sy, iy, fy) || !(ix > b.x0) ||
+        !(ix < b.x1 - 2) || !(iy > b.y0) || !(iy < b.y1 - 2))
+        return;
+    const uint8_t* p = r.source + int64_t(iy - 1) * stride + int64_t(ix - 1) * Pixel::bytes;
+    const uint8_t* ref = r.reference + int64_t(x) * Pixel::bytes;
+    bool mismatch = false;
+    for (int c = 0; c < 4; ++c) {
+        float h[4];
+        const uint8_t* q = p;
+        for (int k = 0; k < 4; ++k, q += stride)
+            h[k] = Sarn_CubicCR(Pixel::load(q, c), Pixel::load(q + Pixel::bytes, c),
+                                Pixel::load(q + 2 * Pixel::bytes, c), Pixel::load(q + 3 * Pixel::bytes, c),
+                                fx);
+        const float difference = Pixel::load(ref, c) - Sarn_CubicCR(h[0], h[1], h[2], h[3], fy);
+        if (difference < -r.threshold || difference > r.threshold)
+            mismatch = true;
+    }
+    if (mismatch) {
+        Sarn_LumF::store(dxAt, 0, Sarn_InvalidMotion);
+        Sarn_LumF::store(dyAt, 0, Sarn_InvalidMotion);
     }
 }
 
-// Defined in SarnDiscardWarp_sse2.cpp for the three colour pixels;
-// bit-identical to the scalar kernel.
+template <class Pixel>
+void Sarn_DiscardWarpRowScalar(const Sarn_DiscardWarpRow& r) {
+    for (int32_t x = r.rect.x0; x < r.rect.x1; ++x)
+        Sarn_DiscardWarpPixelScalar<Pixel>(r, x);
+}
+
+// Defined in ColourWarps_sse2.cpp, ColourWarps_avx2.cpp and
+// ColourWarps_avx512.cpp for the three colour pixels; each is bit-identical to
+// the scalar kernel.
 template <class Pixel>
 void Sarn_DiscardWarpRowSse2(const Sarn_DiscardWarpRow& r);
+template <class Pixel>
+void Sarn_DiscardWarpRowAvx2(const Sarn_DiscardWarpRow& r);
+template <class Pixel>
+void Sarn_DiscardWarpRowAvx512(const Sarn_DiscardWarpRow& r);
 
 // ColourView: Sarn_PixelPtr of a colour pixel; MotionView: the two float
 // planes. Every image is addressed with absolute rows and columns. Source and
@@ -119,7 +130,12 @@ public:
 
 private:
     static void (*rowKernel())(const Sarn_DiscardWarpRow&) {
-        if (simdLevel() >= SimdLevel::SSE2)
+        const SimdLevel level = simdLevel();
+        if (level >= SimdLevel::AVX512)
+            return Sarn_DiscardWarpRowAvx512<Pixel>;
+        if (level >= SimdLevel::AVX2)
+            return Sarn_DiscardWarpRowAvx2<Pixel>;
+        if (level >= SimdLevel::SSE2)
             return Sarn_DiscardWarpRowSse2<Pixel>;
         return Sarn_DiscardWarpRowScalar<Pixel>;
     }

@@ -261,7 +261,7 @@ TYPED_TEST(ColourWarpInstances, ARWarpMatchesPlainComputation) {
             }
         Image expected = d;
         referenceARWarp<Pixel, Order>(f, s, expected, mx, my, w);
-        for (SimdLevel level : {SimdLevel::Scalar, SimdLevel::AVX512}) {
+        for (SimdLevel level : {SimdLevel::Scalar, SimdLevel::SSE2, SimdLevel::AVX2, SimdLevel::AVX512}) {
             setSimdLevelLimit(level);
             for (int threads : {1, 2, 3, 7}) {
                 Sarn_SetThreadCount(threads);
@@ -307,7 +307,7 @@ TYPED_TEST(DiscardWarpDepths, DiscardWarpMatchesPlainComputation) {
             EXPECT_GT(marked, 0);
             EXPECT_LT(marked, (b.x1 - b.x0) * (b.y1 - b.y0));
         }
-        for (SimdLevel level : {SimdLevel::Scalar, SimdLevel::AVX512}) {
+        for (SimdLevel level : {SimdLevel::Scalar, SimdLevel::SSE2, SimdLevel::AVX2, SimdLevel::AVX512}) {
             setSimdLevelLimit(level);
             for (int threads : {1, 2, 3, 7}) {
                 Sarn_SetThreadCount(threads);
