@@ -8,6 +8,7 @@
 #include "image/HostMemory.h"
 #include "image/SarnPixel.h"
 #include "image/Sarn_ResizeColumn.h"
+#include "image/Sarn_ResizeCombine.h"
 #include "image/Sarn_ResizeLanes.h"
 #include "parallel/JobBinding.h"
 #include "parallel/KelException.h"
@@ -277,12 +278,17 @@ private:
     }
 
     // Output(x) = sum over k of w[k] * row k (x), summed in tap order.
-    static void combineRows(const float* w, const float* const* rowOf, int32_t n, uint8_t* out,
-                            int32_t width) {
+    void combineRows(const float* w, const float* const* rowOf, int32_t n, uint8_t* out, int32_t width) const {
         constexpr int32_t chunk = 256;
         float sum[chunk];
         for (int32_t x0 = 0; x0 < width; x0 += chunk) {
             const int32_t count = std::min(chunk, width - x0);
+            if (combine != nullptr) {
+                combine(w, rowOf, n, x0, count, sum);
+                for (int32_t x = 0; x < count; ++x)
+                    Funcs::template store<DstPixel>(out, x0 + x, sum[x]);
+                continue;
+            }
             const float* r0 = rowOf[0] + x0;
             for (int32_t x = 0; x < count; ++x)
                 sum[x] = w[0] * r0[x];
@@ -310,6 +316,7 @@ private:
     Sarn_ResizeColumn* columns = nullptr;
     int32_t leftEnd = 0;
     Sarn_ResizeLanes lanes;
+    Sarn_ResizeCombineKernel combine = Sarn_resizeCombineFor(level);
 };
 
 using Sarn_Resize8 = Sarn_Resize<Sarn_AE_Environ, Sarn_PixelPtr<Sarn_Lum8>, Sarn_Resize_Funcs>;

@@ -153,8 +153,9 @@ struct Instance {
                 canonicalNaNs(got);
             // No vector pass when every column's first tap is left of the
             // source (tiny destinations): those columns stay scalar.
-            if (lanes != 0)
+            if (lanes != 0) {
                 EXPECT_EQ(lanes, Sarn_ResizeLanes::lanesAt(level));
+            }
             if (std::memcmp(got.data(), want.data(), want.size()) != 0) {
                 size_t at = 0;
                 while (got[at] == want[at])
