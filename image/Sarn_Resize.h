@@ -116,9 +116,7 @@ public:
           dstRect{0, dstWidth, 0, dstHeight},
           level(simdLevel()),
           horizontal(inData, checkedLength(srcWidth), checkedLength(dstWidth), support, 1.0f,
-                     uint64_t(dstWidth) * sizeof(Sarn_ResizeColumn) +
-                         Sarn_ResizeLanes::bytesFor(level, Sarn_ResizeAxis::tapsFor(inData, checkedLength(srcWidth), checkedLength(dstWidth), support),
-                                                    dstWidth)),
+                     columnBytes(inData, level, checkedLength(srcWidth), checkedLength(dstWidth), support)),
           vertical(inData, checkedLength(srcHeight), checkedLength(dstHeight), support, valueScale, 0) {
         buildColumns();
     }
@@ -176,6 +174,14 @@ private:
         if (length < 2)
             throw Kel::Exception("Sarn_Resize", "Image sides must be at least 2.");
         return length;
+    }
+    // What the horizontal axis keeps after its table: the columns, then their
+    // vector layout at `level`.
+    static uint64_t columnBytes(PF_InData* inData, SimdLevel level, int32_t srcWidth, int32_t dstWidth,
+                                float support) {
+        return uint64_t(dstWidth) * sizeof(Sarn_ResizeColumn) +
+               Sarn_ResizeLanes::bytesFor(level, Sarn_ResizeAxis::tapsFor(inData, srcWidth, dstWidth, support),
+                                          dstWidth);
     }
     static int32_t pageSize() { return Kel::Platform::pageSize(); }
     static uint64_t roundUp(uint64_t bytes, uint64_t page) { return (bytes + page - 1) / page * page; }
