@@ -283,6 +283,28 @@ private:
         }
     }
 
+    // The sums of columns x0 .. x0 + count - 1 through the destination view's
+    // conversion; one-channel 8-bit and 16-bit rows have vector stores.
+    void storeSums(const float* sum, int32_t count, uint8_t* out, int32_t x0) const {
+        using Type = typename DstPixel::Type;
+        if constexpr (!DstPixel::isFloat && DstPixel::bytes == int(sizeof(Type))) {
+            uint8_t* row = out + int64_t(x0) * DstPixel::bytes;
+            if constexpr (sizeof(Type) == 1) {
+                if (store8 != nullptr) {
+                    store8(sum, count, row);
+                    return;
+                }
+            } else if constexpr (sizeof(Type) == 2) {
+                if (store16 != nullptr) {
+                    store16(sum, count, row);
+                    return;
+                }
+            }
+        }
+        for (int32_t x = 0; x < count; ++x)
+            Funcs::template store<DstPixel>(out, x0 + x, sum[x]);
+    }
+
     // Output(x) = sum over k of w[k] * row k (x), summed in tap order.
     void combineRows(const float* w, const float* const* rowOf, int32_t n, uint8_t* out, int32_t width) const {
         constexpr int32_t chunk = 256;
@@ -291,8 +313,7 @@ private:
             const int32_t count = std::min(chunk, width - x0);
             if (combine != nullptr) {
                 combine(w, rowOf, n, x0, count, sum);
-                for (int32_t x = 0; x < count; ++x)
-                    Funcs::template store<DstPixel>(out, x0 + x, sum[x]);
+                storeSums(sum, count, out, x0);
                 continue;
             }
             const float* r0 = rowOf[0] + x0;
@@ -323,6 +344,8 @@ private:
     int32_t leftEnd = 0;
     Sarn_ResizeLanes lanes;
     Sarn_ResizeCombineKernel combine = Sarn_resizeCombineFor(level);
+    Sarn_ResizeStore8 store8 = Sarn_resizeStore8For(level);
+    Sarn_ResizeStore16 store16 = Sarn_resizeStore16For(level);
 };
 
 using Sarn_Resize8 = Sarn_Resize<Sarn_AE_Environ, Sarn_PixelPtr<Sarn_Lum8>, Sarn_Resize_Funcs>;
