@@ -5,6 +5,7 @@
 #include "image/Sarn_Lum.h"
 #include "image/Sarn_Resize.h"
 #include "motion/Sarn_Warp.h"
+#include "parallel/ProcessorFeatures.h"
 #include "parallel/ThreadCount.h"
 #include "tests/support/TestHost.h"
 // The test host is small and has no test-framework dependency; compiling it
@@ -88,12 +89,15 @@ void resizeBench(benchmark::State& state, int sw, int sh, int dw, int dh, int el
             f[i] = std::sin(float(i) * 0.001f);
     }
     std::vector<uint8_t> dst(size_t(dw) * dh * elementBytes);
+    // The argument caps the vector tier: 0 scalar, 2 AVX2, 3 AVX-512.
+    setSimdLevelLimit(SimdLevel(state.range(0)));
     for (auto _ : state) {
         Resize resize(h.inData(), src.data(), dst.data(), sw, sh, dw, dh, sw * elementBytes, dw * elementBytes,
                       scale, 1.0f);
         resize.run();
         benchmark::DoNotOptimize(dst.data());
     }
+    setSimdLevelLimit(SimdLevel::AVX512);
 }
 void BM_ResizeDown_Lum8(benchmark::State& s) {
     resizeBench<Sarn_Resize8, uint8_t>(s, fieldWidth, fieldRows, halfWidth, halfRows, 0, 1.0f);
@@ -143,15 +147,15 @@ BENCHMARK(BM_Lum8ARGB)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Copy_ARGBFField)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_LumFARGB)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Copy_Lum8Field)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_ResizeDown_Lum8)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ResizeDown_Lum8)->ArgName("simd")->Arg(0)->Arg(2)->Arg(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Warp_Lum8)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Copy_LumFField)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_ResizeDown_LumF)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ResizeDown_LumF)->ArgName("simd")->Arg(0)->Arg(2)->Arg(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Warp_LumF)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Copy_MotionField)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_ResizeDown_Motion)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ResizeDown_Motion)->ArgName("simd")->Arg(0)->Arg(2)->Arg(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Copy_MotionHalf)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_ResizeUp_Motion)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_ResizeUp_LumF)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ResizeUp_Motion)->ArgName("simd")->Arg(0)->Arg(2)->Arg(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ResizeUp_LumF)->ArgName("simd")->Arg(0)->Arg(2)->Arg(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 BENCHMARK_MAIN();

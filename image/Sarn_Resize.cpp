@@ -8,7 +8,7 @@ Sarn_ResizeAxis::Sarn_ResizeAxis(PF_InData* inData, int32_t srcLength, int32_t d
     const float m = std::max(step, 1.0f);
     kernelScale = support * m;
     kernelOffset = -0.5f * m * std::max(4.0f * support, 1.0f);
-    taps = std::max(int32_t(inData->utils->ansi.ceil(double(4.0f * support * m))), int32_t(1));
+    taps = tapsFor(inData, srcLength, dstLength, support);
 
     memory = HostBuffer(inData, uint64_t(Sarn_Resize_Funcs::phases) * uint64_t(taps) * sizeof(float) + extraBytes);
     table = memory.as<float>();
@@ -36,6 +36,11 @@ Sarn_ResizeAxis::Sarn_ResizeAxis(PF_InData* inData, int32_t srcLength, int32_t d
             w[j] *= factor;
         tapCount[p] = count;
     }
+}
+
+int32_t Sarn_ResizeAxis::tapsFor(PF_InData* inData, int32_t srcLength, int32_t dstLength, float support) {
+    const float step = float(srcLength - 1) / float(dstLength - 1);
+    return std::max(int32_t(inData->utils->ansi.ceil(double(4.0f * support * std::max(step, 1.0f)))), int32_t(1));
 }
 
 Sarn_ResizePosition Sarn_ResizeAxis::start(int32_t t) const {

@@ -7,8 +7,12 @@
 
 #include "image/HostMemory.h"
 #include "image/SarnPixel.h"
+#include "image/Sarn_ResizeColumn.h"
+#include "image/Sarn_ResizeCombine.h"
+#include "image/Sarn_ResizeLanes.h"
 #include "parallel/JobBinding.h"
 #include "parallel/KelException.h"
+#include "parallel/ProcessorFeatures.h"
 #include "parallel/SarnThread.h"
 #include "parallel/ThreadCount.h"
 #include "parallel/platform/PlatformThread.h"
@@ -64,6 +68,9 @@ public:
     Sarn_ResizeAxis(PF_InData* inData, int32_t srcLength, int32_t dstLength, float support,
                     float axisScale, uint64_t extraBytes);
 
+    // Tap count T of an axis (host ceil of 4 * support * max(step, 1), at least 1).
+    static int32_t tapsFor(PF_InData* inData, int32_t srcLength, int32_t dstLength, float support);
+
     // Position of destination coordinate t computed directly (P = t * step).
     Sarn_ResizePosition start(int32_t t) const;
     // The next destination coordinate's position, advanced incrementally.
@@ -107,8 +114,9 @@ public:
           destination(static_cast<uint8_t*>(destination)), srcStride(srcStride),
           dstStride(dstStride), srcRect{0, srcWidth, 0, srcHeight},
           dstRect{0, dstWidth, 0, dstHeight},
+          level(simdLevel()),
           horizontal(inData, checkedLength(srcWidth), checkedLength(dstWidth), support, 1.0f,
-                     uint64_t(dstWidth) * sizeof(Column)),
+                     columnBytes(inData, level, checkedLength(srcWidth), checkedLength(dstWidth), support)),
           vertical(inData, checkedLength(srcHeight), checkedLength(dstHeight), support, valueScale, 0) {
         buildColumns();
     }
@@ -119,11 +127,12 @@ public:
         const int32_t bands = Sarn_GetThreadCount();
         const uint64_t page = uint64_t(pageSize());
         // Per band: T_vertical filtered rows of dstWidth floats, then the
-        // source row being filtered, converted and padded by one tap stride.
-        const uint64_t ringBytes = roundUp(
-            (uint64_t(vertical.taps) * uint64_t(dstRect.x1) + uint64_t(srcRect.x1) + uint64_t(horizontal.taps)) *
-                sizeof(float),
-            page);
+        // source row being filtered, converted and padded by one tap stride
+        // and the vector kernels' read slack.
+        const uint64_t ringBytes = roundUp((uint64_t(vertical.taps) * uint64_t(dstRect.x1) + uint64_t(srcRect.x1) +
+                                            uint64_t(horizontal.taps) + uint64_t(Sarn_ResizeLanes::readSlack)) *
+                                               sizeof(float),
+                                           page);
         // Per band: T_vertical row pointers and the source row held by each ring slot.
         const uint64_t pointerBytes =
             roundUp(uint64_t(vertical.taps) * (sizeof(float*) + sizeof(int32_t)), page);
@@ -136,6 +145,8 @@ public:
     int32_t horizontalTaps() const { return horizontal.taps; }
     int32_t verticalTaps() const { return vertical.taps; }
     const Sarn_ResizeAxis& horizontalAxis() const { return horizontal; }
+    // Destination columns per vector in the horizontal pass (0: scalar).
+    int32_t horizontalLanes() const { return lanes.lanes(); }
     const Sarn_ResizeAxis& verticalAxis() const { return vertical; }
 
     class ResizeThread : public Environ::Thread {
@@ -164,24 +175,24 @@ private:
             throw Kel::Exception("Sarn_Resize", "Image sides must be at least 2.");
         return length;
     }
+    // What the horizontal axis keeps after its table: the columns, then their
+    // vector layout at `level`.
+    static uint64_t columnBytes(PF_InData* inData, SimdLevel level, int32_t srcWidth, int32_t dstWidth,
+                                float support) {
+        return uint64_t(dstWidth) * sizeof(Sarn_ResizeColumn) +
+               Sarn_ResizeLanes::bytesFor(level, Sarn_ResizeAxis::tapsFor(inData, srcWidth, dstWidth, support),
+                                          dstWidth);
+    }
     static int32_t pageSize() { return Kel::Platform::pageSize(); }
     static uint64_t roundUp(uint64_t bytes, uint64_t page) { return (bytes + page - 1) / page * page; }
-
-    // Where one destination column reads: its first tap (held at the last
-    // source column from `leftEnd` on), its weights and its tap count.
-    struct Column {
-        int32_t column;
-        int32_t first;
-        int32_t weightOffset;
-        int32_t taps;
-    };
 
     // Column tap positions are the same for every row: walk them once. The
     // columns right of `leftEnd` are ordered by tap count, so that the tap loop
     // runs the same number of times for long stretches and its exit branch is
-    // predictable; each output is still summed in tap order.
+    // predictable; each output is still summed in tap order. The vector
+    // kernels get the same columns laid out lane by lane in column order.
     void buildColumns() {
-        columns = reinterpret_cast<Column*>(horizontal.extra());
+        columns = reinterpret_cast<Sarn_ResizeColumn*>(horizontal.extra());
         Sarn_ResizePosition position = horizontal.start(0);
         leftEnd = dstRect.x1;
         for (int32_t t = 0; t < dstRect.x1; ++t) {
@@ -190,10 +201,14 @@ private:
             if (position.first >= srcRect.x0 && leftEnd == dstRect.x1)
                 leftEnd = t;
             const int32_t first = t < leftEnd ? position.first : std::min(position.first, srcRect.x1 - 1);
-            columns[t] = Column{t, first, position.phase * horizontal.taps, horizontal.tapCount[position.phase]};
+            columns[t] = Sarn_ResizeColumn{t, first, position.phase * horizontal.taps,
+                                           horizontal.tapCount[position.phase]};
         }
-        std::stable_sort(columns + leftEnd, columns + dstRect.x1,
-                         [](const Column& a, const Column& b) { return a.taps < b.taps; });
+        lanes = Sarn_ResizeLanes(level, horizontal.table, horizontal.taps, columns, leftEnd, dstRect.x1,
+                                 horizontal.extra() + uint64_t(dstRect.x1) * sizeof(Sarn_ResizeColumn));
+        if (!lanes.active())
+            std::stable_sort(columns + leftEnd, columns + dstRect.x1,
+                             [](const Sarn_ResizeColumn& a, const Sarn_ResizeColumn& b) { return a.taps < b.taps; });
     }
 
     // One source row, converted to floats and padded on the right with copies
@@ -203,13 +218,13 @@ private:
         for (int32_t x = 0; x < width; ++x)
             padded[x] = Funcs::template load<Pixel>(sourceRow, x);
         const float last = padded[width - 1];
-        for (int32_t k = 0; k < horizontal.taps; ++k)
+        for (int32_t k = 0; k < horizontal.taps + Sarn_ResizeLanes::readSlack; ++k)
             padded[width + k] = last;
 
         // Left of the first column: taps before it read it, taps at or beyond
         // the right end are skipped (only sources narrower than the kernel).
         for (int32_t k = 0; k < leftEnd; ++k) {
-            const Column& c = columns[k];
+            const Sarn_ResizeColumn& c = columns[k];
             const float* w = horizontal.table + c.weightOffset;
             const int32_t n = std::min(c.taps, width - c.first);
             float sum = w[0] * padded[std::max(c.first, 0)];
@@ -218,8 +233,12 @@ private:
             out[c.column] = sum;
         }
         // Elsewhere the padding stands for taps clamped at the last column.
+        if (lanes.active()) {
+            lanes.filter(padded, out);
+            return;
+        }
         for (int32_t k = leftEnd; k < dstRect.x1; ++k) {
-            const Column& c = columns[k];
+            const Sarn_ResizeColumn& c = columns[k];
             const float* w = horizontal.table + c.weightOffset;
             const float* p = padded + c.first;
             float sum = w[0] * p[0];
@@ -264,13 +283,39 @@ private:
         }
     }
 
+    // The sums of columns x0 .. x0 + count - 1 through the destination view's
+    // conversion; one-channel 8-bit and 16-bit rows have vector stores.
+    void storeSums(const float* sum, int32_t count, uint8_t* out, int32_t x0) const {
+        using Type = typename DstPixel::Type;
+        if constexpr (!DstPixel::isFloat && DstPixel::bytes == int(sizeof(Type))) {
+            uint8_t* row = out + int64_t(x0) * DstPixel::bytes;
+            if constexpr (sizeof(Type) == 1) {
+                if (store8 != nullptr) {
+                    store8(sum, count, row);
+                    return;
+                }
+            } else if constexpr (sizeof(Type) == 2) {
+                if (store16 != nullptr) {
+                    store16(sum, count, row);
+                    return;
+                }
+            }
+        }
+        for (int32_t x = 0; x < count; ++x)
+            Funcs::template store<DstPixel>(out, x0 + x, sum[x]);
+    }
+
     // Output(x) = sum over k of w[k] * row k (x), summed in tap order.
-    static void combineRows(const float* w, const float* const* rowOf, int32_t n, uint8_t* out,
-                            int32_t width) {
+    void combineRows(const float* w, const float* const* rowOf, int32_t n, uint8_t* out, int32_t width) const {
         constexpr int32_t chunk = 256;
         float sum[chunk];
         for (int32_t x0 = 0; x0 < width; x0 += chunk) {
             const int32_t count = std::min(chunk, width - x0);
+            if (combine != nullptr) {
+                combine(w, rowOf, n, x0, count, sum);
+                storeSums(sum, count, out, x0);
+                continue;
+            }
             const float* r0 = rowOf[0] + x0;
             for (int32_t x = 0; x < count; ++x)
                 sum[x] = w[0] * r0[x];
@@ -292,10 +337,15 @@ private:
     int32_t dstStride;
     Sarn_Rect srcRect;
     Sarn_Rect dstRect;
+    SimdLevel level; // vector tier of the horizontal pass, fixed for the whole resize
     Sarn_ResizeAxis horizontal;
     Sarn_ResizeAxis vertical;
-    Column* columns = nullptr;
+    Sarn_ResizeColumn* columns = nullptr;
     int32_t leftEnd = 0;
+    Sarn_ResizeLanes lanes;
+    Sarn_ResizeCombineKernel combine = Sarn_resizeCombineFor(level);
+    Sarn_ResizeStore8 store8 = Sarn_resizeStore8For(level);
+    Sarn_ResizeStore16 store16 = Sarn_resizeStore16For(level);
 };
 
 using Sarn_Resize8 = Sarn_Resize<Sarn_AE_Environ, Sarn_PixelPtr<Sarn_Lum8>, Sarn_Resize_Funcs>;
