@@ -1,7 +1,32 @@
 #include "refhost/IterationPool.h"
 
+#include <chrono>
+
 namespace {
 thread_local bool insideIteration = false;
+
+// How long a waiting thread polls before it sleeps.
+constexpr auto kPollTime = std::chrono::microseconds(10);
+
+inline void relax() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+}
+
+// Polls `ready` for up to kPollTime; true when it held.
+template <class Ready>
+bool pollFor(const Ready& ready) {
+    const auto end = std::chrono::steady_clock::now() + kPollTime;
+    do {
+        for (int i = 0; i < 16; ++i) {
+            if (ready())
+                return true;
+            relax();
+        }
+    } while (std::chrono::steady_clock::now() < end);
+    return ready();
+}
 } // namespace
 
 bool IterationPool::onIterationThread() { return insideIteration; }
@@ -14,7 +39,7 @@ IterationPool::IterationPool(int threads) {
 IterationPool::~IterationPool() {
     {
         std::lock_guard lock(mutex_);
-        stop_ = true;
+        stop_.store(true);
     }
     wake_.notify_all();
     for (std::thread& worker : workers_)
@@ -61,20 +86,24 @@ void IterationPool::work(Job& job, int threadIndex) {
 void IterationPool::workerLoop(int threadIndex) {
     uint64_t seen = 0;
     for (;;) {
+        const auto newRun = [&] { return stop_.load() || generation_.load() != seen; };
+        pollFor(newRun);
         Job* job;
         {
+            // job_ is read under the mutex it was written under.
             std::unique_lock lock(mutex_);
-            wake_.wait(lock, [&] { return stop_ || generation_ != seen; });
-            if (stop_)
+            wake_.wait(lock, newRun);
+            if (stop_.load())
                 return;
-            seen = generation_;
+            seen = generation_.load();
             job = job_;
         }
         work(*job, threadIndex);
-        {
+        if (pending_.fetch_sub(1) == 1) {
+            // The caller may be asleep: notify under the mutex so that it
+            // cannot miss the last worker between its check and its wait.
             std::lock_guard lock(mutex_);
-            if (--pending_ == 0)
-                done_.notify_one();
+            done_.notify_one();
         }
     }
 }
@@ -93,15 +122,17 @@ PF_Err IterationPool::run(A_long iterations, void* refcon, PF_IterateGenericFunc
         {
             std::lock_guard lock(mutex_);
             job_ = &job;
-            pending_ = int(workers_.size());
-            ++generation_;
+            pending_.store(int(workers_.size()));
+            generation_.fetch_add(1);
         }
         wake_.notify_all();
     }
     work(job, 0);
     if (!workers_.empty()) {
+        const auto finished = [&] { return pending_.load() == 0; };
+        pollFor(finished);
         std::unique_lock lock(mutex_);
-        done_.wait(lock, [&] { return pending_ == 0; });
+        done_.wait(lock, finished);
         job_ = nullptr;
     }
     if (job.err.load() != PF_Err_NONE)
