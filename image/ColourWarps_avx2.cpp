@@ -3,6 +3,7 @@
 // SSE2 kernel; a group of four pixels is two such vectors. Every lane performs
 // the scalar kernel's operations in the same order (the channel sums too,
 // within the lane), so the results are bit-identical.
+#include "image/ColourWarpGroup.h"
 #include "image/SarnARWarp.h"
 #include "image/SarnDiscardWarp.h"
 
@@ -119,17 +120,6 @@ inline __m256 colourSum(__m256 x) {
     return _mm256_add_ps(sum, _mm256_permute_ps(x, Order::c3 * 0x55));
 }
 
-// The sample position of four pixels split into cell and fraction exactly as
-// Sarn_SplitPosition does; `ok` is all ones where the position has a cell.
-inline void split(__m128 s, __m128i& cell, __m128& fraction, __m128i& ok) {
-    ok = _mm_castps_si128(
-        _mm_and_ps(_mm_cmpge_ps(s, _mm_set1_ps(-1073741824.0f)), _mm_cmplt_ps(s, _mm_set1_ps(1073741824.0f))));
-    __m128i t = _mm_cvttps_epi32(s);
-    t = _mm_add_epi32(t, _mm_castps_si128(_mm_cmpgt_ps(_mm_cvtepi32_ps(t), s)));
-    cell = t;
-    fraction = _mm_sub_ps(s, _mm_cvtepi32_ps(t));
-}
-
 struct Blend {
     __m256 sample, weight;
 };
@@ -169,52 +159,28 @@ void Sarn_ARWarpRowAvx2(const Sarn_ARWarpRow& r) {
     if (width <= 0)
         return;
     const int64_t stride = r.sourceStride;
-    const Sarn_Rect& s = r.sourceRect;
     const int32_t groupsEnd = int32_t(r.x0 + width / 4 * 4);
-    const __m128 y = _mm_set1_ps(float(r.y)), lineOffset = _mm_set1_ps(r.lineOffset);
-    const __m128i left = _mm_set1_epi32(s.x0), right = _mm_set1_epi32(s.x1 - 2);
-    const __m128i top = _mm_set1_epi32(s.y0 + 2), bottom = _mm_set1_epi32(s.y1 - 3);
+    const ARWarpGroups groups(r);
     constexpr int half = 2 * Pixel::bytes; // bytes of two pixels
     for (int32_t x = r.x0; x < groupsEnd; x += 4) {
         const int64_t column = int64_t(x) * Pixel::bytes;
         uint8_t* d = r.destination + column;
         const __m256 dv[2] = {Lanes<Pixel>::pair(d), Lanes<Pixel>::pair(d + half)};
-        const __m128i columns = _mm_add_epi32(_mm_set1_epi32(x), _mm_setr_epi32(0, 1, 2, 3));
-        const __m128 sx =
-            _mm_add_ps(_mm_cvtepi32_ps(columns), _mm_loadu_ps(reinterpret_cast<const float*>(r.dx + int64_t(x) * 4)));
-        const __m128 sy = _mm_add_ps(
-            _mm_mul_ps(_mm_set1_ps(2.0f),
-                       _mm_add_ps(y, _mm_loadu_ps(reinterpret_cast<const float*>(r.dy + int64_t(x) * 4)))),
-            lineOffset);
-        __m128i ix, iy, okX, okY;
-        __m128 fx, fy;
-        split(sx, ix, fx, okX);
-        split(sy, iy, fy, okY);
-        __m128i inside = _mm_and_si128(_mm_and_si128(okX, okY),
-                                       _mm_and_si128(_mm_cmpgt_epi32(ix, left), _mm_cmplt_epi32(ix, right)));
-        inside = _mm_and_si128(inside, _mm_andnot_si128(_mm_cmplt_epi32(iy, top), _mm_cmplt_epi32(iy, bottom)));
-        const int pixels = _mm_movemask_ps(_mm_castsi128_ps(inside));
+        const ColourWarpGroup g = groups.at(x);
+        const int pixels = g.pixels;
 
         __m256 v[2] = {_mm256_setzero_ps(), _mm256_setzero_ps()};
         __m256 w[2] = {_mm256_set1_ps(1.0f), _mm256_set1_ps(1.0f)};
         if (pixels != 0) {
-            alignas(16) int32_t cellX[4], cellY[4];
-            _mm_store_si128(reinterpret_cast<__m128i*>(cellX), ix);
-            _mm_store_si128(reinterpret_cast<__m128i*>(cellY), iy);
-            // A pixel outside reads the neighbourhood of one inside; its lane
-            // is discarded by the blend.
-            const int firstInside = __builtin_ctz(unsigned(pixels));
+            // The lanes of pixels outside are discarded by the blend.
             const uint8_t* at[4];
-            for (int j = 0; j < 4; ++j) {
-                const int k = (pixels >> j) & 1 ? j : firstInside;
-                at[j] = r.source + int64_t(cellY[k] - 2) * stride + int64_t(cellX[k] - 1) * Pixel::bytes;
-            }
-            const __m128 insideMask = _mm_castsi128_ps(inside);
+            groups.neighbourhoods(g, Pixel::bytes, at);
+            const __m128 insideMask = _mm_castsi128_ps(g.inside);
             for (int pair = 0; pair < 2; ++pair) {
                 if (((pixels >> (2 * pair)) & 3) == 0)
                     continue;
                 const Blend b = blendOfPair<Pixel, Order>(
-                    at + 2 * pair, stride, perLane(fx, 2 * pair), perLane(fy, 2 * pair), dv[pair],
+                    at + 2 * pair, stride, perLane(g.fractionX, 2 * pair), perLane(g.fractionY, 2 * pair), dv[pair],
                     Lanes<Pixel>::pair(r.upper + column + pair * half), Lanes<Pixel>::pair(r.lower + column + pair * half),
                     perLane(insideMask, 2 * pair));
                 v[pair] = b.sample;
@@ -239,54 +205,32 @@ void Sarn_DiscardWarpRowAvx2(const Sarn_DiscardWarpRow& r) {
         return;
     const int64_t stride = r.sourceStride;
     const int32_t groupsEnd = int32_t(b.x0 + width / 4 * 4);
-    const __m128 y = _mm_set1_ps(float(r.y)), offsetX = _mm_set1_ps(r.offsetX), offsetY = _mm_set1_ps(r.offsetY);
-    const __m128 scaleX = _mm_set1_ps(r.scaleX), scaleY = _mm_set1_ps(r.scaleY);
-    const __m128i left = _mm_set1_epi32(b.x0), right = _mm_set1_epi32(b.x1 - 2);
-    const __m128i top = _mm_set1_epi32(b.y0), bottom = _mm_set1_epi32(b.y1 - 2);
+    const DiscardWarpGroups groups(r);
     const __m256 upperLimit = _mm256_set1_ps(r.threshold), lowerLimit = _mm256_set1_ps(-r.threshold);
     constexpr int half = 2 * Pixel::bytes; // bytes of two pixels
     for (int32_t x = b.x0; x < groupsEnd; x += 4) {
         uint8_t* dxAt = r.dx + int64_t(x) * 4;
         uint8_t* dyAt = r.dy + int64_t(x) * 4;
-        const __m128i columns = _mm_add_epi32(_mm_set1_epi32(x), _mm_setr_epi32(0, 1, 2, 3));
-        const __m128 motionX = _mm_loadu_ps(reinterpret_cast<const float*>(dxAt));
-        const __m128 motionY = _mm_loadu_ps(reinterpret_cast<const float*>(dyAt));
-        const __m128 sx = _mm_add_ps(_mm_add_ps(_mm_cvtepi32_ps(columns), offsetX), _mm_mul_ps(motionX, scaleX));
-        const __m128 sy = _mm_add_ps(_mm_add_ps(_mm_mul_ps(motionY, scaleY), y), offsetY);
-        __m128i ix, iy, okX, okY;
-        __m128 fx, fy;
-        split(sx, ix, fx, okX);
-        split(sy, iy, fy, okY);
-        __m128i inside = _mm_and_si128(_mm_and_si128(okX, okY),
-                                       _mm_and_si128(_mm_cmpgt_epi32(ix, left), _mm_cmplt_epi32(ix, right)));
-        inside = _mm_and_si128(inside, _mm_and_si128(_mm_cmpgt_epi32(iy, top), _mm_cmplt_epi32(iy, bottom)));
-        const int pixels = _mm_movemask_ps(_mm_castsi128_ps(inside));
+        const ColourWarpGroup g = groups.at(x);
+        const int pixels = g.pixels;
         if (pixels == 0)
             continue;
-        alignas(16) int32_t cellX[4], cellY[4];
-        _mm_store_si128(reinterpret_cast<__m128i*>(cellX), ix);
-        _mm_store_si128(reinterpret_cast<__m128i*>(cellY), iy);
-        // A pixel outside reads the neighbourhood of one inside; its lane is
-        // not tested.
-        const int firstInside = __builtin_ctz(unsigned(pixels));
+        // The lanes of pixels outside are not tested.
         const uint8_t* at[4];
-        for (int j = 0; j < 4; ++j) {
-            const int k = (pixels >> j) & 1 ? j : firstInside;
-            at[j] = r.source + int64_t(cellY[k] - 1) * stride + int64_t(cellX[k] - 1) * Pixel::bytes;
-        }
+        groups.neighbourhoods(g, Pixel::bytes, at);
         const uint8_t* reference = r.reference + int64_t(x) * Pixel::bytes;
         int mismatches = 0; // four bits per pixel, one per channel
         for (int pair = 0; pair < 2; ++pair) {
             if (((pixels >> (2 * pair)) & 3) == 0)
                 continue;
-            const __m256 tx = perLane(fx, 2 * pair);
+            const __m256 tx = perLane(g.fractionX, 2 * pair);
             __m256 h[4];
             for (int k = 0; k < 4; ++k) {
                 __m256 q[4];
                 Lanes<Pixel>::window(at + 2 * pair, k * stride, q);
                 h[k] = cubic(q[0], q[1], q[2], q[3], tx);
             }
-            const __m256 sample = cubic(h[0], h[1], h[2], h[3], perLane(fy, 2 * pair));
+            const __m256 sample = cubic(h[0], h[1], h[2], h[3], perLane(g.fractionY, 2 * pair));
             const __m256 difference = _mm256_sub_ps(Lanes<Pixel>::pair(reference + pair * half), sample);
             // Ordered comparisons: a NaN difference is no mismatch, as in the scalar kernel.
             const __m256 outside = _mm256_or_ps(_mm256_cmp_ps(difference, lowerLimit, _CMP_LT_OQ),
