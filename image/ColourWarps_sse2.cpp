@@ -147,17 +147,13 @@ template <class Pixel>
 void Sarn_DiscardWarpRowSse2(const Sarn_DiscardWarpRow& r) {
     const int64_t stride = r.sourceStride;
     const Sarn_Rect& b = r.rect;
-    const float y = float(r.y);
     const __m128 upperLimit = _mm_set1_ps(r.threshold), lowerLimit = _mm_set1_ps(-r.threshold);
     for (int32_t x = b.x0; x < b.x1; ++x) {
         uint8_t* dxAt = r.dx + int64_t(x) * 4;
         uint8_t* dyAt = r.dy + int64_t(x) * 4;
-        const float sx = float(x) + r.offsetX + Sarn_LumF::load(dxAt, 0) * r.scaleX;
-        const float sy = Sarn_LumF::load(dyAt, 0) * r.scaleY + y + r.offsetY;
         int32_t ix, iy;
         float fx, fy;
-        if (!Sarn_SplitPosition(sx, ix, fx) || !Sarn_SplitPosition(sy, iy, fy) || !(ix > b.x0) ||
-            !(ix < b.x1 - 2) || !(iy > b.y0) || !(iy < b.y1 - 2))
+        if (!Sarn_DiscardWarpCell(r, x, ix, iy, fx, fy))
             continue;
         const __m128 tx = _mm_set1_ps(fx);
         const uint8_t* p = r.source + int64_t(iy - 1) * stride + int64_t(ix - 1) * Pixel::bytes;

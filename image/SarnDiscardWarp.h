@@ -28,22 +28,26 @@ struct Sarn_DiscardWarpRow {
     float scaleX, scaleY, offsetX, offsetY, threshold;
 };
 
-// The vector of column x of the row; the vector kernels finish their rows
-// with it.
+// The cell and fraction the vector of column x points at; false where its
+// neighbourhood would leave the rectangle, which leaves the vector untested.
+inline bool Sarn_DiscardWarpCell(const Sarn_DiscardWarpRow& r, int32_t x, int32_t& ix, int32_t& iy, float& fx,
+                                 float& fy) {
+    const Sarn_Rect& b = r.rect;
+    const float sx = float(x) + r.offsetX + Sarn_LumF::load(r.dx + int64_t(x) * 4, 0) * r.scaleX;
+    const float sy = Sarn_LumF::load(r.dy + int64_t(x) * 4, 0) * r.scaleY + float(r.y) + r.offsetY;
+    return Sarn_SplitPosition(sx, ix, fx) && Sarn_SplitPosition(sy, iy, fy) && ix > b.x0 && ix < b.x1 - 2 &&
+           iy > b.y0 && iy < b.y1 - 2;
+}
+
+// The vector of column x of the row.
 template <class Pixel>
 void Sarn_DiscardWarpPixelScalar(const Sarn_DiscardWarpRow& r, int32_t x) {
     const int64_t stride = r.sourceStride;
-    const Sarn_Rect& b = r.rect;
-    const float y = float(r.y);
     uint8_t* dxAt = r.dx + int64_t(x) * 4;
     uint8_t* dyAt = r.dy + int64_t(x) * 4;
-    const float sx = float(x) + r.offsetX + Sarn_LumF::load(dxAt, 0) * r.scaleX;
-    const float sy = Sarn_LumF::load(dyAt, 0) * r.scaleY + y + r.offsetY;
     int32_t ix, iy;
     float fx, fy;
-    // A neighbourhood that would leave the rectangle leaves the vector untested.
-    if (!Sarn_SplitPosition(sx, ix, fx) || !Sarn_SplitPosition(sy, iy, fy) || !(ix > b.x0) ||
-        !(ix < b.x1 - 2) || !(iy > b.y0) || !(iy < b.y1 - 2))
+    if (!Sarn_DiscardWarpCell(r, x, ix, iy, fx, fy))
         return;
     const uint8_t* p = r.source + int64_t(iy - 1) * stride + int64_t(ix - 1) * Pixel::bytes;
     const uint8_t* ref = r.reference + int64_t(x) * Pixel::bytes;
