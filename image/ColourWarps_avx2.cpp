@@ -243,8 +243,7 @@ void Sarn_DiscardWarpRowAvx2(const Sarn_DiscardWarpRow& r) {
                 Sarn_LumF::store(dyAt + 4 * j, 0, Sarn_InvalidMotion);
             }
     }
-    for (int32_t x = groupsEnd; x < b.x1; ++x)
-        Sarn_DiscardWarpPixelScalar<Pixel>(r, x);
+    Sarn_DiscardWarpTail<Pixel>(r, groupsEnd);
 }
 
 template void Sarn_ARWarpRowAvx2<Sarn_Pixel8, Sarn_OrderARGB>(const Sarn_ARWarpRow&);

@@ -75,6 +75,14 @@ void Sarn_DiscardWarpRowScalar(const Sarn_DiscardWarpRow& r) {
         Sarn_DiscardWarpPixelScalar<Pixel>(r, x);
 }
 
+// Columns x0 .. rect.x1 - 1 by the scalar kernel: the vector kernels finish
+// their rows with it. Defined in ColourWarps.cpp, built without extra
+// instruction-set flags: were the vector kernel files to instantiate the
+// inline scalar code themselves, the linker could keep their AVX-512 build of
+// it for every caller.
+template <class Pixel>
+void Sarn_DiscardWarpTail(const Sarn_DiscardWarpRow& r, int32_t x0);
+
 // Defined in ColourWarps_sse2.cpp, ColourWarps_avx2.cpp and
 // ColourWarps_avx512.cpp for the three colour pixels; each is bit-identical to
 // the scalar kernel.
