@@ -2,6 +2,7 @@
 // lane sums its own taps in tap order, products rounded separately (no fused
 // multiply-add), and a lane past its tap count keeps its sum unchanged, so
 // every output equals the scalar sum bit for bit (-0.0, inf and NaN included).
+#include "image/Sarn_ResizeLaneGroup.h"
 #include "image/Sarn_ResizeLanes.h"
 
 #include <immintrin.h>
@@ -26,15 +27,12 @@ __m256 sumTaps(const float* weights, __m256i tapCounts, int32_t groupTaps, Sampl
 void Sarn_resizeLanes_avx2(const Sarn_ResizeLanes& layout, const float* padded, float* out) {
     out += layout.begin();
     for (int32_t g = 0; g < layout.groups(); ++g, out += lanes) {
-        const int32_t* words = layout.group(g);
-        const float* source = padded + words[Sarn_ResizeLanes::baseWord];
-        const int32_t groupTaps = words[Sarn_ResizeLanes::groupTapsWord];
-        const int32_t maxOffset = words[Sarn_ResizeLanes::maxOffsetWord];
-        const __m256i offsets =
-            _mm256_load_si256(reinterpret_cast<const __m256i*>(words + Sarn_ResizeLanes::offsetRow * lanes));
-        const __m256i tapCounts =
-            _mm256_load_si256(reinterpret_cast<const __m256i*>(words + Sarn_ResizeLanes::tapCountRow * lanes));
-        const float* weights = reinterpret_cast<const float*>(words + Sarn_ResizeLanes::firstWeightRow * lanes);
+        const Sarn_ResizeLaneGroup<lanes> group(layout, g, padded);
+        const float* source = group.source;
+        const int32_t groupTaps = group.groupTaps, maxOffset = group.maxOffset;
+        const __m256i offsets = _mm256_load_si256(reinterpret_cast<const __m256i*>(group.offsets));
+        const __m256i tapCounts = _mm256_load_si256(reinterpret_cast<const __m256i*>(group.tapCounts));
+        const float* weights = group.weights;
 
         // Tap j of every lane lies in the window source + j .. source + j +
         // maxOffset: one vector (enlarging), two (halving) or a gather.
@@ -56,7 +54,7 @@ void Sarn_resizeLanes_avx2(const Sarn_ResizeLanes& layout, const float* padded, 
                           [&](int32_t j) { return _mm256_i32gather_ps(source + j, offsets, 4); });
         }
 
-        const int32_t used = words[Sarn_ResizeLanes::columnsWord];
+        const int32_t used = group.columns;
         if (used == lanes) {
             _mm256_storeu_ps(out, sum);
         } else {

@@ -3,6 +3,7 @@
 // fused multiply-add), and a lane past its tap count keeps its sum unchanged
 // (masked add), so every output equals the scalar sum bit for bit (-0.0, inf
 // and NaN included).
+#include "image/Sarn_ResizeLaneGroup.h"
 #include "image/Sarn_ResizeLanes.h"
 
 #include <immintrin.h>
@@ -30,13 +31,12 @@ __m512 sumTaps(const float* weights, __m512i tapCounts, int32_t groupTaps, Sampl
 void Sarn_resizeLanes_avx512(const Sarn_ResizeLanes& layout, const float* padded, float* out) {
     out += layout.begin();
     for (int32_t g = 0; g < layout.groups(); ++g, out += lanes) {
-        const int32_t* words = layout.group(g);
-        const float* source = padded + words[Sarn_ResizeLanes::baseWord];
-        const int32_t groupTaps = words[Sarn_ResizeLanes::groupTapsWord];
-        const int32_t maxOffset = words[Sarn_ResizeLanes::maxOffsetWord];
-        const __m512i offsets = _mm512_load_si512(words + Sarn_ResizeLanes::offsetRow * lanes);
-        const __m512i tapCounts = _mm512_load_si512(words + Sarn_ResizeLanes::tapCountRow * lanes);
-        const float* weights = reinterpret_cast<const float*>(words + Sarn_ResizeLanes::firstWeightRow * lanes);
+        const Sarn_ResizeLaneGroup<lanes> group(layout, g, padded);
+        const float* source = group.source;
+        const int32_t groupTaps = group.groupTaps, maxOffset = group.maxOffset;
+        const __m512i offsets = _mm512_load_si512(group.offsets);
+        const __m512i tapCounts = _mm512_load_si512(group.tapCounts);
+        const float* weights = group.weights;
 
         // Tap j of every lane lies in the window source + j .. source + j +
         // maxOffset: one vector (enlarging), two (halving) or a gather.
@@ -57,7 +57,7 @@ void Sarn_resizeLanes_avx512(const Sarn_ResizeLanes& layout, const float* padded
                           });
         }
 
-        const int32_t used = words[Sarn_ResizeLanes::columnsWord];
+        const int32_t used = group.columns;
         _mm512_mask_storeu_ps(out, __mmask16((1u << used) - 1u), sum);
     }
 }
