@@ -47,14 +47,14 @@ PF_Err AEHost::addSupportedPixelFormat(PrPixelFormat code) {
 }
 
 PF_Rect AEHost::processingArea(const PF_EffectWorld* world) const {
-    const A_short height = A_short(world->height);
-    const A_short width = A_short(world->width);
+    const A_long height = world->height;
+    const A_long width = world->width;
     if (smartCallbacks != nullptr)
-        return PF_Rect{0, 0, height, width};
+        return PF_Rect{0, 0, width, height};
     PF_Rect hint = world->extent_hint;
     if (world == output) {
-        hint.left = A_short(hint.left + inData->output_origin_x);
-        hint.top = A_short(hint.top + inData->output_origin_y);
+        hint.left += inData->output_origin_x;
+        hint.top += inData->output_origin_y;
     }
-    return PF_Rect{std::max<A_short>(hint.top, 0), std::max<A_short>(hint.left, 0), height, width};
+    return PF_Rect{std::max<A_long>(hint.left, 0), std::max<A_long>(hint.top, 0), width, height};
 }

@@ -26,10 +26,9 @@ PF_Err copyFrame(AEHost& host, PF_EffectWorld* source, PF_EffectWorld* destinati
     if (host.smartCallbacks != nullptr) {
         const A_long dx = destination->origin_x - source->origin_x;
         const A_long dy = destination->origin_y - source->origin_y;
-        const PF_Rect sourceRect{
-            A_short(std::max<A_long>(dy, 0)), A_short(std::max<A_long>(dx, 0)),
-            A_short(std::min<A_long>(destination->height + dy, source->height)),
-            A_short(std::min<A_long>(destination->width + dx, source->width))};
+        const PF_Rect sourceRect{std::max<A_long>(dx, 0), std::max<A_long>(dy, 0),
+                                 std::min<A_long>(destination->width + dx, source->width),
+                                 std::min<A_long>(destination->height + dy, source->height)};
         return copyWorld(host, source, destination, sourceRect, nullptr);
     }
     // Both areas describe parts of the layer; copy their common part, each
@@ -40,9 +39,9 @@ PF_Err copyFrame(AEHost& host, PF_EffectWorld* source, PF_EffectWorld* destinati
     const LayerRect common{std::max(s.left, d.left), std::max(s.top, d.top),
                            std::max(std::min(s.right, d.right), std::max(s.left, d.left)),
                            std::max(std::min(s.bottom, d.bottom), std::max(s.top, d.top))};
-    const PF_Rect sourceRect{A_short(common.top + sy), A_short(common.left + sx),
-                             A_short(common.bottom + sy), A_short(common.right + sx)};
-    const PF_Rect destinationRect{A_short(common.top + dy), A_short(common.left + dx),
-                                  A_short(common.bottom + dy), A_short(common.right + dx)};
+    const PF_Rect sourceRect{common.left + sx, common.top + sy, common.right + sx,
+                             common.bottom + sy};
+    const PF_Rect destinationRect{common.left + dx, common.top + dy, common.right + dx,
+                                  common.bottom + dy};
     return copyWorld(host, source, destination, sourceRect, &destinationRect);
 }

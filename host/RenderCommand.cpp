@@ -7,6 +7,7 @@
 #include "deinterlace/DeinterlaceFields.h"
 #include "deinterlace/MotionDeinterlace.h"
 #include "host/AEHost.h"
+#include "host/CommandGuard.h"
 #include "host/CopyFrame.h"
 #include "host/ParamCheckout.h"
 #include "host/Parameters.h"
@@ -28,6 +29,13 @@ namespace {
 
 constexpr A_long kEarlierFrameCheckoutBase = 1000;
 constexpr A_long kWholeLayer = 100000;
+// The whole-layer request covers layers of at most this side, so larger
+// frames are refused rather than rendered from a part of the layer.
+constexpr A_long kMaxFrameSide = kWholeLayer;
+
+bool fitsWholeLayer(const PF_EffectWorld& world) {
+    return world.width <= kMaxFrameSide && world.height <= kMaxFrameSide;
+}
 
 // Reads a popup or checkbox value: from the array when the host passed one,
 // else checked out at the current time. Returns the host's error, if any.
@@ -166,7 +174,7 @@ PF_Err render(AEHost& host, PF_ParamDef** params, PF_EffectWorld* input, PF_Effe
 
 } // namespace
 
-PF_Err renderCommand(PF_InData* in_data, PF_OutData*, PF_ParamDef** params,
+PF_Err renderCommand(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef** params,
                      PF_EffectWorld* input, PF_EffectWorld* output,
                      PF_SmartRenderExtra* smartExtra) {
     PF_SmartRenderCallbacks* smart = nullptr;
@@ -191,6 +199,15 @@ PF_Err renderCommand(PF_InData* in_data, PF_OutData*, PF_ParamDef** params,
         AEHost host(in_data, output, smart);
         return fillWorld(host, output, nullptr);
     }
+
+    for (const PF_EffectWorld* world : {input, output})
+        if (!fitsWholeLayer(*world)) {
+            showHostMessage(in_data, out_data,
+                            "Velmora renders frames of at most " + std::to_string(kMaxFrameSide) +
+                                " pixels a side, not " + std::to_string(world->width) + " x " +
+                                std::to_string(world->height));
+            return PF_Err_BAD_CALLBACK_PARAM;
+        }
 
     AEHost host(in_data, output, smart);
     try {

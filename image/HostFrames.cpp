@@ -4,10 +4,10 @@
 #include <new>
 
 PF_Rect clipToWorld(PF_Rect rect, const PF_EffectWorld* world) {
-    rect.left = A_short(std::clamp<A_long>(rect.left, 0, world->width));
-    rect.right = A_short(std::clamp<A_long>(rect.right, 0, world->width));
-    rect.top = A_short(std::clamp<A_long>(rect.top, 0, world->height));
-    rect.bottom = A_short(std::clamp<A_long>(rect.bottom, 0, world->height));
+    rect.left = std::clamp<A_long>(rect.left, 0, world->width);
+    rect.right = std::clamp<A_long>(rect.right, 0, world->width);
+    rect.top = std::clamp<A_long>(rect.top, 0, world->height);
+    rect.bottom = std::clamp<A_long>(rect.bottom, 0, world->height);
     return rect;
 }
 
@@ -57,10 +57,10 @@ PF_Err fillWorld(AEHost& host, PF_EffectWorld* world, const PF_Pixel* colour) {
         return in->utils->fill(in->effect_ref, colour, nullptr, world);
     PF_Rect rect = world->extent_hint;
     if (world == host.output) {
-        rect.left = A_short(rect.left + in->output_origin_x);
-        rect.right = A_short(rect.right + in->output_origin_x);
-        rect.top = A_short(rect.top + in->output_origin_y);
-        rect.bottom = A_short(rect.bottom + in->output_origin_y);
+        rect.left += in->output_origin_x;
+        rect.right += in->output_origin_x;
+        rect.top += in->output_origin_y;
+        rect.bottom += in->output_origin_y;
     }
     rect = clipToWorld(rect, world);
     return in->utils->fill(in->effect_ref, colour, &rect, world);

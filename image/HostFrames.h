@@ -63,5 +63,5 @@ private:
     bool checkedOut_ = false;
 };
 
-// Clips a 16-bit host rectangle to a world's bounds.
+// Clips a host rectangle to a world's bounds.
 PF_Rect clipToWorld(PF_Rect rect, const PF_EffectWorld* world);

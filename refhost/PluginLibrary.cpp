@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 std::string PluginLibrary::registrationPathFor(const std::string& libraryPath) {
@@ -15,7 +16,12 @@ PluginLibrary::PluginLibrary(const std::string& libraryPath) {
     registration_ = decodePipl(readFileBytes(registrationPathFor(libraryPath)));
     if (piplFourCC(piplProperty(registration_, "kind")) != "eFKT")
         throw std::runtime_error(libraryPath + " is not registered as an effect");
-    entryPointName_ = piplCString(piplProperty(registration_, "wx86"));
+    const bool registered = std::any_of(registration_.begin(), registration_.end(),
+                                        [](const PiplProperty& p) { return p.key == kEntryPointKey; });
+    if (!registered)
+        throw std::runtime_error(libraryPath + " registers no entry point for this host's architecture ('" +
+                                 std::string(kEntryPointKey) + "')");
+    entryPointName_ = piplCString(piplProperty(registration_, kEntryPointKey));
     matchName_ = piplPascalString(piplProperty(registration_, "eMNA"));
 
     handle_ = dlopen(libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL);

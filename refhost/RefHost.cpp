@@ -449,7 +449,7 @@ struct Span {
     bool empty() const { return right <= left || bottom <= top; }
 };
 
-// A 16-bit host rectangle clipped to a frame; the whole frame when null.
+// A host rectangle clipped to a frame; the whole frame when null.
 Span clippedSpan(const PF_Rect* rect, const PF_EffectWorld* world) {
     if (rect == nullptr)
         return {0, 0, world->width, world->height};

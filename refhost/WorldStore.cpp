@@ -89,7 +89,7 @@ PF_Err WorldStore::create(A_long width, A_long height, PF_PixelFormat format, bo
     world->rowbytes = rowbytes;
     world->width = width;
     world->height = height;
-    world->extent_hint = PF_Rect{0, 0, A_short(height), A_short(width)};
+    world->extent_hint = PF_Rect{0, 0, width, height};
     world->pix_aspect_ratio = {1, 1};
     records_.emplace(data, std::move(record));
     return PF_Err_NONE;

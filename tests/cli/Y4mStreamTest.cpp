@@ -102,7 +102,8 @@ TEST(Y4mReader, MalformedStreamsNameTheProblemAndLeaveNoOutput) {
         {header("W-8 H4"), "bad width"},
         {header("W8x H4"), "bad width"},
         {header("W8 H99999999999999999999"), "bad height"},
-        {header("W40000 H4"), "exceeds 32768"},
+        {header("W100001 H4"), "width (W) 100001 exceeds 100000"},
+        {header("W4 H100001"), "height (H) 100001 exceeds 100000"},
         {header("W32768 H32768"), "pixels"},
         {header("W8 H4 C411"), "unsupported Y4M colour space C411"},
         {header("W8 H4 C444alpha"), "unsupported Y4M colour space"},
@@ -233,6 +234,9 @@ TEST(Y4mFrameLayout, OddSizesRoundChromaUp) {
     // The largest picture accepted still has a frame size well inside 64 bits.
     const Y4mFrameLayout big(parseY4mHeader("YUV4MPEG2 W32768 H4096 C444p16"));
     EXPECT_EQ(big.frameBytes, int64_t(32768) * 4096 * 3 * 2);
+    // Sides up to the plug-in's limit of 100000 pass.
+    EXPECT_EQ(Y4mFrameLayout(parseY4mHeader("YUV4MPEG2 W100000 H2 Cmono")).frameBytes, 200000);
+    EXPECT_EQ(Y4mFrameLayout(parseY4mHeader("YUV4MPEG2 W2 H100000 Cmono")).frameBytes, 200000);
 }
 
 TEST(Y4mWriter, ClosedPipeIsAnErrorNotADeath) {

@@ -32,7 +32,7 @@ const std::vector<Expected>& expectedProperties() {
         {"dnik", text("TKFe")},
         {"eman", text(std::string("\x07Velmora", 8))},
         {"gtac", text(std::string("\x14" "Corvell Pellin Suite\0\0\0", 24))},
-        {"68xw", text(std::string("PluginEntry\0", 12))},
+        {sizeof(void*) == 8 ? "4668" : "68xw", text(std::string("PluginEntry\0", 12))},
         {"RVPe", {0x02, 0x00, 0x00, 0x00}},
         {"RVSe", {0x0C, 0x00, 0x02, 0x00}},
         {"REVe", {0x00, 0x9E, 0x11, 0x00}},

@@ -141,7 +141,7 @@ TEST(FillWorld, LegacyFillsTheExtentHintMovedForTheOutputSmartTheWholeWorld) {
     PF_EffectWorld other = refHost.makeHostWorld(6, 5, PF_PixelFormat_ARGB32, "other");
     refHost.inData().output_origin_x = 2;
     refHost.inData().output_origin_y = 1;
-    const PF_Rect hint{1, 1, 3, 5}; // top, left, bottom, right
+    const PF_Rect hint{1, 1, 5, 3};
     output.extent_hint = hint;
     other.extent_hint = hint;
     const PF_Pixel white{255, 255, 255, 255};
@@ -192,8 +192,8 @@ TEST(CopyWorld, RectanglesClippedToTheirOwnFrames) {
         int srcLeft, srcTop, dstLeft, dstTop, width, height;
     };
     const Case cases[] = {
-        {"source rectangle reaching out of the source", {-2, 3, 2, 9}, false, {}, 3, 0, 0, 0, 3, 2},
-        {"destination rectangle reaching out of the destination", {1, 1, 5, 6}, true, {2, 1, 7, 9},
+        {"source rectangle reaching out of the source", {3, -2, 9, 2}, false, {}, 3, 0, 0, 0, 3, 2},
+        {"destination rectangle reaching out of the destination", {1, 1, 6, 5}, true, {1, 2, 9, 7},
          1, 1, 1, 2, 3, 2},
     };
     for (const Case& c : cases) {

@@ -167,7 +167,7 @@ TEST(RefHostFill, ColourConvertedPerFormatInsideTheClippedRectangle) {
         SCOPED_TRACE(fourCCText(c.format));
         PF_EffectWorld w = host.makeHostWorld(6, 5, c.format, "test");
         in.utils->fill(in.effect_ref, nullptr, nullptr, &w); // transparent black
-        const PF_Rect rect{2, -3, 9, 2};                       // top, left, bottom, right
+        const PF_Rect rect{-3, 2, 2, 9};
         ASSERT_EQ(in.utils->fill(in.effect_ref, &colour, &rect, &w), PF_Err_NONE);
         for (int y = 0; y < 5; ++y)
             for (int x = 0; x < 6; ++x) {
@@ -210,10 +210,10 @@ TEST(RefHostCopy, SourceRectangleToDestinationTopLeftClippedToBoth) {
         int srcLeft, srcTop, dstLeft, dstTop, width, height;
     };
     const Case cases[] = {
-        {"no destination rectangle", {1, 2, 4, 6}, false, {}, 2, 1, 0, 0, 4, 3},
-        {"destination rectangle", {1, 2, 4, 6}, true, {1, 3, 3, 5}, 2, 1, 3, 1, 2, 2},
-        {"source past its frame", {4, 6, 9, 12}, false, {}, 6, 4, 0, 0, 2, 2},
-        {"destination rectangle past its frame", {0, 0, 6, 8}, true, {2, 3, 9, 9}, 0, 0, 3, 2, 2, 2},
+        {"no destination rectangle", {2, 1, 6, 4}, false, {}, 2, 1, 0, 0, 4, 3},
+        {"destination rectangle", {2, 1, 6, 4}, true, {3, 1, 5, 3}, 2, 1, 3, 1, 2, 2},
+        {"source past its frame", {6, 4, 12, 9}, false, {}, 6, 4, 0, 0, 2, 2},
+        {"destination rectangle past its frame", {0, 0, 8, 6}, true, {3, 2, 9, 9}, 0, 0, 3, 2, 2, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -259,7 +259,7 @@ TEST(RefHostCopy, FramesOfOnePixelSizeCopyBytesAcrossChannelOrders) {
         for (int y = 0; y < 2; ++y)
             for (size_t i = 0; i < rowBytes; ++i)
                 reinterpret_cast<uint8_t*>(src.data)[size_t(y) * size_t(src.rowbytes) + i] = uint8_t(7 * i + 50 * y + 1);
-        PF_Rect all{0, 0, 2, 3};
+        PF_Rect all{0, 0, 3, 2};
         ASSERT_EQ(in.utils->copy(in.effect_ref, &src, &dst, &all, nullptr), PF_Err_NONE) << pixelFormatName(c.from);
         for (int y = 0; y < 2; ++y)
             for (size_t i = 0; i < rowBytes; ++i)
