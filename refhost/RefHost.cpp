@@ -185,6 +185,9 @@ PF_Err RefHost::checkoutParam(PF_ProgPtr effect_ref, PF_ParamIndex index, A_long
     fireThrow(host, CallbackSite::CheckoutParam);
     if (host->faults_.failCheckoutParam)
         return PF_Err_OUT_OF_MEMORY;
+    if (const auto refused = host->faults_.refuseLayerAt.find(what_time);
+        index == 0 && refused != host->faults_.refuseLayerAt.end())
+        return refused->second;
     if (index < 0 || index >= host->numParams_)
         return PF_Err_INVALID_INDEX;
     // Values do not vary over time in this host; the layer does.

@@ -167,37 +167,29 @@ TEST(MotionRender, EveryFormatBothProtocols) {
     }
 }
 
-// A legacy host that refuses an earlier frame gets a cleared output (and no
-// error); the earliest frames of a clip are refused by every host.
-TEST(LegacyRender, RefusedEarlierFrameClearsTheOutput) {
+// Legacy render has no pre-render to count the earlier frames: it starts from
+// those the host gives, so the first frames of a clip come out as under smart
+// render, in every mode and depth.
+TEST(LegacyRender, FirstFramesOfAClipAsUnderSmartRender) {
     Host h;
-    const Clip clip = clipOf(PrPixelFormat_VUYA_4444_32f, kW, kH, 3, 4);
-    struct Case {
-        A_long motion;
-        int frame;
-        PF_Err refuse;
-    };
-    const Case cases[] = {{4, 1, PF_Err_NONE}, {2, 0, PF_Err_NONE}, {2, 2, PF_Err_OUT_OF_MEMORY},
-                          {3, 2, PF_Err_BAD_CALLBACK_PARAM}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE("motion " + std::to_string(c.motion) + " frame " + std::to_string(c.frame));
-        h.driver.settings().refuseEarlierFrames = c.refuse;
-        const RenderResult r = h.driver.render(clip, c.frame, withMotion(c.motion), Protocol::Legacy);
-        ASSERT_EQ(r.err, PF_Err_NONE);
-        ASSERT_FALSE(r.layerParamCheckouts.empty());
-        EXPECT_NE(r.layerParamCheckouts.back().result, PF_Err_NONE);
-        ASSERT_EQ(r.frame.pixels.size(), clip.frameBytes());
-        EXPECT_EQ(std::count(r.frame.pixels.begin(), r.frame.pixels.end(), uint8_t{0}),
-                  std::ptrdiff_t(r.frame.pixels.size()));
-        EXPECT_NOTHING_HELD(h.host);
+    for (PF_PixelFormat format :
+         {PF_PixelFormat_ARGB32, PrPixelFormat_BGRA_4444_16u, PrPixelFormat_VUYA_4444_32f}) {
+        const Clip clip = clipOf(format, kW, kH, 2, 4);
+        for (A_long motion : {2, 3, 4})
+            for (int frame : {0, 1}) {
+                SCOPED_TRACE(pixelFormatName(format) + " motion " + std::to_string(motion) +
+                             " frame " + std::to_string(frame));
+                const RenderResult smart = h.driver.render(clip, frame, withMotion(motion), Protocol::Smart);
+                const RenderResult legacy = h.driver.render(clip, frame, withMotion(motion), Protocol::Legacy);
+                ASSERT_EQ(smart.err, PF_Err_NONE) << smart.message;
+                ASSERT_EQ(legacy.err, PF_Err_NONE) << legacy.message;
+                ASSERT_EQ(legacy.frame.pixels.size(), clip.frameBytes());
+                EXPECT_NE(std::count(legacy.frame.pixels.begin(), legacy.frame.pixels.end(), uint8_t{0}),
+                          std::ptrdiff_t(legacy.frame.pixels.size()));
+                EXPECT_EQ(legacy.frame.pixels, smart.frame.pixels);
+                EXPECT_NOTHING_HELD(h.host);
+            }
     }
-    // Frames the host gives: the render goes on and the output is not cleared.
-    h.driver.settings().refuseEarlierFrames = PF_Err_NONE;
-    const RenderResult r = h.driver.render(clip, 2, withMotion(4), Protocol::Legacy);
-    ASSERT_EQ(r.err, PF_Err_NONE);
-    EXPECT_NE(std::count(r.frame.pixels.begin(), r.frame.pixels.end(), uint8_t{0}),
-              std::ptrdiff_t(r.frame.pixels.size()));
-    EXPECT_NOTHING_HELD(h.host);
 }
 
 // ---- Failures --------------------------------------------------------------
@@ -256,6 +248,25 @@ TEST(RenderFailure, CancelAtEveryIteration) {
             EXPECT_GT(cancelled, 0);
         }
     }
+}
+
+// An earlier frame a legacy host cannot give for want of memory, or because
+// the user cancelled, ends the render with that code, also when a nearer frame
+// is already checked out; nothing stays held.
+TEST(RenderFailure, EarlierFrameCheckoutOutOfMemoryOrCancelled) {
+    Host h;
+    const Clip clip = clipOf(PrPixelFormat_VUYA_4444_32f, kW, kH, 3, 4);
+    for (PF_Err code : {PF_Err_OUT_OF_MEMORY, PF_Interrupt_CANCEL})
+        for (auto [motion, refused] : {std::pair{2, 1}, std::pair{3, 1}, std::pair{4, 1},
+                                       std::pair{4, 0}}) {
+            SCOPED_TRACE("code " + std::to_string(code) + " motion " + std::to_string(motion) +
+                         " frame " + std::to_string(refused) + " refused");
+            h.host.faults().refuseLayerAt = {{refused * h.host.inData().time_step, code}};
+            const RenderResult r = h.driver.render(clip, 2, withMotion(motion), Protocol::Legacy);
+            h.host.faults().refuseLayerAt.clear();
+            EXPECT_EQ(r.err, code);
+            EXPECT_NOTHING_HELD(h.host);
+        }
 }
 
 // Every world and every memory handle the motion modes ask for may be
