@@ -13,6 +13,7 @@
 #include <cstring>
 #include <mutex>
 #include <set>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -477,14 +478,18 @@ PF_Err nestedIteration(void* refcon, A_long, A_long, A_long) {
     return u->iterate_generic(2, &inner, logIteration);
 }
 
+PF_Err throwingIteration(void*, A_long, A_long, A_long) { throw std::runtime_error("band"); }
+
 void emptyBand(int32_t, int32_t, int32_t, void*) {}
 } // namespace
 
-TEST(RefHostIteration, NestedCallIsRefused) {
+TEST(RefHostIteration, NestedCallAndExceptionsAreMisuses) {
     RefHost host(HostProfile::afterEffects(), &PluginEntry);
     PF_UtilCallbacks* u = host.inData().utils;
     EXPECT_EQ(u->iterate_generic(2, u, nestedIteration), PF_Err_BAD_CALLBACK_PARAM);
-    EXPECT_FALSE(host.ledger().misuses().empty());
+    EXPECT_EQ(host.ledger().misuses().size(), 1u);
+    EXPECT_EQ(u->iterate_generic(1, nullptr, throwingIteration), PF_Err_INTERNAL_STRUCT_DAMAGED);
+    EXPECT_EQ(host.ledger().misuses().size(), 2u);
 }
 
 TEST(RefHostIteration, TheJobRunnerSeesOutOfMemoryAndCancel) {
