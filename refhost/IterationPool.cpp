@@ -34,7 +34,7 @@ bool pollFor(const Ready& ready) {
 bool IterationPool::onIterationThread() { return insideIteration; }
 
 IterationPool::IterationPool(int threads, const ThreadStarter& start) {
-    // Reserved first so that nothing can throw once a worker runs.
+    // Reserved first: a thread that started is stored without a throw.
     workers_.reserve(size_t(std::max(0, threads - 1)));
     for (int t = 1; t < threads; ++t) {
         try {
