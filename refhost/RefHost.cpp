@@ -618,7 +618,11 @@ PF_Err RefHost::iterateGeneric(A_long iterations, void* refcon, PF_IterateGeneri
         host->ledger_.misuse("iterate_generic from inside an iteration or without a function");
         return PF_Err_BAD_CALLBACK_PARAM;
     }
-    const PF_Err err = host->pool().run(iterations, refcon, fn);
+    IterationPool& pool = host->pool();
+    const int64_t thrown = pool.exceptionsCaught();
+    const PF_Err err = pool.run(iterations, refcon, fn);
+    if (pool.exceptionsCaught() != thrown)
+        host->ledger_.misuse("an exception escaped an iteration function");
     if (err != PF_Err_NONE)
         return err;
     return host->faults_.iterationResult;

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <mutex>
 #include <set>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -389,7 +390,7 @@ struct IterationLog {
     std::thread::id threadZero;
     bool threadZeroOnOtherThread = false;
     A_long iterationsSeen = 0;
-    PF_Err failAt = -1;
+    A_long failFrom = -1; // iterations from this index on fail
 };
 
 PF_Err logIteration(void* refcon, A_long threadIndex, A_long i, A_long iterations) {
@@ -403,7 +404,7 @@ PF_Err logIteration(void* refcon, A_long threadIndex, A_long i, A_long iteration
     if (threadIndex == 0 && std::this_thread::get_id() != log->threadZero)
         log->threadZeroOnOtherThread = true;
     log->iterationsSeen = iterations;
-    return i == log->failAt ? PF_Err_INTERNAL_STRUCT_DAMAGED : PF_Err_NONE;
+    return log->failFrom >= 0 && i >= log->failFrom ? PF_Err_INTERNAL_STRUCT_DAMAGED : PF_Err_NONE;
 }
 } // namespace
 
@@ -460,13 +461,16 @@ TEST(RefHostIteration, InjectedResultsCancelAndCallbackErrors) {
     EXPECT_TRUE(after.counts.empty()); // the user cancelled: nothing more starts
     host.cancelIterationAfter(-1);
 
+    // Every iteration fails, so each thread stops at its own first failure:
+    // at most one iteration per thread. (With a single failing iteration
+    // nothing bounds how many others run while its thread is descheduled.)
     IterationLog failing;
-    failing.failAt = 0;
+    failing.failFrom = 0;
     EXPECT_EQ(u->iterate_generic(1000, &failing, logIteration), PF_Err_INTERNAL_STRUCT_DAMAGED);
     int started = 0;
     for (int c : failing.counts)
         started += c;
-    EXPECT_LT(started, 1000); // no new iterations after a failure
+    EXPECT_LE(started, host.profile().workerThreads);
     EXPECT_NOTHING_HELD(host);
 }
 
@@ -477,14 +481,18 @@ PF_Err nestedIteration(void* refcon, A_long, A_long, A_long) {
     return u->iterate_generic(2, &inner, logIteration);
 }
 
+PF_Err throwingIteration(void*, A_long, A_long, A_long) { throw std::runtime_error("band"); }
+
 void emptyBand(int32_t, int32_t, int32_t, void*) {}
 } // namespace
 
-TEST(RefHostIteration, NestedCallIsRefused) {
+TEST(RefHostIteration, NestedCallAndExceptionsAreMisuses) {
     RefHost host(HostProfile::afterEffects(), &PluginEntry);
     PF_UtilCallbacks* u = host.inData().utils;
     EXPECT_EQ(u->iterate_generic(2, u, nestedIteration), PF_Err_BAD_CALLBACK_PARAM);
-    EXPECT_FALSE(host.ledger().misuses().empty());
+    EXPECT_EQ(host.ledger().misuses().size(), 1u);
+    EXPECT_EQ(u->iterate_generic(1, nullptr, throwingIteration), PF_Err_INTERNAL_STRUCT_DAMAGED);
+    EXPECT_EQ(host.ledger().misuses().size(), 2u);
 }
 
 TEST(RefHostIteration, TheJobRunnerSeesOutOfMemoryAndCancel) {
