@@ -32,9 +32,8 @@ constexpr A_long kWholeLayer = 100000;
 // Reads a popup or checkbox value: from the array when the host passed one,
 // else checked out at the current time. Returns the host's error, if any.
 PF_Err readParam(PF_InData* in_data, PF_ParamDef** params, PF_ParamIndex index, A_long& value) {
-    if (params != nullptr && params[index] != nullptr) {
-        const PF_ParamDef& def = *params[index];
-        value = def.param_type == PF_Param_CHECKBOX ? def.u.bd.value : def.u.pd.value;
+    if (const PF_ParamDef* def = arrayParam(in_data, params, index)) {
+        value = def->param_type == PF_Param_CHECKBOX ? def->u.bd.value : def->u.pd.value;
         return PF_Err_NONE;
     }
     const ParamCheckout checkout(in_data, index);
@@ -173,7 +172,7 @@ PF_Err renderCommand(PF_InData* in_data, PF_OutData*, PF_ParamDef** params,
     const PreRenderData* preRender = nullptr;
     if (smartExtra != nullptr) {
         smart = smartExtra->cb;
-        if (smart == nullptr || smartExtra->input == nullptr)
+        if (smartExtra->input == nullptr)
             return PF_Err_BAD_CALLBACK_PARAM;
         if (PF_Err err = smart->checkout_layer_pixels(in_data->effect_ref, 0, &input))
             return err;
@@ -205,7 +204,7 @@ PF_Err renderCommand(PF_InData* in_data, PF_OutData*, PF_ParamDef** params,
 }
 
 PF_Err smartPreRenderCommand(PF_InData* in_data, PF_OutData*, PF_PreRenderExtra* extra) {
-    if (extra->input == nullptr || extra->output == nullptr || extra->cb == nullptr)
+    if (extra->input == nullptr || extra->output == nullptr)
         return PF_Err_BAD_CALLBACK_PARAM;
     PreRenderData* data = static_cast<PreRenderData*>(std::malloc(sizeof(PreRenderData)));
     if (data == nullptr)

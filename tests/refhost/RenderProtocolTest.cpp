@@ -288,6 +288,23 @@ TEST(RenderFailure, EveryRefusedWorldOrHandleGivesOutOfMemory) {
     }
 }
 
+// A message thrown while a render runs means the render did not finish: it
+// fails with 512 and shows the message, and nothing stays held.
+TEST(RenderFailure, MessageThrownDuringARenderFailsIt) {
+    const Clip clip = clipOf(PF_PixelFormat_ARGB32, kW, kH, 3, 5);
+    // Smart "Off" checks its parameters out; legacy "Fast" its earlier frame.
+    for (const auto& [protocol, motion] : {std::pair{Protocol::Smart, 1}, std::pair{Protocol::Legacy, 2}}) {
+        SCOPED_TRACE(protocolName(protocol));
+        Host h;
+        h.host.faults().throwAt[CallbackSite::CheckoutParam] = [] { throw std::string("Disk full."); };
+        const RenderResult r = h.driver.render(clip, 2, withMotion(motion), protocol);
+        EXPECT_EQ(r.err, PF_Err_INTERNAL_STRUCT_DAMAGED);
+        EXPECT_TRUE(r.showsMessage);
+        EXPECT_EQ(r.message, "Disk full.");
+        EXPECT_NOTHING_HELD(h.host);
+    }
+}
+
 // ---- Bad input ---------------------------------------------------------------
 
 // Parameter values the popups cannot hold: 516, and the output is the copy
