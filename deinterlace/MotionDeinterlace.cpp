@@ -182,10 +182,13 @@ void MotionDeinterlace(AEHost& host, const RenderContext& context, PF_ParamIndex
                 return;
             }
             source = checkout.world();
+            requireUsableFrame(host, *source, kBytes);
+            if (!sameFormat(host, *source, input))
+                throw UnusableHostFrame{};
         }
         for (int pass = 0; pass < 2; ++pass) {
             const int32_t kept = pass == 0 ? fields : otherField(fields);
-            checkHost(copyFrame(host, source, write->world()));
+            checkHost(copyFrameClearingRest(host, source, write->world()));
             DeinterlaceFields<Pixel, Order>(host, renderRect, *write->world(), *source, kept);
             const bool needsMotion = !first;
             if (needsMotion)

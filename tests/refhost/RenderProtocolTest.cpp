@@ -299,6 +299,82 @@ TEST(RenderFailure, EveryRefusedWorldOrHandleGivesOutOfMemory) {
     }
 }
 
+// A message thrown while a render runs means the render did not finish: it
+// fails with 512 and shows the message, and nothing stays held.
+TEST(RenderFailure, MessageThrownDuringARenderFailsIt) {
+    const Clip clip = clipOf(PF_PixelFormat_ARGB32, kW, kH, 3, 5);
+    // Smart "Off" checks its parameters out; legacy "Fast" its earlier frame.
+    for (const auto& [protocol, motion] : {std::pair{Protocol::Smart, 1}, std::pair{Protocol::Legacy, 2}}) {
+        SCOPED_TRACE(protocolName(protocol));
+        Host h;
+        h.host.faults().throwAt[CallbackSite::CheckoutParam] = [] { throw std::string("Disk full."); };
+        const RenderResult r = h.driver.render(clip, 2, withMotion(motion), protocol);
+        EXPECT_EQ(r.err, PF_Err_INTERNAL_STRUCT_DAMAGED);
+        EXPECT_TRUE(r.showsMessage);
+        EXPECT_EQ(r.message, "Disk full.");
+        EXPECT_NOTHING_HELD(h.host);
+    }
+}
+
+// A format reported wider than the frames' pixels would send the kernels
+// past the buffers' ends: the row bytes cannot hold it, so 516 before any
+// pixel is touched (the ledger would show a write past a row's end).
+TEST(RenderBadInput, ReportedFormatTheRowsCannotHold) {
+    Host h;
+    const Clip clip = clipOf(PF_PixelFormat_ARGB32, kW, kH, 3, 6);
+    for (PF_PixelFormat reported : {PF_PixelFormat_ARGB64, PF_PixelFormat_ARGB128}) {
+        h.host.faults().reportedPixelFormat = reported;
+        for (Protocol protocol : {Protocol::Smart, Protocol::Legacy}) {
+            for (A_long motion : {1, 3}) {
+                SCOPED_TRACE(pixelFormatName(reported) + " " + protocolName(protocol) +
+                             " motion " + std::to_string(motion));
+                EXPECT_EQ(h.driver.render(clip, 2, withMotion(motion), protocol).err,
+                          PF_Err_BAD_CALLBACK_PARAM);
+                EXPECT_NOTHING_HELD(h.host);
+            }
+        }
+    }
+}
+
+// Legacy frames described wrongly, one fault at a time, in the layer or the
+// output: 516, and the host's copy or fill never reached.
+TEST(RenderBadInput, LegacyFrameDescriptionsThatCannotHoldTheirPixels) {
+    using Spoil = void (*)(PF_EffectWorld& layer, PF_EffectWorld& output);
+    struct Case {
+        const char* name;
+        PF_PixelFormat outputFormat;
+        Spoil spoil;
+    };
+    const Case cases[] = {
+        {"layer rows shorter than a row of pixels", PF_PixelFormat_ARGB32, [](PF_EffectWorld& l, PF_EffectWorld&) { l.rowbytes = kW * 4 - 4; }},
+        {"negative output row bytes", PF_PixelFormat_ARGB32, [](PF_EffectWorld&, PF_EffectWorld& o) { o.rowbytes = -o.rowbytes; }},
+        {"negative layer width", PF_PixelFormat_ARGB32, [](PF_EffectWorld& l, PF_EffectWorld&) { l.width = -3; }},
+        {"negative output height", PF_PixelFormat_ARGB32, [](PF_EffectWorld&, PF_EffectWorld& o) { o.height = -1; }},
+        {"layer without pixels", PF_PixelFormat_ARGB32, [](PF_EffectWorld& l, PF_EffectWorld&) { l.data = nullptr; }},
+        {"inverted output extent hint", PF_PixelFormat_ARGB32, [](PF_EffectWorld&, PF_EffectWorld& o) { o.extent_hint.left = o.extent_hint.right + 1; }},
+        {"inverted layer extent hint", PF_PixelFormat_ARGB32, [](PF_EffectWorld& l, PF_EffectWorld&) { l.extent_hint.bottom = -2; }},
+        {"output in another format", PF_PixelFormat_ARGB64, [](PF_EffectWorld&, PF_EffectWorld&) {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
+        ASSERT_EQ(host.paramsSetup().err, PF_Err_NONE);
+        PF_EffectWorld layer = host.makeHostWorld(kW, kH, PF_PixelFormat_ARGB32, "layer");
+        PF_EffectWorld output = host.makeHostWorld(kW, kH, c.outputFormat, "output");
+        const PF_EffectWorld layerHeld = layer, outputHeld = output;
+        c.spoil(layer, output);
+        host.param(0).u.ld = layer;
+        CommandCall call;
+        call.output = &output;
+        EXPECT_EQ(host.command(PF_Cmd_RENDER, call).err, PF_Err_BAD_CALLBACK_PARAM);
+        EXPECT_EQ(host.ledger().calls("copy") + host.ledger().calls("fill"), 0);
+        host.param(0).u.ld = PF_LayerDef{};
+        for (PF_EffectWorld world : {layerHeld, outputHeld})
+            host.disposeHostWorld(&world);
+        EXPECT_NOTHING_HELD(host);
+    }
+}
+
 // ---- Bad input ---------------------------------------------------------------
 
 // Parameter values the popups cannot hold: 516, and the output is the copy
