@@ -207,7 +207,7 @@ PF_Err renderCommand(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef** par
         return PF_Err_NONE;
 
     for (const PF_EffectWorld* world : {input, output})
-        if (!fitsWholeLayer(*world)) {
+        if (world != nullptr && !fitsWholeLayer(*world)) {
             showHostMessage(in_data, out_data,
                             "Velmora renders frames of at most " + std::to_string(kMaxFrameSide) +
                                 " pixels a side, not " + std::to_string(world->width) + " x " +
