@@ -490,9 +490,12 @@ TEST(RefHostIteration, NestedCallAndExceptionsAreMisuses) {
     RefHost host(HostProfile::afterEffects(), &PluginEntry);
     PF_UtilCallbacks* u = host.inData().utils;
     EXPECT_EQ(u->iterate_generic(2, u, nestedIteration), PF_Err_BAD_CALLBACK_PARAM);
-    EXPECT_EQ(host.ledger().misuses().size(), 1u);
+    // One nested call or two, as the second iteration may start before the
+    // first one's refusal stops the run.
+    const size_t nested = host.ledger().misuses().size();
+    EXPECT_TRUE(nested == 1 || nested == 2) << nested;
     EXPECT_EQ(u->iterate_generic(1, nullptr, throwingIteration), PF_Err_INTERNAL_STRUCT_DAMAGED);
-    EXPECT_EQ(host.ledger().misuses().size(), 2u);
+    EXPECT_EQ(host.ledger().misuses().size(), nested + 1);
 }
 
 TEST(RefHostIteration, TheJobRunnerSeesOutOfMemoryAndCancel) {
