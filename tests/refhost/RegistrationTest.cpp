@@ -1,5 +1,5 @@
-// What a host learns from the registration beside the library, and that
-// global setup announces the same words.
+// What a host learns from the registration beside the library and from the
+// plug-in's first commands, as `velmora info` reports it.
 #include "refhost/PluginReport.h"
 #include "tests/support/RefHostTesting.h"
 
@@ -38,20 +38,6 @@ Parameters (4)
   2  popup "Motion Compensation" id 2, 4 choices "Off|Fast|Better|Best", default 1, flags 0x00000040, ui flags 0x00000000 supervised
   3  checkbox "" id 3, label "Correct Motion Errors", default 0, flags 0x00000000, ui flags 0x00000020 greyed
 )");
-}
-
-TEST(Registration, GlobalSetupAnnouncesTheRegisteredWords) {
-    PluginLibrary& plugin = loadedPlugin();
-    RefHost host(HostProfile::afterEffects(), plugin.entry());
-    ASSERT_EQ(host.globalSetup().err, PF_Err_NONE);
-    const auto& registration = plugin.registration();
-    EXPECT_EQ(host.announcedVersion(), piplUint32(piplProperty(registration, "eVER")));
-    EXPECT_EQ(uint32_t(host.announcedOutFlags()), piplUint32(piplProperty(registration, "eGLO")));
-    EXPECT_EQ(uint32_t(host.announcedOutFlags2()), piplUint32(piplProperty(registration, "eGL2")));
-    EXPECT_EQ(host.announcedVersion(), 0x00119E00u);
-    EXPECT_EQ(host.announcedOutFlags(), 0x06001042);
-    EXPECT_EQ(host.announcedOutFlags2(), 0x00001408);
-    EXPECT_NOTHING_HELD(host);
 }
 
 TEST(Registration, LibraryWithoutRegistrationIsRefused) {
