@@ -44,6 +44,11 @@ std::string frameOf(size_t bytes, char fill = 'x') {
     return "FRAME\n" + std::string(bytes, fill);
 }
 
+// `start`, padded with 'a' to a line of `bytes` bytes, newline included.
+std::string paddedLine(const std::string& start, int bytes) {
+    return start + std::string(size_t(bytes) - start.size() - 1, 'a') + "\n";
+}
+
 }  // namespace
 
 TEST(Y4mHeader, ParsesEveryField) {
@@ -115,7 +120,8 @@ TEST(Y4mReader, MalformedStreamsNameTheProblemAndLeaveNoOutput) {
         {header("W8 H4 Ix"), "bad interlace tag"},
         {header("W8 H4 A1"), "bad pixel aspect"},
         {"YUV4MPEG2 W8 H4", "not terminated by a newline"},
-        {"YUV4MPEG2 W8 H4 X" + std::string(70000, 'a') + "\n", "longer than"},
+        {paddedLine("YUV4MPEG2 W8 H4 X", kY4mMaxLine + 1), "longer than 65536 bytes"},
+        {header(ok) + paddedLine("FRAME X", kY4mMaxLine + 1) + std::string(48, 'x'), "frame 1 (too long)"},
         {header(ok) + frameOf(47), "truncated frame 1 (47 of 48 bytes)"},
         {header(ok) + frameOf(48) + frameOf(10), "truncated frame 2"},
         {header(ok) + frameOf(48) + "FRA", "truncated frame 2"},
@@ -139,7 +145,9 @@ TEST(Y4mReader, MalformedStreamsNameTheProblemAndLeaveNoOutput) {
 }
 
 TEST(Y4mReader, FrameParametersAreTolerated) {
-    const FilePtr in = fileWithBytes(header("W2 H2 C444") + "FRAME Ixyz Xa=b\n" + std::string(12, 'a') +
+    // Header and FRAME lines of the longest length accepted.
+    const FilePtr in = fileWithBytes(paddedLine("YUV4MPEG2 W2 H2 C444 X", kY4mMaxLine) +
+                                     paddedLine("FRAME Ixyz Xa=b", kY4mMaxLine) + std::string(12, 'a') +
                                      frameOf(12, 'b'));
     Y4mReader reader(in.get(), "in");
     Y4mFrame frame(reader.layout());

@@ -4,16 +4,25 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
 Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+
+std::string wholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+}
 
 uint32_t le32(const Bytes& b, size_t at) {
     return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
@@ -74,11 +83,15 @@ TEST(Pipl, DecodesToThirteenPropertiesInOrder) {
     EXPECT_EQ(at, bytes.size());
 }
 
+// The Windows builds compile the script the writer's --rc mode makes; the
+// committed copy must be that script, and it must decode to the bytes.
 TEST(Pipl, WindowsResourceScriptHoldsTheSameBytes) {
-    std::ifstream in(std::string(VELMORA_SOURCE_DIR) + "/resources/Velmora.rc");
-    ASSERT_TRUE(in);
-    const std::string script((std::istreambuf_iterator<char>(in)), {});
-    EXPECT_NE(script.find("16000 PiPL"), std::string::npos);
+    const std::string written = ::testing::TempDir() + "velmora-pipl-" + std::to_string(getpid()) + ".rc";
+    ASSERT_EQ(std::system(("'" VELMORA_BINARY_DIR "/velmora_pipl' --rc '" + written + "'").c_str()), 0);
+    const std::string script = wholeFile(written);
+    std::remove(written.c_str());
+    EXPECT_EQ(script, wholeFile(std::string(VELMORA_SOURCE_DIR) + "/resources/Velmora.rc"));
+    EXPECT_NE(script.find("\n16000 PiPL\nBEGIN\n"), std::string::npos);
     Bytes fromScript;
     // Every "0x" starts one 16-bit little-endian word of four hex digits.
     for (size_t at = script.find("0x"); at != std::string::npos; at = script.find("0x", at + 2)) {

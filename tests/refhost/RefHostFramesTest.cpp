@@ -272,6 +272,19 @@ TEST(RefHostCopy, FramesOfOnePixelSizeCopyBytesAcrossChannelOrders) {
     }
 }
 
+// Row padding is rounded up to whole 4-byte channels; a negative one means none.
+TEST(RefHostWorlds, RowPaddingRoundsUpAndNegativeMeansNone) {
+    const int cases[][2] = {{-9, 0}, {-1, 0}, {0, 0}, {1, 4}, {4, 4}, {5, 8}};
+    for (const auto& [padding, extra] : cases) {
+        WorldStore store(padding);
+        PF_EffectWorld w{};
+        ASSERT_EQ(store.create(5, 2, PF_PixelFormat_ARGB32, true, WorldStore::Owner::Host, "w", &w), PF_Err_NONE);
+        EXPECT_EQ(w.rowbytes, 5 * 4 + extra) << "padding " << padding;
+        EXPECT_TRUE(store.paddingIntact(w.data));
+        EXPECT_TRUE(store.destroy(&w, WorldStore::Owner::Host));
+    }
+}
+
 TEST(RefHostWorlds, RecyclingReusesMemoryOfTheSameSizeOnly) {
     WorldStore store(16);
     store.setRecycling(true);
