@@ -6,7 +6,7 @@
 #include "cli/DeinterlaceStream.h"
 #include "cli/Y4mReader.h"
 #include "cli/Y4mWriter.h"
-#include "host/PluginEntry.h"
+#include "refhost/PluginLibrary.h"
 #include "refhost/RefHost.h"
 #include "refhost/RenderDriver.h"
 
@@ -48,7 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         settings.params.correctMotionErrors = (more & 2) != 0;
         settings.protocol = (more & 4) != 0 ? Protocol::Legacy : Protocol::Smart;
         settings.matrix = (more & 8) != 0 ? ColourMatrix::BT601 : ColourMatrix::BT709;
-        RefHost host(HostProfile::afterEffects().withWorkers(more & 16 ? 2 : 1).withRecycledMemory(), PluginEntry);
+        static PluginLibrary plugin(VELMORA_PLUGIN_PATH);
+        RefHost host(HostProfile::afterEffects().withWorkers(more & 16 ? 2 : 1).withRecycledMemory(), plugin.entry());
         RenderDriver driver(host);
         try {
             deinterlaceStream(driver, reader, writer, settings);
