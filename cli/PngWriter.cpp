@@ -1,6 +1,6 @@
 #include "cli/PngWriter.h"
 
-#include "cli/AtomicOutputFile.h"
+#include "cli/OutputFile.h"
 #include "cli/CliError.h"
 
 #include <png.h>
@@ -54,7 +54,7 @@ bool encode(std::FILE* file, int width, int height, const uint8_t* rgb, int64_t 
 void writePngRgb8(const std::string& path, int width, int height, const uint8_t* rgb, int64_t rowBytes) {
     if (width <= 0 || height <= 0 || rowBytes < int64_t(width) * 3)
         throw CliError(path + ": cannot write an empty or malformed picture");
-    AtomicOutputFile output(path);
+    OutputFile output(path);
     PngErrorText error;
     if (!encode(output.file(), width, height, rgb, rowBytes, error))
         throw CliError(path + ": PNG encoding failed: " + error.text);

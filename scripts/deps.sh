@@ -1,6 +1,6 @@
 # Installs the Debian packages the build needs when any is missing.
 velmora_install_deps() {
-  local packages=(cmake ninja-build g++ libgtest-dev libbenchmark-dev libpng-dev pkg-config)
+  local packages=(cmake ninja-build g++ libgtest-dev libbenchmark-dev libpng-dev pkg-config clang libclang-rt-14-dev)
   local missing=()
   for p in "${packages[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -1,6 +1,6 @@
 #include "CliTestFiles.h"
 
-#include "cli/AtomicOutputFile.h"
+#include "cli/OutputFile.h"
 #include "cli/CliError.h"
 #include "cli/IgnoreSigpipe.h"
 #include "cli/Y4mReader.h"
@@ -8,9 +8,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -25,7 +31,7 @@ std::string readWholeFile(const std::filesystem::path& path) {
 // What the command does with files: read every frame, write it to an atomic
 // output, commit at the end.
 void copyStream(const std::filesystem::path& input, const std::filesystem::path& output) {
-    AtomicOutputFile out(output.string());
+    OutputFile out(output.string());
     FilePtr in(std::fopen(input.c_str(), "rb"));
     Y4mReader reader(in.get(), input.string());
     Y4mWriter writer(out.file(), reader.header(), output.string());
@@ -197,7 +203,7 @@ TEST(Y4mStream, RoundTripsEveryChromaFormatAndDepth) {
         const Y4mFrameLayout layout(in);
         std::vector<Y4mFrame> frames;
         {
-            AtomicOutputFile out(path.string());
+            OutputFile out(path.string());
             Y4mWriter writer(out.file(), in, "out");
             for (int i = 0; i < 3; ++i) {
                 frames.emplace_back(layout);
@@ -268,11 +274,11 @@ TEST(Y4mWriter, ClosedPipeIsAnErrorNotADeath) {
         << message;
 }
 
-TEST(AtomicOutputFile, AppearsOnlyWhenCommitted) {
+TEST(OutputFile, AppearsOnlyWhenCommitted) {
     TempFolder folder;
     const auto path = folder.path() / "result.y4m";
     {
-        AtomicOutputFile out(path.string());
+        OutputFile out(path.string());
         std::fputs("half", out.file());
         std::fflush(out.file());
         EXPECT_EQ(folder.entries().size(), 1u);
@@ -280,11 +286,130 @@ TEST(AtomicOutputFile, AppearsOnlyWhenCommitted) {
     }
     EXPECT_TRUE(folder.entries().empty());
     {
-        AtomicOutputFile out(path.string());
+        OutputFile out(path.string());
         std::fputs("whole", out.file());
         out.commit();
     }
     EXPECT_EQ(readWholeFile(path), "whole");
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"result.y4m"});
-    EXPECT_THROW(AtomicOutputFile((folder.path() / "missing" / "x.y4m").string()), CliError);
+    EXPECT_THROW(OutputFile((folder.path() / "missing" / "x.y4m").string()), CliError);
+}
+
+// Outputs that cannot be replaced are written where they are: a FIFO stays a
+// FIFO (its reader gets the data), a device stays a device, a descriptor path
+// writes to its descriptor; a symbolic link is written through, keeping the
+// target's mode; a read-only file is refused and left alone.
+TEST(OutputFile, WritesWhatCannotBeReplacedInPlace) {
+    TempFolder folder;
+    const auto at = [&](const char* name) { return (folder.path() / name).string(); };
+    enum class Kind { Fifo, Device, Descriptor, Link, DanglingLink, ReadOnly };
+    for (const Kind kind : {Kind::Fifo, Kind::Device, Kind::Descriptor, Kind::Link, Kind::DanglingLink, Kind::ReadOnly}) {
+        SCOPED_TRACE(int(kind));
+        std::string path = at("out");
+        std::string readBack;
+        std::thread reader;
+        int pipeFds[2] = {-1, -1};
+        switch (kind) {
+        case Kind::Fifo:
+            ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+            reader = std::thread([&] { readBack = readWholeFile(path); });
+            break;
+        case Kind::Device:
+            // The null device's numbers, made in the test's own folder.
+            if (mknod(path.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0 || access(path.c_str(), W_OK) != 0)
+                GTEST_SKIP() << "mknod of a character device is not permitted here";
+            break;
+        case Kind::Descriptor:
+            ASSERT_EQ(pipe(pipeFds), 0);
+            path = "/dev/fd/" + std::to_string(pipeFds[1]);
+            reader = std::thread([&] {
+                char buffer[64];
+                for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+                    readBack.append(buffer, size_t(n));
+            });
+            break;
+        case Kind::Link:
+            std::ofstream(at("target")) << "old";
+            ASSERT_EQ(chmod(at("target").c_str(), 0640), 0);
+            ASSERT_EQ(symlink("target", path.c_str()), 0);
+            break;
+        case Kind::DanglingLink:
+            ASSERT_EQ(symlink("target", path.c_str()), 0);
+            break;
+        case Kind::ReadOnly:
+            std::ofstream(path) << "old";
+            ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+            EXPECT_THROW(OutputFile{path}, CliError);
+            EXPECT_EQ(readWholeFile(path), "old");
+            break;
+        }
+        if (kind != Kind::ReadOnly) {
+            OutputFile out(path);
+            std::fputs("new", out.file());
+            out.commit();
+        }
+        if (pipeFds[1] >= 0)
+            close(pipeFds[1]);
+        if (reader.joinable())
+            reader.join();
+        if (pipeFds[0] >= 0)
+            close(pipeFds[0]);
+        struct stat st {};
+        ASSERT_EQ(lstat(at("out").c_str(), &st), kind == Kind::Descriptor ? -1 : 0);
+        switch (kind) {
+        case Kind::Fifo:
+            EXPECT_TRUE(S_ISFIFO(st.st_mode));
+            EXPECT_EQ(readBack, "new");
+            break;
+        case Kind::Device:
+            EXPECT_TRUE(S_ISCHR(st.st_mode));
+            break;
+        case Kind::Descriptor:
+            EXPECT_EQ(readBack, "new");
+            break;
+        case Kind::Link:
+        case Kind::DanglingLink:
+            EXPECT_TRUE(S_ISLNK(st.st_mode));
+            EXPECT_EQ(readWholeFile(at("target")), "new");
+            ASSERT_EQ(stat(at("target").c_str(), &st), 0);
+            if (kind == Kind::Link) {
+                EXPECT_EQ(st.st_mode & 07777, 0640u);
+            }
+            break;
+        case Kind::ReadOnly:
+            EXPECT_EQ(st.st_mode & 07777, 0444u);
+            break;
+        }
+        std::vector<std::string> entries = folder.entries();
+        std::sort(entries.begin(), entries.end());
+        const bool withTarget = kind == Kind::Link || kind == Kind::DanglingLink;
+        const std::vector<std::string> expected = withTarget                 ? std::vector<std::string>{"out", "target"}
+                                                  : kind == Kind::Descriptor ? std::vector<std::string>{}
+                                                                             : std::vector<std::string>{"out"};
+        EXPECT_EQ(entries, expected);
+        for (const std::string& name : entries)
+            std::filesystem::remove(folder.path() / name);
+    }
+}
+
+// A run ended by SIGINT, SIGTERM or SIGHUP while writing leaves no temporary
+// file (the signal still ends the process).
+TEST(OutputFile, InterruptedRunsLeaveNothing) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        TempFolder folder;
+        const std::string path = (folder.path() / "out.y4m").string();
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            OutputFile out(path);
+            std::fputs("half", out.file());
+            std::fflush(out.file());
+            raise(signal);
+            _exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << signal;
+        EXPECT_TRUE(folder.entries().empty()) << signal;
+    }
 }
