@@ -10,7 +10,7 @@
 // or be nonsense (negative sizes, rows shorter than a row of pixels, no
 // data), but never claims more bytes than the host allocated; no plug-in
 // can defend against that.
-#include "host/PluginEntry.h"
+#include "refhost/PluginLibrary.h"
 #include "refhost/RenderDriver.h"
 
 #include <cstdint>
@@ -22,6 +22,13 @@
 #include <vector>
 
 namespace {
+
+// The plug-in is loaded once, as a host loads it: linked in beside the
+// reference host, the two sides' same-named helpers would collide.
+PF_EntryFunc pluginEntry() {
+    static const PluginLibrary library(VELMORA_PLUGIN_PATH);
+    return library.entry();
+}
 
 // Reads the fuzzer's bytes as choices; zeros once they run out, and zeros
 // choose a well-behaved host, so that short inputs still render.
@@ -258,7 +265,7 @@ void rawCommand(Choices& in, RefHost& host) {
         extra = nullptr;
 
     PF_OutData out{};
-    PluginEntry(cmd, in.chance(8) ? nullptr : &inData, in.chance(8) ? nullptr : &out,
+    pluginEntry()(cmd, in.chance(8) ? nullptr : &inData, in.chance(8) ? nullptr : &out,
                 in.chance(16) ? nullptr : params, in.chance(16) ? nullptr : &output.world, extra);
     if (preOutput.pre_render_data != nullptr && preOutput.delete_pre_render_data_func != nullptr)
         preOutput.delete_pre_render_data_func(preOutput.pre_render_data);
@@ -314,7 +321,7 @@ void driverRender(Choices& in, RefHost& host, RenderDriver& driver) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Choices in(data, size);
     const HostProfile profile = profileOf(in);
-    RefHost host(profile, &PluginEntry);
+    RefHost host(profile, pluginEntry());
     planFaults(in, host.faults());
     Tables tables;
     punchHoles(in, host, tables);
