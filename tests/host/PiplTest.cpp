@@ -75,7 +75,7 @@ TEST(Pipl, DecodesToThirteenPropertiesInOrder) {
 }
 
 TEST(Pipl, WindowsResourceScriptHoldsTheSameBytes) {
-    std::ifstream in(std::string(VELMORA_SOURCE_DIR) + "/resources/Velmora.rc");
+    std::ifstream in(std::string(VELMORA_BINARY_DIR) + "/Velmora.rc");
     ASSERT_TRUE(in);
     const std::string script((std::istreambuf_iterator<char>(in)), {});
     EXPECT_NE(script.find("16000 PiPL"), std::string::npos);
