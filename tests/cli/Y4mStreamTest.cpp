@@ -11,9 +11,19 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 namespace {
+
+#ifdef _WIN32
+int pipe(int fds[2]) { return _pipe(fds, 1 << 16, _O_BINARY); }
+#endif
 
 std::string readWholeFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
