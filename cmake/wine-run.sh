@@ -8,6 +8,8 @@
 loader=$1 prefix=$2
 shift 2
 export WINEPREFIX="$prefix" WINEDEBUG="${WINEDEBUG:--all}"
+# Console programs only: no .NET, browser engine or desktop menu entries.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 case "$loader" in
 *64) server=/usr/lib/wine/wineserver64 ;;
 *) server=/usr/lib/wine/wineserver32; export WINEARCH=win32 ;;

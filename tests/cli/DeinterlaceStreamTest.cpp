@@ -57,7 +57,7 @@ void drawFrame(int t, Y4mFrame& f) {
 }
 
 void writeClip(const std::filesystem::path& path, const Y4mHeader& h, int frames) {
-    FilePtr out(std::fopen(path.c_str(), "wb"));
+    FilePtr out(std::fopen(path.string().c_str(), "wb"));
     Y4mWriter writer(out.get(), h, path.string(), Y4mWriter::Tag::AsGiven);
     Y4mFrame f{Y4mFrameLayout(h)};
     for (int t = 0; t < frames; ++t) {
@@ -88,8 +88,8 @@ Streamed streamThrough(PluginSession& session, const std::filesystem::path& inpu
                        const StreamSettings& settings) {
     Streamed s;
     {
-        FilePtr in(std::fopen(input.c_str(), "rb"));
-        FilePtr out(std::fopen(output.c_str(), "wb"));
+        FilePtr in(std::fopen(input.string().c_str(), "rb"));
+        FilePtr out(std::fopen(output.string().c_str(), "wb"));
         Y4mReader reader(in.get(), "input");
         Y4mWriter writer(out.get(), reader.header(), "output");
         s.result = deinterlaceStream(session.driver(), reader, writer, settings);
@@ -102,7 +102,7 @@ Streamed streamThrough(PluginSession& session, const std::filesystem::path& inpu
 // The same frames rendered by driving the host directly over one clip that
 // holds every frame, converted with an independent converter.
 std::string drivenDirectly(PluginSession& session, const std::filesystem::path& input, const StreamSettings& settings) {
-    FilePtr in(std::fopen(input.c_str(), "rb"));
+    FilePtr in(std::fopen(input.string().c_str(), "rb"));
     Y4mReader reader(in.get(), "input");
     const FrameConverter converter(reader.header(), settings.format, settings.matrix);
     const size_t rowBytes = size_t(converter.rowBytes());
@@ -219,9 +219,9 @@ TEST_F(DeinterlaceStreamTest, AFailingStageEndsTheStreamWithItsError) {
     // The plug-in runs out of memory on the fourth frame: frames 0 to 2 are
     // written, frame 3 is named.
     {
-        FilePtr in(std::fopen(input.c_str(), "rb"));
+        FilePtr in(std::fopen(input.string().c_str(), "rb"));
         const auto output = folder_.path() / "out.y4m";
-        FilePtr out(std::fopen(output.c_str(), "wb"));
+        FilePtr out(std::fopen(output.string().c_str(), "wb"));
         Y4mReader reader(in.get(), "input");
         Y4mWriter writer(out.get(), reader.header(), "output");
         int64_t rendered = 0;
@@ -243,9 +243,11 @@ TEST_F(DeinterlaceStreamTest, AFailingStageEndsTheStreamWithItsError) {
     EXPECT_NOTHING_HELD(session_.host());
 
     // The output fills up after the header and two frames: the writer's
-    // error, raised on the writing thread.
+    // error, raised on the writing thread. (A stream that fills up needs
+    // glibc's fopencookie.)
+#ifdef __GLIBC__
     {
-        FilePtr in(std::fopen(input.c_str(), "rb"));
+        FilePtr in(std::fopen(input.string().c_str(), "rb"));
         Y4mReader reader(in.get(), "input");
         const Y4mFrameLayout layout(reader.header());
         struct Room {
@@ -272,6 +274,7 @@ TEST_F(DeinterlaceStreamTest, AFailingStageEndsTheStreamWithItsError) {
         EXPECT_NE(error.find("the small output"), std::string::npos) << error;
         EXPECT_EQ(writer.framesWritten(), 2);
     }
+#endif
     EXPECT_NOTHING_HELD(session_.host());
 
     // The input breaks off in its fifth frame: the reader's error, after the
@@ -280,9 +283,9 @@ TEST_F(DeinterlaceStreamTest, AFailingStageEndsTheStreamWithItsError) {
         const std::string whole = readFile(input);
         const auto cut = folder_.path() / "cut.y4m";
         std::ofstream(cut, std::ios::binary) << whole.substr(0, whole.size() - (whole.size() - 40) / kFrames - 5);
-        FilePtr in(std::fopen(cut.c_str(), "rb"));
+        FilePtr in(std::fopen(cut.string().c_str(), "rb"));
         const auto output = folder_.path() / "out.y4m";
-        FilePtr out(std::fopen(output.c_str(), "wb"));
+        FilePtr out(std::fopen(output.string().c_str(), "wb"));
         Y4mReader reader(in.get(), "input");
         Y4mWriter writer(out.get(), reader.header(), "output");
         std::string error;
