@@ -36,7 +36,7 @@ std::string readWholeFile(const std::filesystem::path& path) {
 // output, commit at the end.
 void copyStream(const std::filesystem::path& input, const std::filesystem::path& output) {
     AtomicOutputFile out(output.string());
-    FilePtr in(std::fopen(input.c_str(), "rb"));
+    FilePtr in(std::fopen(input.string().c_str(), "rb"));
     Y4mReader reader(in.get(), input.string());
     Y4mWriter writer(out.file(), reader.header(), output.string());
     Y4mFrame frame(reader.layout());
@@ -212,7 +212,7 @@ TEST(Y4mStream, RoundTripsEveryChromaFormatAndDepth) {
         EXPECT_EQ(bytes.substr(0, bytes.find('\n')),
                   std::string("YUV4MPEG2 W7 H5 F30000:1001 Ip A10:11 C") + tag + " XCOLORRANGE=FULL Zfoo");
 
-        FilePtr file(std::fopen(path.c_str(), "rb"));
+        FilePtr file(std::fopen(path.string().c_str(), "rb"));
         Y4mReader reader(file.get(), "out");
         EXPECT_EQ(reader.frameCount(), std::optional<int64_t>(3)) << tag;
         EXPECT_EQ(reader.header().chroma, in.chroma);
