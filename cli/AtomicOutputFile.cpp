@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 namespace {
 
@@ -15,13 +16,14 @@ std::string errorText() {
 }  // namespace
 
 AtomicOutputFile::AtomicOutputFile(std::string path) : path_(std::move(path)) {
-    const size_t slash = path_.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : path_.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? path_ : path_.substr(slash + 1);
+    // The system's own separators: '\\' as well as '/' on Windows.
+    const std::filesystem::path target(path_);
+    const std::string base = target.filename().string();
     if (base.empty())
         throw CliError(path_ + ": not a file name");
     std::string why;
-    file_ = CliPlatform::createUniqueFile(folder + "." + base + ".tmp-", temporaryPath_, why);
+    file_ = CliPlatform::createUniqueFile((target.parent_path() / ("." + base + ".tmp-")).string(),
+                                         temporaryPath_, why);
     if (!file_)
         throw CliError(path_ + ": cannot create output file: " + why);
 }

@@ -33,6 +33,10 @@ bool replaceFile(const std::string& from, const std::string& to, std::string& wh
 // The size of the file when it is a regular file (not a pipe or terminal).
 std::optional<int64_t> regularFileSize(std::FILE* file);
 
+// Whether a write that failed with `error` (errno, read at once) met a pipe
+// whose reading end was closed.
+bool writeFailedOnClosedPipe(int error);
+
 // The stream's position in bytes (64-bit on every system), or -1.
 int64_t streamPosition(std::FILE* file);
 

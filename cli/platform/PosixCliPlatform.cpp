@@ -70,6 +70,8 @@ std::optional<int64_t> regularFileSize(std::FILE* file) {
     return int64_t(st.st_size);
 }
 
+bool writeFailedOnClosedPipe(int error) { return error == EPIPE; }
+
 int64_t streamPosition(std::FILE* file) { return int64_t(ftello(file)); }
 
 int64_t readAt(std::FILE* file, void* buffer, size_t size, int64_t offset) {

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <io.h>
 
@@ -124,6 +125,12 @@ std::optional<int64_t> regularFileSize(std::FILE* file) {
         !GetFileSizeEx(handle, &size))
         return std::nullopt;
     return int64_t(size.QuadPart);
+}
+
+bool writeFailedOnClosedPipe(int error) {
+    // The C runtime reports a closed pipe as EINVAL; the system says which.
+    const DWORD code = GetLastError();
+    return error == EPIPE || code == ERROR_NO_DATA || code == ERROR_BROKEN_PIPE;
 }
 
 int64_t streamPosition(std::FILE* file) { return _ftelli64(file); }
