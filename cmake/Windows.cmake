@@ -6,6 +6,14 @@ enable_language(RC)
 # cost nothing on aligned data and never fault.
 add_compile_options(-Wa,-muse-unaligned-vector-move)
 
+# 32-bit x86 would do scalar float arithmetic on the x87 unit, with excess
+# precision, so scalar results would differ from the SSE kernels' and from
+# the 64-bit build's. SSE2 scalar arithmetic rounds every operation as the
+# vector code does (every processor a 32-bit Windows host runs on has it).
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  add_compile_options(-msse2 -mfpmath=sse)
+endif()
+
 # Nothing but Windows' own DLLs at run time: the C++ runtime, libgcc,
 # winpthread and zlib are linked in.
 add_link_options(-static)
