@@ -39,7 +39,7 @@ struct BenchFrame {
         world.rowbytes = kWidth * bytesPerPixel;
         world.width = kWidth;
         world.height = kHeight;
-        world.extent_hint = PF_Rect{0, 0, A_short(kHeight), A_short(kWidth)};
+        world.extent_hint = PF_Rect{0, 0, kWidth, kHeight};
     }
 };
 

@@ -74,7 +74,7 @@ struct LegacySetup {
         output = host.makeHostWorld(kWidth, kHeight, format, "output");
         fillNoise(reinterpret_cast<uint8_t*>(layer.data), layer.rowbytes, kHeight,
                   pixelFormatInfo(format)->depth);
-        const PF_Rect whole{0, 0, A_short(kHeight), A_short(kWidth)};
+        const PF_Rect whole{0, 0, kWidth, kHeight};
         layer.extent_hint = whole;
         output.extent_hint = whole;
         host.param(0).u.ld = layer;

@@ -3,6 +3,7 @@
 #include "cli/CliError.h"
 
 #include <charconv>
+#include <cstdint>
 
 namespace {
 
@@ -32,6 +33,28 @@ int parseThreads(const std::string& value) {
     return n;
 }
 
+// Bytes, with an optional binary suffix K, M, G or T; "none" is 0.
+int64_t parseMemorySize(const std::string& value) {
+    if (value == "none")
+        return 0;
+    int64_t n = 0;
+    const char* end = value.data() + value.size();
+    const auto [ptr, ec] = std::from_chars(value.data(), end, n);
+    int shift = 0;
+    if (ptr + 1 == end) {
+        switch (*ptr | 0x20) {
+        case 'k': shift = 10; break;
+        case 'm': shift = 20; break;
+        case 'g': shift = 30; break;
+        case 't': shift = 40; break;
+        default: shift = -1;
+        }
+    }
+    if (ec != std::errc() || n < 1 || shift < 0 || (ptr != end && shift == 0) || n > (INT64_MAX >> shift))
+        throw CliError("--memory-limit: \"" + value + "\" is not a size (bytes, or with K, M, G or T) or none");
+    return n << shift;
+}
+
 size_t operandCount(CliCommand command, size_t given) {
     switch (command) {
     case CliCommand::Deinterlace:
@@ -55,7 +78,8 @@ CliOptions parseCliOptions(const std::vector<std::string>& args) {
         const std::string& a = args[i];
         const bool isOption = !optionsEnd && a.size() > 1 && a[0] == '-';
         if (!isOption) {
-            if (!commandSeen && o.operands.empty() &&
+            // After "--" every word is an operand, even one named like a command.
+            if (!optionsEnd && !commandSeen && o.operands.empty() &&
                 (a == "demo" || a == "info" || a == "interlace")) {
                 o.command = a == "demo" ? CliCommand::Demo : a == "info" ? CliCommand::Info : CliCommand::Interlace;
             } else {
@@ -133,6 +157,8 @@ CliOptions parseCliOptions(const std::vector<std::string>& args) {
         } else if (name == "--quiet" || name == "-q") {
             noValue();
             o.progress = ProgressMode::Never;
+        } else if (name == "--memory-limit") {
+            o.memoryLimit = parseMemorySize(takeValue());
         } else if (name == "--plugin") {
             o.pluginPath = takeValue();
             if (o.pluginPath.empty())
@@ -175,7 +201,8 @@ or "-" for standard input and output:
   ffmpeg -i in.mts -f yuv4mpegpipe - | velmora - - | ffmpeg -i - out.mp4
 
 Options:
-  --fields upper|lower     field kept (default: from the stream's interlace tag)
+  --fields upper|lower     field kept (default: from the interlace tags; frames
+                           tagged Ip pass through unchanged)
   --motion off|fast|better|best
                            motion compensation (default: better)
   --correct-errors         discard motion vectors whose colours do not match
@@ -186,6 +213,9 @@ Options:
                            ae16 Argb Bgra Vuya ae32 ARgb BGra VUya
                            (default: vuya for 8-bit streams, Vuya above)
   --matrix bt601|bt709     RGB matrix of the RGB formats (default: bt709)
+  --memory-limit SIZE|none refuse to start a run estimated to need more memory
+                           than SIZE (bytes, or with K, M, G or T; default: the
+                           machine's memory); none: never refuse
   --plugin PATH            the plug-in (default: Velmora.so beside the program's
                            folder, then beside the program, then
                            ../lib/velmora/Velmora.so from the program's folder)

@@ -11,6 +11,7 @@
 #include "cli/PixelConversion.h"
 #include "cli/PixelFormat.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,6 +41,9 @@ struct CliOptions {
     ColourMatrix matrix = ColourMatrix::BT709;
     ProgressMode progress = ProgressMode::Auto;
     std::string pluginPath;                 // empty: found beside the program
+    // Runs estimated to need more memory are refused. None: the machine's
+    // memory; 0: never refuse (--memory-limit none).
+    std::optional<int64_t> memoryLimit;
 };
 
 // Parses argv[1..]; throws CliError naming the bad option or value, or a

@@ -1,11 +1,12 @@
 #include "cli/Commands.h"
 
-#include "cli/AtomicOutputFile.h"
+#include "cli/OutputFile.h"
 #include "cli/CliError.h"
 #include "cli/DeinterlaceStream.h"
 #include "cli/Demo.h"
 #include "cli/FieldWeave.h"
 #include "cli/IgnoreSigpipe.h"
+#include "cli/MachineMemory.h"
 #include "cli/PluginSession.h"
 #include "cli/ProgressMeter.h"
 #include "cli/Y4mReader.h"
@@ -14,6 +15,7 @@
 #include "refhost/PluginReport.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -43,7 +45,7 @@ InputFile openInput(const std::string& path) {
 
 std::string nameOf(const std::string& path, const char* standard) { return path == "-" ? standard : path; }
 
-// Standard output, or a file renamed into place only when complete.
+// Standard output, or an output file (see OutputFile).
 class Output {
 public:
     explicit Output(const std::string& path) {
@@ -59,8 +61,29 @@ public:
     }
 
 private:
-    std::optional<AtomicOutputFile> file_;
+    std::optional<OutputFile> file_;
 };
+
+std::string sizeText(int64_t bytes) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f GiB", double(bytes) / double(int64_t(1) << 30));
+    return text;
+}
+
+// Refuses, before anything is allocated, a run the machine cannot hold: it
+// would otherwise end in the kernel's out-of-memory killer rather than in a
+// message.
+void checkMemory(const Y4mHeader& header, PixelFormat format, std::optional<int64_t> limit, const std::string& name) {
+    const int64_t budget = limit ? *limit : machineMemoryBytes();
+    const int64_t need = streamMemoryEstimate(header, format);
+    if (budget <= 0 || need <= budget)
+        return;
+    throw CliError(name + ": " + std::to_string(header.width) + "x" + std::to_string(header.height) +
+                   " pictures in \"" + pixelFormatTraits(format).name + "\" need about " + sizeText(need) +
+                   " of memory, more than " + (limit ? "the --memory-limit of " + sizeText(budget)
+                                                      : "this machine's " + sizeText(budget)) +
+                   " (--memory-limit none to run anyway)");
+}
 
 std::string pluginPathOf(const CliOptions& o) { return o.pluginPath.empty() ? defaultPluginPath() : o.pluginPath; }
 
@@ -78,17 +101,20 @@ int deinterlace(const CliOptions& o) {
         fields = *o.fields;
     } else if (header.interlace == Y4mInterlace::TopFirst || header.interlace == Y4mInterlace::BottomFirst) {
         fields = header.interlace == Y4mInterlace::TopFirst ? FieldOrder::Upper : FieldOrder::Lower;
-    } else if (!quiet) {
+    } else if (!quiet && header.interlace != Y4mInterlace::Mixed) {
+        // A mixed (Im) stream tags its frames; untagged frames keep the upper field.
         std::cerr << "velmora: warning: the input is not marked It or Ib; keeping the upper field "
                      "(--fields lower to change)\n";
     }
     StreamSettings settings;
     settings.params.fields = fields == FieldOrder::Upper ? 1 : 2;
+    settings.fieldsFromFrameTags = !o.fields;
     settings.params.motion = A_long(o.motion);
     settings.params.correctMotionErrors = o.correctErrors;
     settings.protocol = o.protocol == RenderProtocol::Smart ? Protocol::Smart : Protocol::Legacy;
     settings.format = o.format.value_or(defaultPixelFormat(header.bitDepth));
     settings.matrix = o.matrix;
+    checkMemory(header, settings.format, o.memoryLimit, nameOf(inPath, "standard input"));
 
     PluginSession session(pluginPathOf(o), o.host, o.threads);
     Output out(outPath);

@@ -17,7 +17,11 @@
 inline constexpr int kStreamWindowFrames = 3;
 
 struct StreamSettings {
-    RenderParams params;
+    RenderParams params;     // params.fields: the kept field of frames without a tag of their own
+    // Frames tagged It or Ib keep the field their tag names (off when the
+    // field was chosen on the command line). Frames tagged Ip pass through
+    // unchanged either way.
+    bool fieldsFromFrameTags = true;
     Protocol protocol = Protocol::Smart;
     PixelFormat format = PixelFormat::vuya;
     ColourMatrix matrix = ColourMatrix::BT709;
@@ -37,6 +41,11 @@ struct StreamResult {
 StreamResult deinterlaceStream(RenderDriver& driver, Y4mReader& reader, Y4mWriter& writer,
                                const StreamSettings& settings,
                                const std::function<void(int64_t)>& onFrame = {});
+
+// Bytes of memory a run over pictures of this header in this pixel format
+// is expected to need at its peak (the pipeline's frames, the host's and the
+// plug-in's), for refusing runs the machine cannot hold.
+int64_t streamMemoryEstimate(const Y4mHeader& header, PixelFormat format);
 
 // The layer rectangle {0, 0, width, height} cut out of a rendered frame whose
 // pixel (0, 0) lies at (originX, originY) in layer coordinates, as packed

@@ -1,6 +1,6 @@
 #include "cli/Demo.h"
 
-#include "cli/AtomicOutputFile.h"
+#include "cli/OutputFile.h"
 #include "cli/CliError.h"
 #include "cli/DeinterlaceStream.h"
 #include "cli/DemoScene.h"
@@ -39,7 +39,7 @@ File openForReading(const std::string& path) {
 }
 
 void writeClip(const std::string& path, const Y4mHeader& header, const std::vector<Y4mFrame>& frames) {
-    AtomicOutputFile file(path);
+    OutputFile file(path);
     Y4mWriter writer(file.file(), header, path, Y4mWriter::Tag::AsGiven);
     for (const Y4mFrame& f : frames)
         writer.writeFrame(f);
@@ -179,7 +179,7 @@ void runDemo(const DemoSettings& settings, std::ostream& out) {
         stream.format = defaultPixelFormat(reader.header().bitDepth);
         StreamResult result;
         {
-            AtomicOutputFile file(path);
+            OutputFile file(path);
             Y4mWriter writer(file.file(), reader.header(), path);
             result = deinterlaceStream(session.driver(), reader, writer, stream);
             writer.flush();

@@ -1,6 +1,6 @@
 #include "cli/PngWriter.h"
 
-#include "cli/AtomicOutputFile.h"
+#include "cli/OutputFile.h"
 #include "cli/CliError.h"
 
 #include <zlib.h>
@@ -55,7 +55,7 @@ void writePngRgb8(const std::string& path, int width, int height, const uint8_t*
     appendChunk(file, "IDAT", packed);
     appendChunk(file, "IEND", {});
 
-    AtomicOutputFile output(path);
+    OutputFile output(path);
     std::fwrite(file.data(), 1, file.size(), output.file());
     output.commit();  // reports a failed write
 }

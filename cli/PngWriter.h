@@ -1,4 +1,4 @@
-// Writes an 8-bit RGB picture as a PNG file (through AtomicOutputFile: a
+// Writes an 8-bit RGB picture as a PNG file (through OutputFile: a
 // failed write leaves no file).
 #pragma once
 

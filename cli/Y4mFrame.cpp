@@ -35,5 +35,10 @@ Y4mFrameLayout::Y4mFrameLayout(const Y4mHeader& header) {
     frameBytes = at;
 }
 
-Y4mFrame::Y4mFrame(const Y4mFrameLayout& layout)
-    : layout_(layout), storage_(new uint16_t[size_t((layout.frameBytes + 1) / 2)]()) {}
+uint16_t* Y4mFrame::storage(bool cleared) const {
+    if (!storage_) {
+        const size_t count = size_t((layout_.frameBytes + 1) / 2);
+        storage_.reset(cleared ? new uint16_t[count]() : new uint16_t[count]);
+    }
+    return storage_.get();
+}

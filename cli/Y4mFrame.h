@@ -24,14 +24,24 @@ struct Y4mFrameLayout {
     int64_t planeBytes(int plane) const { return int64_t(width[plane]) * height[plane] * sampleBytes; }
 };
 
+// The storage is taken when the frame is first touched, not when it is made,
+// so that a stream whose header announces huge pictures costs nothing until
+// its data arrives.
 class Y4mFrame {
 public:
-    explicit Y4mFrame(const Y4mFrameLayout& layout);
+    explicit Y4mFrame(const Y4mFrameLayout& layout) : layout_(layout) {}
 
-    uint8_t* data() { return reinterpret_cast<uint8_t*>(storage_.get()); }
-    const uint8_t* data() const { return reinterpret_cast<const uint8_t*>(storage_.get()); }
+    uint8_t* data() { return reinterpret_cast<uint8_t*>(storage()); }
+    const uint8_t* data() const { return reinterpret_cast<const uint8_t*>(storage()); }
+    // For a caller that overwrites every byte (a read): storage taken now is
+    // not cleared, so its pages are only used as the bytes arrive.
+    uint8_t* dataToOverwrite() { return reinterpret_cast<uint8_t*>(storage(false)); }
     int64_t size() const { return layout_.frameBytes; }
     const Y4mFrameLayout& layout() const { return layout_; }
+
+    // The frame's own interlace tag (FRAME It, Ib, Ip); Unspecified when its
+    // FRAME line has none.
+    Y4mInterlace interlace = Y4mInterlace::Unspecified;
 
     // Samples of plane p, row y (T = uint8_t for 8-bit, uint16_t above).
     template <class T>
@@ -44,7 +54,9 @@ public:
     }
 
 private:
+    uint16_t* storage(bool cleared = true) const;
+
     Y4mFrameLayout layout_;
     // uint16_t storage so that 16-bit samples are accessed as the objects they are.
-    std::unique_ptr<uint16_t[]> storage_;
+    mutable std::unique_ptr<uint16_t[]> storage_;
 };

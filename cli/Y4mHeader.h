@@ -13,8 +13,9 @@ enum class Y4mRange { Unspecified, Limited, Full };
 
 // Largest accepted picture: each side and the pixel count are bounded so that
 // every buffer size fits comfortably in 64 bits and a hostile header cannot
-// ask for absurd allocations.
-inline constexpr int kY4mMaxSide = 32768;
+// ask for absurd allocations. The side is the plug-in's own limit (the whole
+// layer it asks the host for), so a picture read here is one it renders.
+inline constexpr int kY4mMaxSide = 100000;
 inline constexpr int64_t kY4mMaxPixels = int64_t(1) << 27;
 // Longest header or frame line accepted, newline included.
 inline constexpr int kY4mMaxLine = 65536;

@@ -5,6 +5,7 @@
 #include "cli/CliError.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
@@ -33,6 +34,31 @@ std::string readErrorText(std::FILE* in) {
 
 bool isFrameLine(std::string_view line) {
     return line.substr(0, 5) == "FRAME" && (line.size() == 5 || line[5] == ' ');
+}
+
+// The interlace tag among a FRAME line's parameters: "Ip", "It", "Ib" as in
+// the stream header, or the three-letter form "Ixyz" some writers use (x: t
+// or T top field first, b or B bottom first, 1 to 3 progressive; y: p for a
+// progressive picture). Unspecified for no tag or one of neither form, as
+// frame parameters are tolerated.
+Y4mInterlace frameInterlaceOf(std::string_view line) {
+    Y4mInterlace interlace = Y4mInterlace::Unspecified;
+    size_t at = 5;
+    while (at < line.size()) {
+        const size_t end = std::min(line.find(' ', at + 1), line.size());
+        const std::string_view token = line.substr(at + 1, end - at - 1);
+        at = end;
+        if (token.empty() || token[0] != 'I')
+            continue;
+        const std::string_view value = token.substr(1);
+        if (value == "p" || (value.size() == 3 && (value[1] == 'p' || (value[0] >= '1' && value[0] <= '3'))))
+            interlace = Y4mInterlace::Progressive;
+        else if (value == "t" || (value.size() == 3 && (value[0] == 't' || value[0] == 'T')))
+            interlace = Y4mInterlace::TopFirst;
+        else if (value == "b" || (value.size() == 3 && (value[0] == 'b' || value[0] == 'B')))
+            interlace = Y4mInterlace::BottomFirst;
+    }
+    return interlace;
 }
 
 }  // namespace
@@ -107,8 +133,9 @@ bool Y4mReader::readFrame(Y4mFrame& frame) {
     }
     if (!isFrameLine(line))
         throw CliError(name_ + ": malformed FRAME line at frame " + std::to_string(number));
+    frame.interlace = frameInterlaceOf(line);
     const size_t want = size_t(layout_.frameBytes);
-    const size_t got = std::fread(frame.data(), 1, want, in_);
+    const size_t got = std::fread(frame.dataToOverwrite(), 1, want, in_);
     if (got != want)
         throw CliError(name_ + ": truncated frame " + std::to_string(number) + " (" + std::to_string(got) + " of " +
                        std::to_string(want) + " bytes)" + readErrorText(in_));

@@ -22,7 +22,8 @@ public:
     // walking the FRAME lines without reading the pictures); empty otherwise.
     std::optional<int64_t> frameCount() const { return frameCount_; }
 
-    // Reads the next frame into `frame` (laid out for this stream). Returns
+    // Reads the next frame into `frame` (laid out for this stream), with the
+    // interlace tag of its FRAME line. Returns
     // false at the clean end of the stream; throws on a garbage FRAME line or
     // a truncated frame.
     bool readFrame(Y4mFrame& frame);

@@ -117,6 +117,28 @@ void motionStep(const RenderContext& context, const ImageView<Pixel::bytes>& wri
                                    &sourceRect, &rect, float(rebuiltFirst - top));
 }
 
+// Legacy render has no pre-render to say which earlier frames the layer has:
+// checks out frames -1, -2, ... nearest first and stops at the first the host
+// refuses or gives without pixels (the layer's start, a cut), so that the
+// chain starts at the earliest frame of an unbroken run. Returns how many are
+// held. Out of memory and cancel are the host's failures, not a missing frame,
+// and end the render.
+int32_t checkoutEarlierFrames(LayerCheckout (&held)[kMostEarlierFrames], int32_t wanted,
+                              PF_ParamIndex layerIndex, A_long checkoutBase) {
+    int32_t found = 0;
+    for (; found < std::min(wanted, kMostEarlierFrames); ++found) {
+        LayerCheckout& frame = held[found];
+        const PF_Err err = frame.checkout(layerIndex, checkoutBase, -(found + 1));
+        if (err == PF_Err_OUT_OF_MEMORY)
+            throw std::bad_alloc();
+        if (err == PF_Interrupt_CANCEL)
+            throw Kel::Interrupted{};
+        if (!frame.hasPixels())
+            break;
+    }
+    return found;
+}
+
 } // namespace
 
 template <class Pixel, class Order>
@@ -131,6 +153,12 @@ void MotionDeinterlace(AEHost& host, const RenderContext& context, PF_ParamIndex
     if (width <= 0 || height <= 0 || inputView.data == nullptr)
         return;
 
+    const bool legacy = host.smartCallbacks == nullptr;
+    LayerCheckout held[kMostEarlierFrames]{LayerCheckout(host), LayerCheckout(host)};
+    const int32_t earlierFrames =
+        legacy ? checkoutEarlierFrames(held, settings.earlierFrames, layerIndex, checkoutBase)
+               : settings.earlierFrames;
+
     const uint64_t planeBytes = uint64_t(width) * uint64_t((height + 1) / 2) * sizeof(float);
     HostBuffer motionX(context.inData, planeBytes);
     HostBuffer motionY(context.inData, planeBytes);
@@ -142,20 +170,25 @@ void MotionDeinterlace(AEHost& host, const RenderContext& context, PF_ParamIndex
     ScratchWorld* write = &scratchB;
     ScratchWorld* previous = &scratchA;
     bool first = true;
-    for (int32_t k = settings.earlierFrames; k >= 0; --k) {
+    for (int32_t k = earlierFrames; k >= 0; --k) {
         LayerCheckout checkout(host);
         PF_EffectWorld* source = &input;
-        if (k > 0) {
+        if (k > 0 && legacy) {
+            source = held[k - 1].world();
+        } else if (k > 0) {
             checkout.checkout(layerIndex, checkoutBase, -k);
             if (!checkout.hasPixels()) {
                 checkHost(fillWorld(host, &output, nullptr));
                 return;
             }
             source = checkout.world();
+            requireUsableFrame(host, *source, kBytes);
+            if (!sameFormat(host, *source, input))
+                throw UnusableHostFrame{};
         }
         for (int pass = 0; pass < 2; ++pass) {
             const int32_t kept = pass == 0 ? fields : otherField(fields);
-            checkHost(copyFrame(host, source, write->world()));
+            checkHost(copyFrameClearingRest(host, source, write->world()));
             DeinterlaceFields<Pixel, Order>(host, renderRect, *write->world(), *source, kept);
             const bool needsMotion = !first;
             if (needsMotion)

@@ -1,5 +1,4 @@
 // libFuzzer target for the Y4M reader and the frame conversions behind it.
-// Run: cmake -S . -B build-fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DVELMORA_FUZZ=ON -DVELMORA_BENCH=OFF && cmake --build build-fuzz --target y4m_reader_fuzz && mkdir -p fuzz-corpus && build-fuzz/cli/y4m_reader_fuzz -max_total_time=600 fuzz-corpus
 #include "cli/CliError.h"
 #include "cli/PixelConversion.h"
 #include "cli/Y4mReader.h"

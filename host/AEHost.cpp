@@ -3,25 +3,36 @@
 #include "sdk/SPBasic.h"
 
 #include <algorithm>
+#include <cstdint>
 
 bool isKeyGHost(const PF_InData* inData) { return inData->appl_id == kApplIdKeyG; }
 
 bool isPremiereHost(const PF_InData* inData) { return inData->appl_id == kApplIdPremiere; }
 
-namespace {
-bool suitesUsable(const PF_InData* inData) {
-    return !isKeyGHost(inData) && inData->pica_basicP != nullptr;
+SPBasicSuite* usableBasicSuite(const PF_InData* inData) {
+    SPBasicSuite* basic = inData->pica_basicP;
+    if (isKeyGHost(inData) || basic == nullptr || basic->AcquireSuite == nullptr ||
+        basic->ReleaseSuite == nullptr)
+        return nullptr;
+    return basic;
 }
-} // namespace
 
 AEHost::AEHost(PF_InData* inData, PF_EffectWorld* output, PF_SmartRenderCallbacks* smartCallbacks)
     : inData(inData), output(output), smartCallbacks(smartCallbacks) {
-    if (!suitesUsable(inData))
+    SPBasicSuite* basic = usableBasicSuite(inData);
+    if (basic == nullptr)
         return;
     const void* suite = nullptr;
-    if (inData->pica_basicP->AcquireSuite(kPFWorldSuite, kPFWorldSuiteVersion2, &suite) == 0 &&
-        suite != nullptr)
-        worldSuite = static_cast<PF_WorldSuite2*>(const_cast<void*>(suite));
+    if (basic->AcquireSuite(kPFWorldSuite, kPFWorldSuiteVersion2, &suite) != 0 || suite == nullptr)
+        return;
+    const auto* world = static_cast<const PF_WorldSuite2*>(suite);
+    if (world->PF_NewWorld == nullptr || world->PF_DisposeWorld == nullptr ||
+        world->PF_GetPixelFormat == nullptr) {
+        // Without all three the callbacks serve better than half a suite.
+        basic->ReleaseSuite(kPFWorldSuite, kPFWorldSuiteVersion2);
+        return;
+    }
+    worldSuite = const_cast<PF_WorldSuite2*>(world);
 }
 
 AEHost::~AEHost() {
@@ -30,9 +41,9 @@ AEHost::~AEHost() {
 }
 
 PF_Err AEHost::addSupportedPixelFormat(PrPixelFormat code) {
-    if (!suitesUsable(inData))
+    SPBasicSuite* basic = usableBasicSuite(inData);
+    if (basic == nullptr)
         return PF_Err_NONE;
-    SPBasicSuite* basic = inData->pica_basicP;
     const void* suite = nullptr;
     if (basic->AcquireSuite(kPFPixelFormatSuite, kPFPixelFormatSuiteVersion2, &suite) != 0 ||
         suite == nullptr)
@@ -42,19 +53,25 @@ PF_Err AEHost::addSupportedPixelFormat(PrPixelFormat code) {
         SPBasicSuite* basic;
         ~Release() { basic->ReleaseSuite(kPFPixelFormatSuite, kPFPixelFormatSuiteVersion2); }
     } release{basic};
-    return static_cast<const PF_PixelFormatSuite2*>(suite)->AddSupportedPixelFormat(
-        inData->effect_ref, code);
+    const auto* formats = static_cast<const PF_PixelFormatSuite2*>(suite);
+    if (formats->AddSupportedPixelFormat == nullptr)
+        return PF_Err_NONE;
+    return formats->AddSupportedPixelFormat(inData->effect_ref, code);
 }
 
 PF_Rect AEHost::processingArea(const PF_EffectWorld* world) const {
-    const A_short height = A_short(world->height);
-    const A_short width = A_short(world->width);
+    PF_Rect area{};
+    area.bottom = decltype(area.bottom)(world->height);
+    area.right = decltype(area.right)(world->width);
     if (smartCallbacks != nullptr)
-        return PF_Rect{0, 0, height, width};
-    PF_Rect hint = world->extent_hint;
+        return area;
+    // 64-bit sums: no output origin a host sends can overflow them.
+    int64_t left = world->extent_hint.left, top = world->extent_hint.top;
     if (world == output) {
-        hint.left = A_short(hint.left + inData->output_origin_x);
-        hint.top = A_short(hint.top + inData->output_origin_y);
+        left += inData->output_origin_x;
+        top += inData->output_origin_y;
     }
-    return PF_Rect{std::max<A_short>(hint.top, 0), std::max<A_short>(hint.left, 0), height, width};
+    area.left = decltype(area.left)(std::clamp<int64_t>(left, 0, std::max<A_long>(world->width, 0)));
+    area.top = decltype(area.top)(std::clamp<int64_t>(top, 0, std::max<A_long>(world->height, 0)));
+    return area;
 }

@@ -17,9 +17,15 @@ constexpr A_long kApplIdAfterEffects = PF_FOURCC_LE('F', 'X', 'T', 'C');
 bool isKeyGHost(const PF_InData* inData);
 bool isPremiereHost(const PF_InData* inData);
 
+struct SPBasicSuite;
+// The host's basic suite when suites may be used: not "KeyG", and both its
+// acquire and release functions present; else null.
+SPBasicSuite* usableBasicSuite(const PF_InData* inData);
+
 class AEHost {
 public:
-    // Acquires the world suite unless the host is "KeyG" or has no basic suite.
+    // Acquires the world suite unless the host is "KeyG" or has no usable
+    // basic suite; a world suite lacking one of its functions is not used.
     AEHost(PF_InData* inData, PF_EffectWorld* output, PF_SmartRenderCallbacks* smartCallbacks);
     ~AEHost();
     AEHost(const AEHost&) = delete;

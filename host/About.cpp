@@ -32,8 +32,6 @@ PF_Err aboutCommand(PF_InData* in_data, PF_OutData* out_data) {
     // "KeyG" gets no host callbacks at all.
     if (isKeyGHost(in_data))
         copyAboutTextPlain(kAboutText, out_data->return_msg, sizeof out_data->return_msg);
-    else if (in_data->utils == nullptr || in_data->utils->ansi.strcpy == nullptr)
-        return PF_Err_BAD_CALLBACK_PARAM;
     else
         in_data->utils->ansi.strcpy(out_data->return_msg, kAboutText);
     return PF_Err_NONE;

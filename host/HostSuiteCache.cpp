@@ -24,6 +24,11 @@ const void* HostSuiteCache::acquire(int slot, const char* name, int32_t version)
 }
 
 const PF_ParamUtilsSuite1* HostSuiteCache::paramUtilsSuite() {
-    return static_cast<const PF_ParamUtilsSuite1*>(
+    const auto* suite = static_cast<const PF_ParamUtilsSuite1*>(
         acquire(kParamUtilsSuite1Slot, kPFParamUtilsSuite, kPFParamUtilsSuiteVersion1));
+    // A table without the one function used is no better than no table; the
+    // slot stays filled, so it is still released with the cache.
+    if (suite->PF_UpdateParamUI == nullptr)
+        throw int(PF_Err_BAD_CALLBACK_PARAM);
+    return suite;
 }

@@ -14,14 +14,16 @@ public:
     static constexpr int kSlotCount = 96;
     static constexpr int kParamUtilsSuite1Slot = 0;
 
-    // Throws the integer PF_Err_BAD_CALLBACK_PARAM when `basic` is absent.
+    // Throws the integer PF_Err_BAD_CALLBACK_PARAM when `basic` is absent
+    // (see usableBasicSuite).
     explicit HostSuiteCache(SPBasicSuite* basic);
     ~HostSuiteCache();
     HostSuiteCache(const HostSuiteCache&) = delete;
     HostSuiteCache& operator=(const HostSuiteCache&) = delete;
 
     // "PF Param Utils Suite" version 1, acquired on first use; throws the
-    // integer PF_Err_BAD_CALLBACK_PARAM when the host does not hand it out.
+    // integer PF_Err_BAD_CALLBACK_PARAM when the host does not hand it out
+    // or hands out a table without its update function.
     const PF_ParamUtilsSuite1* paramUtilsSuite();
 
 private:

@@ -40,7 +40,7 @@ PF_Err addCheckbox(PF_InData* in_data, A_long id, const char* label, PF_ParamUIF
 // the basic suite still gets the value read, but no update.
 void applyWithSuites(PF_InData* in_data, PF_ParamDef** params) {
     try {
-        HostSuiteCache suites(isKeyGHost(in_data) ? nullptr : in_data->pica_basicP);
+        HostSuiteCache suites(usableBasicSuite(in_data));
         applyMotionErrorsState({in_data, params, &suites});
     } catch (...) {
         applyMotionErrorsState({in_data, params, nullptr});
@@ -49,12 +49,19 @@ void applyWithSuites(PF_InData* in_data, PF_ParamDef** params) {
 
 } // namespace
 
+const PF_ParamDef* arrayParam(const PF_InData* in_data, PF_ParamDef* const* params,
+                              PF_ParamIndex index) {
+    if (params == nullptr || index < 0 || index >= in_data->num_params)
+        return nullptr;
+    return params[index];
+}
+
 void applyMotionErrorsState(const ParamUiContext& context) {
     PF_InData* in_data = context.inData;
     PF_ParamDef** params = context.params;
     A_long motion = 0;
-    if (params != nullptr && params[kParamMotionCompensation] != nullptr) {
-        motion = params[kParamMotionCompensation]->u.pd.value;
+    if (const PF_ParamDef* def = arrayParam(in_data, params, kParamMotionCompensation)) {
+        motion = def->u.pd.value;
     } else {
         const ParamCheckout checkout(in_data, kParamMotionCompensation);
         if (!checkout.ok())
@@ -63,9 +70,10 @@ void applyMotionErrorsState(const ParamUiContext& context) {
     }
     // The update sends the whole definition, so without the array there is
     // nothing to send.
-    if (params == nullptr || params[kParamCorrectMotionErrors] == nullptr)
+    const PF_ParamDef* correct = arrayParam(in_data, params, kParamCorrectMotionErrors);
+    if (correct == nullptr)
         return;
-    PF_ParamDef copy = *params[kParamCorrectMotionErrors];
+    PF_ParamDef copy = *correct;
     if (motion == kMotionOff)
         copy.ui_flags |= PF_PUI_DISABLED;
     else
@@ -81,9 +89,6 @@ void applyMotionErrorsState(const ParamUiContext& context) {
 }
 
 PF_Err paramsSetupCommand(PF_InData* in_data, PF_OutData* out_data) {
-    if (in_data->utils == nullptr || in_data->utils->ansi.strcpy == nullptr ||
-        in_data->inter.add_param == nullptr)
-        return PF_Err_BAD_CALLBACK_PARAM;
     PF_Err err = addPopup(in_data, kParamFields, "Fields", 2,
                           "Upper Field First|Lower Field First", kUpperFieldFirst, 0);
     if (err == PF_Err_NONE)

@@ -24,6 +24,11 @@ enum MotionCompensationChoice : A_long {
     kMotionBest = 4
 };
 
+// Entry `index` of the host's parameter array; null when there is no array or
+// the host counts fewer parameters (num_params), so no entry past its end is read.
+const PF_ParamDef* arrayParam(const PF_InData* in_data, PF_ParamDef* const* params,
+                              PF_ParamIndex index);
+
 struct ParamUiContext {
     PF_InData* inData;
     PF_ParamDef** params;   // may be null

@@ -14,6 +14,10 @@ struct PixelFormatInfo {
     bool vuya;          // the alpha-last channels hold V, U, Y rather than B, G, R
 };
 
+inline int bytesPerPixel(PixelDepth depth) {
+    return depth == PixelDepth::Bits8 ? 4 : depth == PixelDepth::Bits16 ? 8 : 16;
+}
+
 inline PixelFormatInfo pixelFormatInfo(PF_PixelFormat format) {
     switch (format) {
     case PF_PixelFormat_ARGB32:

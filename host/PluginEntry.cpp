@@ -5,6 +5,7 @@
 #include "host/About.h"
 #include "host/CommandGuard.h"
 #include "host/GlobalSetup.h"
+#include "host/HostCallbacks.h"
 #include "host/Parameters.h"
 #include "host/RenderCommand.h"
 #include "sdk/AE_EffectCB.h"
@@ -27,6 +28,17 @@ bool handled(PF_Cmd cmd) {
     }
 }
 
+// The callback tables a command reaches: the input record's, and the one its
+// extra record carries.
+HostCallbackTables callbackTables(PF_Cmd cmd, const PF_InData* in_data, void* extra) {
+    HostCallbackTables tables{in_data, nullptr, nullptr};
+    if (cmd == PF_Cmd_SMART_PRE_RENDER && extra != nullptr)
+        tables.preRender = static_cast<PF_PreRenderExtra*>(extra)->cb;
+    if (cmd == PF_Cmd_SMART_RENDER && extra != nullptr)
+        tables.smartRender = static_cast<PF_SmartRenderExtra*>(extra)->cb;
+    return tables;
+}
+
 PF_Err dispatch(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* params[],
                 PF_LayerDef* output, void* extra) {
     switch (cmd) {
@@ -36,10 +48,13 @@ PF_Err dispatch(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDe
         return globalSetupCommand(in_data, out_data);
     case PF_Cmd_PARAMS_SETUP:
         return paramsSetupCommand(in_data, out_data);
-    case PF_Cmd_RENDER:
-        if (params == nullptr || params[0] == nullptr || output == nullptr)
+    case PF_Cmd_RENDER: {
+        const PF_ParamDef* layer = arrayParam(in_data, params, kParamInput);
+        if (layer == nullptr || output == nullptr)
             return PF_Err_BAD_CALLBACK_PARAM;
-        return renderCommand(in_data, out_data, params, &params[0]->u.ld, output, nullptr);
+        return renderCommand(in_data, out_data, params, &params[kParamInput]->u.ld, output,
+                             nullptr);
+    }
     case PF_Cmd_USER_CHANGED_PARAM:
         return userChangedParamCommand(in_data, params,
                                        static_cast<const PF_UserChangedParamExtra*>(extra));
@@ -59,6 +74,10 @@ PF_Err dispatch(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDe
     }
 }
 
+bool isRender(PF_Cmd cmd) {
+    return cmd == PF_Cmd_RENDER || cmd == PF_Cmd_SMART_PRE_RENDER || cmd == PF_Cmd_SMART_RENDER;
+}
+
 } // namespace
 
 extern "C" __attribute__((visibility("default"))) PF_Err
@@ -69,6 +88,10 @@ PluginEntry(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data, PF_ParamDef* p
     // Every handled command reads the input record and may write a message.
     if (in_data == nullptr || out_data == nullptr)
         return PF_Err_BAD_CALLBACK_PARAM;
-    return runGuarded(in_data, out_data,
+    if (!hostOffers(callbackTables(cmd, in_data, extra), hostCallbacksOf(cmd, in_data)))
+        return PF_Err_BAD_CALLBACK_PARAM;
+    // A render that ends in a message has not written its output: it failed.
+    const MessageOutcome outcome = isRender(cmd) ? MessageOutcome::Fails : MessageOutcome::Succeeds;
+    return runGuarded(in_data, out_data, outcome,
                       [&] { return dispatch(cmd, in_data, out_data, params, output, extra); });
 }

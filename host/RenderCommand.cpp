@@ -7,6 +7,7 @@
 #include "deinterlace/DeinterlaceFields.h"
 #include "deinterlace/MotionDeinterlace.h"
 #include "host/AEHost.h"
+#include "host/CommandGuard.h"
 #include "host/CopyFrame.h"
 #include "host/ParamCheckout.h"
 #include "host/Parameters.h"
@@ -20,6 +21,7 @@
 #include "parallel/ThreadCount.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 #include <string>
@@ -28,13 +30,19 @@ namespace {
 
 constexpr A_long kEarlierFrameCheckoutBase = 1000;
 constexpr A_long kWholeLayer = 100000;
+// The whole-layer request covers layers of at most this side, so larger
+// frames are refused rather than rendered from a part of the layer.
+constexpr A_long kMaxFrameSide = kWholeLayer;
+
+bool fitsWholeLayer(const PF_EffectWorld& world) {
+    return world.width <= kMaxFrameSide && world.height <= kMaxFrameSide;
+}
 
 // Reads a popup or checkbox value: from the array when the host passed one,
 // else checked out at the current time. Returns the host's error, if any.
 PF_Err readParam(PF_InData* in_data, PF_ParamDef** params, PF_ParamIndex index, A_long& value) {
-    if (params != nullptr && params[index] != nullptr) {
-        const PF_ParamDef& def = *params[index];
-        value = def.param_type == PF_Param_CHECKBOX ? def.u.bd.value : def.u.pd.value;
+    if (const PF_ParamDef* def = arrayParam(in_data, params, index)) {
+        value = def->param_type == PF_Param_CHECKBOX ? def->u.bd.value : def->u.pd.value;
         return PF_Err_NONE;
     }
     const ParamCheckout checkout(in_data, index);
@@ -47,6 +55,11 @@ PF_Err readParam(PF_InData* in_data, PF_ParamDef** params, PF_ParamIndex index, 
 
 bool validMotion(A_long value) { return value >= kMotionOff && value <= kMotionBest; }
 bool validFields(A_long value) { return value == kUpperFieldFirst || value == kLowerFieldFirst; }
+
+// A request side moved by `by` pixels, held at the ends of the 32-bit range.
+A_long grown(A_long side, A_long by) {
+    return A_long(std::clamp<int64_t>(int64_t(side) + by, INT32_MIN, INT32_MAX));
+}
 
 bool hasArea(const PF_LRect& r) { return r.right > r.left && r.bottom > r.top; }
 
@@ -126,6 +139,14 @@ PF_Err render(AEHost& host, PF_ParamDef** params, PF_EffectWorld* input, PF_Effe
         format = (input->world_flags & PF_WorldFlag_DEEP) != 0 ? PF_PixelFormat_ARGB64
                                                                : PF_PixelFormat_ARGB32;
     }
+    // Everything past here addresses the two frames as the host describes
+    // them: the description must hold pixels of the format it claims.
+    const PixelFormatInfo info = pixelFormatInfo(format);
+    const int pixelBytes = info.known ? bytesPerPixel(info.depth) : 0;
+    requireUsableFrame(host, *input, pixelBytes);
+    requireUsableFrame(host, *output, pixelBytes);
+    if (!sameFormat(host, *input, *output))
+        throw UnusableHostFrame{};
     const ViewRect area = renderRect(host, *output);
 
     if (PF_Err err = copyFrame(host, input, output))
@@ -141,7 +162,6 @@ PF_Err render(AEHost& host, PF_ParamDef** params, PF_EffectWorld* input, PF_Effe
     // Values the popups cannot hold leave the output as the copy of the input.
     if (!validFields(fields) || !validMotion(motion))
         return PF_Err_BAD_CALLBACK_PARAM;
-    const PixelFormatInfo info = pixelFormatInfo(format);
 
     if (motion == kMotionOff) {
         if (!info.known)
@@ -166,14 +186,14 @@ PF_Err render(AEHost& host, PF_ParamDef** params, PF_EffectWorld* input, PF_Effe
 
 } // namespace
 
-PF_Err renderCommand(PF_InData* in_data, PF_OutData*, PF_ParamDef** params,
+PF_Err renderCommand(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef** params,
                      PF_EffectWorld* input, PF_EffectWorld* output,
                      PF_SmartRenderExtra* smartExtra) {
     PF_SmartRenderCallbacks* smart = nullptr;
     const PreRenderData* preRender = nullptr;
     if (smartExtra != nullptr) {
         smart = smartExtra->cb;
-        if (smart == nullptr || smartExtra->input == nullptr)
+        if (smartExtra->input == nullptr)
             return PF_Err_BAD_CALLBACK_PARAM;
         if (PF_Err err = smart->checkout_layer_pixels(in_data->effect_ref, 0, &input))
             return err;
@@ -181,20 +201,31 @@ PF_Err renderCommand(PF_InData* in_data, PF_OutData*, PF_ParamDef** params,
             return err;
         preRender = static_cast<const PreRenderData*>(smartExtra->input->pre_render_data);
     }
-    if (in_data->utils == nullptr || (smart == nullptr && (input == nullptr || output == nullptr)))
+    if (smart == nullptr && (input == nullptr || output == nullptr))
         return PF_Err_BAD_CALLBACK_PARAM;
-    if (input == nullptr || output == nullptr) {
-        // Smart render of a layer without pixels here (empty, or nothing at
-        // this time): nothing to deinterlace, the output is transparent.
-        if (output == nullptr)
-            return PF_Err_NONE;
-        AEHost host(in_data, output, smart);
-        return fillWorld(host, output, nullptr);
-    }
+    if (output == nullptr)
+        return PF_Err_NONE;
+
+    for (const PF_EffectWorld* world : {input, output})
+        if (world != nullptr && !fitsWholeLayer(*world)) {
+            showHostMessage(in_data, out_data,
+                            "Velmora renders frames of at most " + std::to_string(kMaxFrameSide) +
+                                " pixels a side, not " + std::to_string(world->width) + " x " +
+                                std::to_string(world->height));
+            return PF_Err_BAD_CALLBACK_PARAM;
+        }
 
     AEHost host(in_data, output, smart);
     try {
+        if (input == nullptr) {
+            // Smart render of a layer without pixels here (empty, or nothing
+            // at this time): nothing to deinterlace, the output is transparent.
+            requireUsableFrame(host, *output, 0);
+            return fillWorld(host, output, nullptr);
+        }
         return render(host, params, input, output, preRender);
+    } catch (const UnusableHostFrame&) {
+        return PF_Err_BAD_CALLBACK_PARAM;
     } catch (const std::bad_alloc&) {
         return PF_Err_OUT_OF_MEMORY;
     } catch (const Kel::Interrupted&) {
@@ -205,7 +236,7 @@ PF_Err renderCommand(PF_InData* in_data, PF_OutData*, PF_ParamDef** params,
 }
 
 PF_Err smartPreRenderCommand(PF_InData* in_data, PF_OutData*, PF_PreRenderExtra* extra) {
-    if (extra->input == nullptr || extra->output == nullptr || extra->cb == nullptr)
+    if (extra->input == nullptr || extra->output == nullptr)
         return PF_Err_BAD_CALLBACK_PARAM;
     PreRenderData* data = static_cast<PreRenderData*>(std::malloc(sizeof(PreRenderData)));
     if (data == nullptr)
@@ -229,10 +260,10 @@ PF_Err smartPreRenderCommand(PF_InData* in_data, PF_OutData*, PF_PreRenderExtra*
     if (motion == kMotionOff) {
         // The kernel reads the kept rows around each rebuilt row and the
         // columns beside it.
-        request.rect.left -= 1;
-        request.rect.top -= 1;
-        request.rect.right += 1;
-        request.rect.bottom += 2;
+        request.rect.left = grown(request.rect.left, -1);
+        request.rect.top = grown(request.rect.top, -1);
+        request.rect.right = grown(request.rect.right, 1);
+        request.rect.bottom = grown(request.rect.bottom, 2);
     } else {
         request.rect = PF_LRect{-kWholeLayer, -kWholeLayer, kWholeLayer, kWholeLayer};
     }
@@ -251,7 +282,7 @@ PF_Err smartPreRenderCommand(PF_InData* in_data, PF_OutData*, PF_PreRenderExtra*
             PF_CheckoutResult result{};
             if (PF_Err err = cb->checkout_layer(
                     in_data->effect_ref, kParamInput, kEarlierFrameCheckoutBase - k, &request,
-                    in_data->current_time - k * in_data->time_step, in_data->time_step,
+                    timeAtOffset(in_data, -k), in_data->time_step,
                     in_data->time_scale, &result))
                 return err;
             if (hasArea(result.max_result_rect))

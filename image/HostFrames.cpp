@@ -1,14 +1,60 @@
 #include "image/HostFrames.h"
 
+#include "host/PixelFormats.h"
+
 #include <algorithm>
+#include <cstdint>
 #include <new>
 
-PF_Rect clipToWorld(PF_Rect rect, const PF_EffectWorld* world) {
-    rect.left = A_short(std::clamp<A_long>(rect.left, 0, world->width));
-    rect.right = A_short(std::clamp<A_long>(rect.right, 0, world->width));
-    rect.top = A_short(std::clamp<A_long>(rect.top, 0, world->height));
-    rect.bottom = A_short(std::clamp<A_long>(rect.bottom, 0, world->height));
+namespace {
+
+// A rectangle's sides, 64-bit, clipped to a world's bounds (an empty world
+// when its sizes are negative) and stored by field name.
+PF_Rect clipped(int64_t left, int64_t top, int64_t right, int64_t bottom,
+                const PF_EffectWorld* world) {
+    const int64_t width = std::max<A_long>(world->width, 0);
+    const int64_t height = std::max<A_long>(world->height, 0);
+    PF_Rect rect{};
+    rect.left = decltype(rect.left)(std::clamp<int64_t>(left, 0, width));
+    rect.right = decltype(rect.right)(std::clamp<int64_t>(right, 0, width));
+    rect.top = decltype(rect.top)(std::clamp<int64_t>(top, 0, height));
+    rect.bottom = decltype(rect.bottom)(std::clamp<int64_t>(bottom, 0, height));
     return rect;
+}
+
+} // namespace
+
+PF_Rect clipToWorld(PF_Rect rect, const PF_EffectWorld* world) {
+    return clipped(rect.left, rect.top, rect.right, rect.bottom, world);
+}
+
+A_long timeAtOffset(const PF_InData* inData, A_long frameOffset) {
+    return A_long(uint32_t(inData->current_time) +
+                  uint32_t(frameOffset) * uint32_t(inData->time_step));
+}
+
+bool usableFrame(const PF_EffectWorld& world, int bytesPerPixel, bool extentHint) {
+    if (world.width < 0 || world.height < 0 || world.rowbytes < 0)
+        return false;
+    if (world.width > 0 && world.height > 0 && world.data == nullptr)
+        return false;
+    if (int64_t(world.rowbytes) < int64_t(world.width) * bytesPerPixel)
+        return false;
+    const PF_Rect& hint = world.extent_hint;
+    return !extentHint || (hint.left <= hint.right && hint.top <= hint.bottom);
+}
+
+void requireUsableFrame(const AEHost& host, const PF_EffectWorld& world, int bytesPerPixel) {
+    if (!usableFrame(world, bytesPerPixel, host.smartCallbacks == nullptr))
+        throw UnusableHostFrame{};
+}
+
+bool sameFormat(const AEHost& host, const PF_EffectWorld& a, const PF_EffectWorld& b) {
+    if (host.worldSuite == nullptr)
+        return (a.world_flags & PF_WorldFlag_DEEP) == (b.world_flags & PF_WorldFlag_DEEP);
+    PF_PixelFormat formatA = PF_PixelFormat_INVALID, formatB = PF_PixelFormat_INVALID;
+    return host.worldSuite->PF_GetPixelFormat(&a, &formatA) == PF_Err_NONE &&
+           host.worldSuite->PF_GetPixelFormat(&b, &formatB) == PF_Err_NONE && formatA == formatB;
 }
 
 void ScratchWorld::allocate(A_long width, A_long height, PF_PixelFormat format, bool clear) {
@@ -38,6 +84,13 @@ void ScratchWorld::allocate(A_long width, A_long height, PF_PixelFormat format, 
         world_ = PF_EffectWorld{};
         throw std::bad_alloc();
     }
+    const PixelFormatInfo info = pixelFormatInfo(format);
+    if (world_.width != width || world_.height != height ||
+        !usableFrame(world_, info.known ? bytesPerPixel(info.depth) : 0, false)) {
+        release();
+        world_ = PF_EffectWorld{};
+        throw UnusableHostFrame{};
+    }
 }
 
 void ScratchWorld::release() {
@@ -55,14 +108,10 @@ PF_Err fillWorld(AEHost& host, PF_EffectWorld* world, const PF_Pixel* colour) {
     PF_InData* in = host.inData;
     if (host.smartCallbacks != nullptr)
         return in->utils->fill(in->effect_ref, colour, nullptr, world);
-    PF_Rect rect = world->extent_hint;
-    if (world == host.output) {
-        rect.left = A_short(rect.left + in->output_origin_x);
-        rect.right = A_short(rect.right + in->output_origin_x);
-        rect.top = A_short(rect.top + in->output_origin_y);
-        rect.bottom = A_short(rect.bottom + in->output_origin_y);
-    }
-    rect = clipToWorld(rect, world);
+    const PF_Rect& hint = world->extent_hint;
+    const int64_t dx = world == host.output ? in->output_origin_x : 0;
+    const int64_t dy = world == host.output ? in->output_origin_y : 0;
+    PF_Rect rect = clipped(hint.left + dx, hint.top + dy, hint.right + dx, hint.bottom + dy, world);
     return in->utils->fill(in->effect_ref, colour, &rect, world);
 }
 
@@ -82,11 +131,11 @@ PF_Err LayerCheckout::checkout(PF_ParamIndex paramIndex, A_long checkoutId, A_lo
     world_ = nullptr;
     param_ = PF_ParamDef{};
     if (host_.smartCallbacks != nullptr) {
-        checkoutId_ = checkoutId + frameOffset;
+        checkoutId_ = A_long(uint32_t(checkoutId) + uint32_t(frameOffset));
         result_ = host_.smartCallbacks->checkout_layer_pixels(in->effect_ref, checkoutId_, &world_);
     } else {
         result_ = in->inter.checkout_param(in->effect_ref, paramIndex,
-                                           in->current_time + frameOffset * in->time_step,
+                                           timeAtOffset(in, frameOffset),
                                            in->time_step, in->time_scale, &param_);
         if (result_ == PF_Err_NONE)
             world_ = &param_.u.ld;

@@ -14,7 +14,9 @@ public:
 
     // Releases any frame held, then, when width and height are positive, asks
     // the host for a new one (world suite, else the utility callbacks, which
-    // know only "argb" and "ae16"). Throws std::bad_alloc when refused.
+    // know only "argb" and "ae16"). Throws std::bad_alloc when refused, and
+    // UnusableHostFrame (after disposing of it) when the frame handed back
+    // is not the size asked for or cannot hold its pixels.
     void allocate(A_long width, A_long height, PF_PixelFormat format, bool clear);
     void release();
 
@@ -63,5 +65,27 @@ private:
     bool checkedOut_ = false;
 };
 
-// Clips a 16-bit host rectangle to a world's bounds.
+// Thrown when a frame the host handed over cannot be addressed as described
+// (see requireUsableFrame); the render answers PF_Err_BAD_CALLBACK_PARAM.
+struct UnusableHostFrame {};
+
+// True when `world` can be addressed with pixels of `bytesPerPixel` bytes (0:
+// unknown, rows only checked for sign): width and height not negative, pixels
+// present when there are any, rows not negative and at least a row of pixels
+// apart, and, when `extentHint` is set, an extent hint that is not inverted.
+bool usableFrame(const PF_EffectWorld& world, int bytesPerPixel, bool extentHint);
+
+// Throws UnusableHostFrame unless usableFrame holds; extent hints matter only
+// to legacy renders.
+void requireUsableFrame(const AEHost& host, const PF_EffectWorld& world, int bytesPerPixel);
+
+// True when the two frames hold one pixel format: by the world suite, else by
+// the deep flag. A format the suite cannot tell counts as different.
+bool sameFormat(const AEHost& host, const PF_EffectWorld& a, const PF_EffectWorld& b);
+
+// The time `frameOffset` time steps from the current one, wrapping as the
+// host's 32-bit times do rather than overflowing.
+A_long timeAtOffset(const PF_InData* inData, A_long frameOffset);
+
+// Clips a host rectangle to a world's bounds.
 PF_Rect clipToWorld(PF_Rect rect, const PF_EffectWorld* world);

@@ -13,6 +13,7 @@ struct HostIterationContext {
     BandFunction bandFunction;
     void* refcon;
     AEHost* host;
+    int32_t count; // bands asked for; 0: as many as the host chooses
 };
 
 PF_Err countProcessors(void* refcon, A_long, A_long i, A_long iterations) {
@@ -25,6 +26,10 @@ PF_Err countProcessors(void* refcon, A_long, A_long i, A_long iterations) {
 
 PF_Err hostIterationCallback(void* context, A_long threadIndex, A_long i, A_long iterations) {
     const HostIterationContext* c = static_cast<const HostIterationContext*>(context);
+    // Bands cut their rows by (i, iterations): any other iteration than the
+    // ones asked for would reach rows outside the image.
+    if (iterations < 1 || i < 0 || i >= iterations || (c->count != 0 && iterations != c->count))
+        return PF_Err_BAD_CALLBACK_PARAM;
     try {
         c->bandFunction(i, iterations, threadIndex, c->refcon);
     } catch (const std::bad_alloc&) {
@@ -47,7 +52,8 @@ int32_t AEHost::processorCount() const {
         return Kel::Platform::processorCount();
     int32_t count = 1;
     inData->utils->iterate_generic(-1, &count, countProcessors);
-    return count;
+    // A host that reports no processors still has the calling thread.
+    return count < 1 ? 1 : count;
 }
 
 void AEHost::thread(BandFunction bandFunction, void* refcon, int32_t count) {
@@ -60,7 +66,7 @@ void AEHost::thread(BandFunction bandFunction, void* refcon, int32_t count) {
         Kel::Host::System::Thread().thread(bandFunction, refcon, count);
         return;
     }
-    HostIterationContext context{bandFunction, refcon, this};
+    HostIterationContext context{bandFunction, refcon, this, count};
     const PF_Err result =
         inData->utils->iterate_generic(count != 0 ? count : -1, &context, hostIterationCallback);
     switch (result) {

@@ -3,12 +3,25 @@
 #include <atomic>
 
 namespace {
-// Atomic so that renders started concurrently by a host on several of its
-// threads do not race; relaxed is enough because every band reads it after the
-// runner's own synchronisation with the thread that wrote it.
-std::atomic<int> workerCount{1};
+// Relaxed is enough: a thread reads the process's count only when it never
+// set one, and bands read their job's count, handed over by the runner.
+std::atomic<int> processCount{1};
+// This thread's count: the one its render set or its running band's job's;
+// 0 for none.
+thread_local int threadCount = 0;
+
+int atLeastOne(int count) { return count < 1 ? 1 : count; }
 } // namespace
 
-void Sarn_SetThreadCount(int count) { workerCount.store(count, std::memory_order_relaxed); }
+void Sarn_SetThreadCount(int count) {
+    threadCount = atLeastOne(count);
+    processCount.store(threadCount, std::memory_order_relaxed);
+}
 
-int Sarn_GetThreadCount() { return workerCount.load(std::memory_order_relaxed); }
+int Sarn_GetThreadCount() {
+    return threadCount != 0 ? threadCount : processCount.load(std::memory_order_relaxed);
+}
+
+JobThreadCount::JobThreadCount(int count) : saved_(threadCount) { threadCount = atLeastOne(count); }
+
+JobThreadCount::~JobThreadCount() { threadCount = saved_; }

@@ -24,6 +24,9 @@ struct FaultPlan {
     std::set<std::string> nullAcquisition;
     // checkout_param fails with PF_Err_OUT_OF_MEMORY while set.
     bool failCheckoutParam = false;
+    // checkout_param of parameter 0 at one of these times answers its code: a
+    // frame the host cannot give in the middle of a layer.
+    std::map<A_long, PF_Err> refuseLayerAt;
     // 1-based number of the world request (new_world or the world suite's
     // PF_NewWorld, over the host's life) that fails with PF_Err_OUT_OF_MEMORY;
     // 0 for none. RefHost::failWorldRequest counts from now.

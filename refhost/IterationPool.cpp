@@ -1,6 +1,8 @@
 #include "refhost/IterationPool.h"
 
+#include <algorithm>
 #include <chrono>
+#include <exception>
 
 namespace {
 thread_local bool insideIteration = false;
@@ -31,9 +33,19 @@ bool pollFor(const Ready& ready) {
 
 bool IterationPool::onIterationThread() { return insideIteration; }
 
-IterationPool::IterationPool(int threads) {
-    for (int t = 1; t < threads; ++t)
-        workers_.emplace_back(&IterationPool::workerLoop, this, t);
+IterationPool::IterationPool(int threads, const ThreadStarter& start) {
+    // Reserved first: a thread that started is stored without a throw.
+    workers_.reserve(size_t(std::max(0, threads - 1)));
+    for (int t = 1; t < threads; ++t) {
+        try {
+            std::function<void()> body = [this, t] { workerLoop(t); };
+            workers_.push_back(start ? start(std::move(body)) : std::thread(std::move(body)));
+        } catch (const std::exception&) {
+            // At the system's thread limit later starts fail too; the workers
+            // that started keep the indices 1 .. threads() - 1.
+            break;
+        }
+    }
 }
 
 IterationPool::~IterationPool() {
@@ -63,7 +75,19 @@ bool IterationPool::mayStart() {
     return false;
 }
 
-void IterationPool::work(Job& job, int threadIndex) {
+PF_Err IterationPool::call(const Job& job, int threadIndex, A_long i) noexcept {
+    try {
+        return job.fn(job.refcon, threadIndex, i, job.iterations);
+    } catch (...) {
+        // An exception let out of a C callback is the plug-in's fault; it must
+        // not unwind the host's threads, nor the caller's while workers use
+        // the job. It ends the run like any failing iteration.
+        thrown_.fetch_add(1);
+        return PF_Err_INTERNAL_STRUCT_DAMAGED;
+    }
+}
+
+void IterationPool::work(Job& job, int threadIndex) noexcept {
     insideIteration = true;
     while (job.err.load(std::memory_order_relaxed) == PF_Err_NONE &&
            !job.cancelled.load(std::memory_order_relaxed)) {
@@ -74,7 +98,7 @@ void IterationPool::work(Job& job, int threadIndex) {
             job.cancelled.store(true);
             break;
         }
-        const PF_Err e = job.fn(job.refcon, threadIndex, i, job.iterations);
+        const PF_Err e = call(job, threadIndex, i);
         if (e != PF_Err_NONE) {
             PF_Err expected = PF_Err_NONE;
             job.err.compare_exchange_strong(expected, e);
@@ -108,32 +132,51 @@ void IterationPool::workerLoop(int threadIndex) {
     }
 }
 
+// Hands a job to the workers for its own lifetime: the destructor waits until
+// every worker has left the job, so that the job, on run's stack, outlives
+// every use on every way out of run.
+class IterationPool::Launch {
+public:
+    Launch(IterationPool& pool, Job& job) : pool_(pool) {
+        if (pool_.workers_.empty())
+            return;
+        {
+            std::lock_guard lock(pool_.mutex_);
+            pool_.job_ = &job;
+            pool_.pending_.store(int(pool_.workers_.size()));
+            pool_.generation_.fetch_add(1);
+        }
+        pool_.wake_.notify_all();
+    }
+    ~Launch() {
+        if (pool_.workers_.empty())
+            return;
+        const auto finished = [this] { return pool_.pending_.load() == 0; };
+        pollFor(finished);
+        std::unique_lock lock(pool_.mutex_);
+        pool_.done_.wait(lock, finished);
+        pool_.job_ = nullptr;
+    }
+    Launch(const Launch&) = delete;
+    Launch& operator=(const Launch&) = delete;
+
+private:
+    IterationPool& pool_;
+};
+
 PF_Err IterationPool::run(A_long iterations, void* refcon, PF_IterateGenericFunc fn) {
     if (insideIteration || fn == nullptr || iterations < -1)
         return PF_Err_BAD_CALLBACK_PARAM;
-    std::lock_guard call(callMutex_);
+    std::lock_guard turn(callMutex_);
     Job job;
     job.iterations = iterations == -1 ? threads() : iterations;
     job.refcon = refcon;
     job.fn = fn;
     if (job.iterations == 0)
         return PF_Err_NONE;
-    if (!workers_.empty()) {
-        {
-            std::lock_guard lock(mutex_);
-            job_ = &job;
-            pending_.store(int(workers_.size()));
-            generation_.fetch_add(1);
-        }
-        wake_.notify_all();
-    }
-    work(job, 0);
-    if (!workers_.empty()) {
-        const auto finished = [&] { return pending_.load() == 0; };
-        pollFor(finished);
-        std::unique_lock lock(mutex_);
-        done_.wait(lock, finished);
-        job_ = nullptr;
+    {
+        const Launch launch(*this, job);
+        work(job, 0);
     }
     if (job.err.load() != PF_Err_NONE)
         return job.err.load();

@@ -10,7 +10,8 @@
 //
 // Fault injection: a budget of iterations over the pool's life after which
 // no further iteration starts and the call answers PF_Interrupt_CANCEL, as a
-// host does once the user cancelled.
+// host does once the user cancelled; and a thread starter that can refuse,
+// as the system does at its thread limit.
 #pragma once
 
 #include "sdk/AE_EffectCB.h"
@@ -18,14 +19,21 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 class IterationPool {
 public:
-    // `threads` counts the calling thread; at least 1.
-    explicit IterationPool(int threads);
+    // Starts a thread running `body`; throws (std::system_error, as
+    // std::thread does) when the system cannot.
+    using ThreadStarter = std::function<std::thread(std::function<void()> body)>;
+
+    // `threads` counts the calling thread; at least 1. Workers the system
+    // refuses to start are done without: the pool runs with those that
+    // started, and threads() says how many.
+    explicit IterationPool(int threads, const ThreadStarter& start = {});
     ~IterationPool();
     IterationPool(const IterationPool&) = delete;
     IterationPool& operator=(const IterationPool&) = delete;
@@ -37,12 +45,16 @@ public:
     // Runs fn(refcon, threadIndex, i, iterations) for i = 0 .. iterations - 1
     // (-1: once per thread). Stops handing out iterations after the first
     // non-zero result, which it returns; PF_Interrupt_CANCEL once the cancel
-    // budget is spent. Calls from several threads take turns; a call from
-    // inside an iteration is refused with PF_Err_BAD_CALLBACK_PARAM.
+    // budget is spent. An exception out of fn counts as the result
+    // PF_Err_INTERNAL_STRUCT_DAMAGED (see exceptionsCaught). Calls from
+    // several threads take turns; a call from inside an iteration is refused
+    // with PF_Err_BAD_CALLBACK_PARAM.
     PF_Err run(A_long iterations, void* refcon, PF_IterateGenericFunc fn);
 
     // Iterations started over the pool's life.
     int64_t iterationsRun() const { return started_.load(); }
+    // Exceptions caught from iteration functions over the pool's life.
+    int64_t exceptionsCaught() const { return thrown_.load(); }
     // After `count` more iterations (over the pool's life from now) every
     // iteration is refused; negative: never.
     void cancelAfter(int64_t count);
@@ -56,9 +68,11 @@ private:
         std::atomic<PF_Err> err{PF_Err_NONE};
         std::atomic<bool> cancelled{false};
     };
+    class Launch;
 
     void workerLoop(int threadIndex);
-    void work(Job& job, int threadIndex);
+    void work(Job& job, int threadIndex) noexcept;
+    PF_Err call(const Job& job, int threadIndex, A_long i) noexcept;
     bool mayStart();
 
     std::mutex callMutex_; // one run at a time
@@ -73,4 +87,5 @@ private:
 
     std::atomic<int64_t> started_{0};
     std::atomic<int64_t> cancelAt_{-1};
+    std::atomic<int64_t> thrown_{0};
 };

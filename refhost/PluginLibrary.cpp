@@ -1,5 +1,6 @@
 #include "refhost/PluginLibrary.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 std::string PluginLibrary::registrationPathFor(const std::string& libraryPath) {
@@ -14,6 +15,11 @@ void PluginLibrary::adoptRegistration(const std::vector<uint8_t>& bytes,
     registration_ = decodePipl(bytes);
     if (piplFourCC(piplProperty(registration_, "kind")) != "eFKT")
         throw std::runtime_error(libraryPath + " is not registered as an effect");
+    const bool registered = std::any_of(registration_.begin(), registration_.end(),
+                                        [](const PiplProperty& p) { return p.key == kEntryPointKey; });
+    if (!registered)
+        throw std::runtime_error(libraryPath + " registers no entry point for this host's architecture ('" +
+                                 std::string(kEntryPointKey) + "')");
     entryPointName_ = piplCString(piplProperty(registration_, kEntryPointKey));
     matchName_ = piplPascalString(piplProperty(registration_, "eMNA"));
 }

@@ -23,13 +23,15 @@ public:
     PF_EntryFunc entry() const { return entry_; }
     const std::vector<PiplProperty>& registration() const { return registration_; }
     const std::string& entryPointName() const { return entryPointName_; }
+    // The registration key the entry point was found under: this host's own.
+    const char* entryPointKey() const { return kEntryPointKey; }
+
+    // A host reads only its own architecture's entry point: '8664' for 64-bit
+    // hosts, 'wx86' for 32-bit ones.
+    static constexpr const char* kEntryPointKey = sizeof(void*) == 8 ? "8664" : "wx86";
     const std::string& matchName() const { return matchName_; }
 
     static std::string registrationPathFor(const std::string& libraryPath);
-
-    // The registration key that names the entry point for this host's
-    // architecture.
-    static constexpr const char* kEntryPointKey = "wx86";
 
 private:
     // Decodes the registration and reads the kind, entry point and match name

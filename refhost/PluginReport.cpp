@@ -33,7 +33,7 @@ void printRegistration(std::ostream& out, const std::vector<PiplProperty>& prope
             out << piplFourCC(p);
         else if (p.key == "name" || p.key == "catg" || p.key == "eMNA")
             out << '"' << piplPascalString(p) << '"';
-        else if (p.key == "wx86")
+        else if (p.key == "wx86" || p.key == "8664")
             out << '"' << piplCString(p) << '"';
         else if (p.data.size() == 4 && p.key != "ePVR" && p.key != "eSVR")
             out << hex32(piplUint32(p));
@@ -82,8 +82,8 @@ void printParameters(std::ostream& out, RefHost& host) {
 
 bool printPluginReport(std::ostream& out, const std::string& libraryPath) {
     PluginLibrary library(libraryPath);
-    out << "Plug-in " << libraryPath << "\n  entry point " << library.entryPointName()
-        << ", match name \"" << library.matchName() << "\"\n";
+    out << "Plug-in " << libraryPath << "\n  entry point " << library.entryPointName() << " (key '"
+        << library.entryPointKey() << "'), match name \"" << library.matchName() << "\"\n";
     printRegistration(out, library.registration());
 
     RefHost host(HostProfile::afterEffects(), library.entry());

@@ -185,6 +185,9 @@ PF_Err RefHost::checkoutParam(PF_ProgPtr effect_ref, PF_ParamIndex index, A_long
     fireThrow(host, CallbackSite::CheckoutParam);
     if (host->faults_.failCheckoutParam)
         return PF_Err_OUT_OF_MEMORY;
+    if (const auto refused = host->faults_.refuseLayerAt.find(what_time);
+        index == 0 && refused != host->faults_.refuseLayerAt.end())
+        return refused->second;
     if (index < 0 || index >= host->numParams_)
         return PF_Err_INVALID_INDEX;
     // Values do not vary over time in this host; the layer does.
@@ -449,7 +452,7 @@ struct Span {
     bool empty() const { return right <= left || bottom <= top; }
 };
 
-// A 16-bit host rectangle clipped to a frame; the whole frame when null.
+// A host rectangle clipped to a frame; the whole frame when null.
 Span clippedSpan(const PF_Rect* rect, const PF_EffectWorld* world) {
     if (rect == nullptr)
         return {0, 0, world->width, world->height};
@@ -615,7 +618,11 @@ PF_Err RefHost::iterateGeneric(A_long iterations, void* refcon, PF_IterateGeneri
         host->ledger_.misuse("iterate_generic from inside an iteration or without a function");
         return PF_Err_BAD_CALLBACK_PARAM;
     }
-    const PF_Err err = host->pool().run(iterations, refcon, fn);
+    IterationPool& pool = host->pool();
+    const int64_t thrown = pool.exceptionsCaught();
+    const PF_Err err = pool.run(iterations, refcon, fn);
+    if (pool.exceptionsCaught() != thrown)
+        host->ledger_.misuse("an exception escaped an iteration function");
     if (err != PF_Err_NONE)
         return err;
     return host->faults_.iterationResult;

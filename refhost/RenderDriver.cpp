@@ -61,7 +61,7 @@ void RenderDriver::prepare(const RenderParams& params) {
     in.height = clip_->height();
     in.output_origin_x = 0;
     in.output_origin_y = 0;
-    in.extent_hint = PF_Rect{0, 0, A_short(clip_->height()), A_short(clip_->width())};
+    in.extent_hint = PF_Rect{0, 0, clip_->width(), clip_->height()};
     if (settings_.workerThreads > 0 && settings_.workerThreads != host_.workerThreads())
         host_.setWorkerThreads(settings_.workerThreads);
 }
@@ -151,7 +151,7 @@ void RenderDriver::renderLegacy() {
     RenderResult& result = *result_;
     const Clip& clip = *clip_;
     PF_InData& in = host_.inData();
-    const PF_Rect wholeLayer{0, 0, A_short(clip.height()), A_short(clip.width())};
+    const PF_Rect wholeLayer{0, 0, clip.width(), clip.height()};
     const PF_Rect inputHint = settings_.inputExtentHint.value_or(wholeLayer);
 
     PF_EffectWorld& layer = host_.param(0).u.ld;

@@ -41,6 +41,7 @@ PF_Err WorldStore::create(A_long width, A_long height, PF_PixelFormat format, bo
         std::lock_guard lock(mutex_);
         for (auto it = spare_.begin(); it != spare_.end(); ++it) {
             if (it->first == storageBytes) {
+                spareBytes_ -= it->first;
                 record.storage = std::move(it->second);
                 spare_.erase(it);
                 recycled = true;
@@ -89,7 +90,7 @@ PF_Err WorldStore::create(A_long width, A_long height, PF_PixelFormat format, bo
     world->rowbytes = rowbytes;
     world->width = width;
     world->height = height;
-    world->extent_hint = PF_Rect{0, 0, A_short(height), A_short(width)};
+    world->extent_hint = PF_Rect{0, 0, width, height};
     world->pix_aspect_ratio = {1, 1};
     records_.emplace(data, std::move(record));
     return PF_Err_NONE;
@@ -105,13 +106,20 @@ bool WorldStore::destroy(const PF_EffectWorld* world, Owner owner, std::string* 
     if (key != nullptr)
         *key = it->second.key;
     if (recycling_) {
-        // A few frames of each size in flight are enough for a render.
+        // A few frames of each size in flight are enough for a render; at
+        // large sizes fewer, so that the spares never hold gigabytes.
         constexpr size_t kMostSpare = 8;
+        constexpr size_t kMostSpareBytes = size_t(512) << 20;
         const Record& r = it->second;
         const size_t storageBytes = size_t(uint64_t(r.rowbytes) * uint64_t(r.height) + kAlignment);
-        if (spare_.size() == kMostSpare)
-            spare_.erase(spare_.begin());
-        spare_.emplace_back(storageBytes, std::move(it->second.storage));
+        if (storageBytes <= kMostSpareBytes) {
+            spare_.emplace_back(storageBytes, std::move(it->second.storage));
+            spareBytes_ += storageBytes;
+            while (spare_.size() > kMostSpare || spareBytes_ > kMostSpareBytes) {
+                spareBytes_ -= spare_.front().first;
+                spare_.erase(spare_.begin());
+            }
+        }
     }
     records_.erase(it);
     return true;
@@ -120,8 +128,10 @@ bool WorldStore::destroy(const PF_EffectWorld* world, Owner owner, std::string* 
 void WorldStore::setRecycling(bool on) {
     std::lock_guard lock(mutex_);
     recycling_ = on;
-    if (!on)
+    if (!on) {
         spare_.clear();
+        spareBytes_ = 0;
+    }
 }
 
 bool WorldStore::describe(const void* data, PF_PixelFormat* format, A_long* width, A_long* height,

@@ -71,6 +71,7 @@ private:
     std::map<const void*, Record> records_;
     // Storage of destroyed frames kept for reuse, with its size in bytes.
     std::vector<std::pair<size_t, std::unique_ptr<uint8_t[]>>> spare_;
+    size_t spareBytes_ = 0;
     bool recycling_ = false;
     int rowPadding_;
     int serial_ = 0;

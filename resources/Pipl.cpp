@@ -88,12 +88,12 @@ std::vector<uint8_t> codeValue(std::string_view fourCC) {
 
 } // namespace
 
-std::vector<uint8_t> buildPipl() {
+std::vector<uint8_t> buildPipl(bool for64Bit) {
     PiplWriter w;
     w.property("kind", codeValue("eFKT"));
     w.property("name", pascal(kEffectName));
     w.property("catg", pascal(kCategory));
-    w.property("wx86", cString(kEntryPointName));
+    w.property(entryPointKey(for64Bit), cString(kEntryPointName));
     w.property("ePVR", word32(2));
     w.property("eSVR", {uint8_t(kSpecVersionMajor), uint8_t(uint16_t(kSpecVersionMajor) >> 8),
                         uint8_t(kSpecVersionMinor), uint8_t(uint16_t(kSpecVersionMinor) >> 8)});

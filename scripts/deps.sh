@@ -14,7 +14,8 @@ velmora_install_packages() {
 }
 
 velmora_install_deps() {
-  velmora_install_packages cmake ninja-build g++ libgtest-dev libbenchmark-dev zlib1g-dev pkg-config
+  velmora_install_packages cmake ninja-build g++ libgtest-dev libbenchmark-dev zlib1g-dev pkg-config \
+    clang libclang-rt-14-dev
 }
 
 # The Windows cross builds: mingw-w64 (posix threads), GoogleTest's sources,

@@ -20,7 +20,7 @@ typedef double A_FpLong;
 typedef float A_FpShort;
 typedef float PF_FpShort;
 typedef double PF_FpLong;
-typedef uint8_t PF_Boolean;
+typedef char PF_Boolean;
 typedef A_long PF_Fixed;
 typedef A_long PF_Err;
 typedef A_long PF_ParamIndex;
@@ -59,7 +59,8 @@ enum {
     PF_Cmd_ARBITRARY_CALLBACK = 22,
     PF_Cmd_SMART_PRE_RENDER = 23,
     PF_Cmd_SMART_RENDER = 24,
-    PF_Cmd_NUM_CMDS
+    // Selectors 25 to 33 exist in the host; Velmora answers none of them.
+    PF_Cmd_NUM_CMDS = 34
 };
 typedef A_long PF_Cmd;
 
@@ -109,16 +110,18 @@ enum {
 };
 
 // ---- Geometry ---------------------------------------------------------------
-// 16-bit rectangle in the host's classic {top, left, bottom, right} order, the
-// form the fill and copy callbacks and the extent hints take.
-typedef struct {
-    A_short top, left, bottom, right;
-} PF_Rect;
-
-// 32-bit rectangle {left, top, right, bottom} of the smart render protocol.
+// 32-bit rectangle {left, top, right, bottom}: extent hints, the fill and
+// copy callbacks and the smart render protocol all take this one.
 typedef struct {
     A_long left, top, right, bottom;
 } PF_LRect;
+typedef PF_LRect PF_Rect;
+
+// The host's classic 16-bit rectangle, in its own {top, left, bottom, right}
+// order; no record Velmora uses holds one.
+typedef struct {
+    A_short top, left, bottom, right;
+} PF_LegacyRect;
 
 typedef struct {
     A_long h, v;
@@ -253,6 +256,10 @@ typedef union {
     PF_LayerDef ld;
     PF_PopupDef pd;
     PF_CheckBoxDef bd;
+    // The host's other parameter kinds share this union. Velmora never reads
+    // them, but they hold doubles (8-byte alignment on every target) and the
+    // largest is 96 bytes on 32-bit targets.
+    A_FpLong reserved_fp[12];
 } PF_ParamDefUnion;
 
 typedef struct PF_ParamDef {
@@ -278,11 +285,36 @@ typedef struct {
     PF_Err (*add_param)(PF_ProgPtr effect_ref, PF_ParamIndex index, PF_ParamDefPtr def);
     PF_Err (*abort)(PF_ProgPtr effect_ref);
     PF_Err (*progress)(PF_ProgPtr effect_ref, A_long current, A_long total);
+    // Custom UI and audio callbacks Velmora never calls.
+    void* register_ui;
+    void* checkout_layer_audio;
+    void* checkin_layer_audio;
+    void* get_audio_data;
+    void* reserved_str[3];
     void* reserved[10];
 } PF_InteractCallbacks;
 
 struct _PF_UtilCallbacks;
 struct SPBasicSuite;
+
+// Audio records the host carries in the input and output records; Velmora
+// renders no sound and leaves them alone.
+typedef A_short PF_SoundChannels;
+typedef A_short PF_SoundFormat;
+typedef A_short PF_SoundSampleSize;
+
+typedef struct {
+    PF_FpLong rateF;
+    PF_SoundChannels num_channels;
+    PF_SoundFormat format;
+    PF_SoundSampleSize sample_size;
+} PF_SoundFormatInfo;
+
+typedef struct {
+    PF_SoundFormatInfo fi;
+    A_long num_samples;
+    void* dataP;
+} PF_SoundWorld;
 
 typedef A_long PF_InFlags;
 
@@ -321,6 +353,7 @@ typedef struct PF_InData {
     A_long start_sampL;
     A_long dur_sampL;
     A_long total_sampL;
+    PF_SoundWorld src_snd;
     struct SPBasicSuite* pica_basicP;
     A_long pre_effect_source_origin_x;
     A_long pre_effect_source_origin_y;
@@ -343,6 +376,7 @@ typedef struct PF_OutData {
     A_char return_msg[PF_MAX_EFFECT_MSG_LEN + 1];
     A_long start_sampL;
     A_long dur_sampL;
+    PF_SoundWorld dest_snd;
     PF_OutFlags2 out_flags2;
 } PF_OutData;
 

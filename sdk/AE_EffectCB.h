@@ -64,17 +64,21 @@ typedef struct _PF_UtilCallbacks {
     void* get_callback_addr;
     void* app;
     PF_ANSICallbacks ansi;
-    void* colorCB[4];
+    void* colorCB[8];
     void* get_platform_data;
     A_u_longlong (*host_get_handle_size)(PF_Handle pf_handle);
     void* iterate_origin_non_clip_src;
     PF_Err (*iterate_generic)(A_long iterationsL, void* refconPV, PF_IterateGenericFunc fn_func);
     void* host_resize_handle;
-    void* reserved[8];
+    // The host's 16-bit sampling, fill and iteration callbacks and its pixel
+    // data accessors, none of which Velmora calls, then a reserved long.
+    void* reserved;
+    void* reserved_more[8];
+    A_long reserved_long[1];
 } PF_UtilCallbacks;
 
 // ---- Smart render -----------------------------------------------------------
-typedef A_long PF_RenderOutputFlags;
+typedef A_short PF_RenderOutputFlags;
 enum {
     PF_RenderOutputFlag_RETURNS_EXTRA_PIXELS = 0x1,
     PF_RenderOutputFlag_GPU_RENDER_POSSIBLE = 0x2
@@ -93,7 +97,7 @@ typedef struct {
     PF_LRect result_rect;
     PF_LRect max_result_rect;
     PF_RationalScale par;
-    A_long solid;
+    PF_Boolean solid;
     PF_Boolean reservedB[3];
     A_long ref_width;
     A_long ref_height;

@@ -5,10 +5,10 @@
 #include "AE_Effect.h"
 
 // Pixel format: four-character code, first character in the lowest byte.
-typedef A_u_long PF_PixelFormat;
-typedef A_u_long PrPixelFormat;
+typedef A_long PF_PixelFormat;
+typedef A_long PrPixelFormat;
 
-enum : A_u_long {
+enum : A_long {
     PF_PixelFormat_ARGB32 = PF_FOURCC_LE('a', 'r', 'g', 'b'),
     PF_PixelFormat_ARGB64 = PF_FOURCC_LE('a', 'e', '1', '6'),
     PF_PixelFormat_ARGB128 = PF_FOURCC_LE('a', 'e', '3', '2'),
@@ -29,7 +29,9 @@ enum : A_u_long {
 typedef struct PF_PixelFormatSuite2 {
     PF_Err (*AddSupportedPixelFormat)(PF_ProgPtr effect_ref, PrPixelFormat pixelFormat);
     PF_Err (*ClearSupportedPixelFormats)(PF_ProgPtr effect_ref);
-    void* reserved[6];
+    // The host's table holds the two functions only: `reserved` marks its end
+    // and takes no room.
+    void* reserved[0];
 } PF_PixelFormatSuite2;
 
 #define kPFWorldSuite "PF World Suite"
@@ -44,10 +46,12 @@ typedef struct PF_WorldSuite2 {
 } PF_WorldSuite2;
 
 #define kPFParamUtilsSuite "PF Param Utils Suite"
-#define kPFParamUtilsSuiteVersion1 1
+#define kPFParamUtilsSuiteVersion1 2
 
 typedef struct PF_ParamUtilsSuite1 {
     PF_Err (*PF_UpdateParamUI)(PF_ProgPtr effect_ref, PF_ParamIndex param_index,
                                const PF_ParamDef* defP);
-    void* reserved[6];
+    // Keyframe and state functions Velmora never calls.
+    void* reserved;
+    void* reserved_more[8];
 } PF_ParamUtilsSuite1;

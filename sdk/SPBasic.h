@@ -5,9 +5,9 @@
 #include <cstdint>
 
 typedef int32_t SPErr;
-typedef uint8_t SPBoolean;
+typedef int32_t SPBoolean;
 
-enum { kSPNoError = 0, kSPSuiteNotFoundError = 0x53214e46 /* '!SNF' */ };
+enum { kSPNoError = 0, kSPSuiteNotFoundError = 0x53214664 /* 'S!Fd' */ };
 
 #define kSPBasicSuite "SP Basic Suite"
 #define kSPBasicSuiteVersion 4

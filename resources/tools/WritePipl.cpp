@@ -1,6 +1,8 @@
 // Writes the registration resource beside the plug-in, where a host looks for
 // it: `velmora_pipl <path>` writes the binary bytes; `velmora_pipl --rc <path>`
-// writes the Windows resource script that compiles the same bytes in.
+// writes the Windows resource script that compiles the same bytes in. A
+// leading `--32` or `--64` picks the architecture's entry-point key instead
+// of this build's own, for resources of a cross build.
 #include "resources/Pipl.h"
 
 #include <cstdio>
@@ -37,11 +39,17 @@ bool writeRc(const char* path, const std::vector<uint8_t>& bytes) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<uint8_t> bytes = Velmora::buildPipl();
+    bool for64Bit = Velmora::kBuiltFor64Bit;
+    if (argc > 1 && (std::strcmp(argv[1], "--32") == 0 || std::strcmp(argv[1], "--64") == 0)) {
+        for64Bit = std::strcmp(argv[1], "--64") == 0;
+        --argc;
+        ++argv;
+    }
+    const std::vector<uint8_t> bytes = Velmora::buildPipl(for64Bit);
     if (argc == 3 && std::strcmp(argv[1], "--rc") == 0)
         return writeRc(argv[2], bytes) ? 0 : 1;
     if (argc != 2) {
-        std::cerr << "usage: velmora_pipl <output.pipl> | --rc <output.rc>\n";
+        std::cerr << "usage: velmora_pipl [--32 | --64] <output.pipl> | --rc <output.rc>\n";
         return 2;
     }
     return writeBinary(argv[1], bytes) ? 0 : 1;

@@ -53,6 +53,10 @@ TEST(CliOptions, EveryOptionSetsItsField) {
     EXPECT_EQ(parse({"--progress", "a", "b"}).progress, ProgressMode::Always);
     EXPECT_EQ(parse({"--host", "keyg", "a", "b"}).host, HostKind::KeyG);
     EXPECT_EQ(parse({"--motion", "off", "a", "b"}).motion, MotionMode::Off);
+    EXPECT_EQ(parse({"--memory-limit", "3G", "a", "b"}).memoryLimit, int64_t(3) << 30);
+    EXPECT_EQ(parse({"--memory-limit=512k", "a", "b"}).memoryLimit, 512 << 10);
+    EXPECT_EQ(parse({"--memory-limit", "none", "a", "b"}).memoryLimit, 0);
+    EXPECT_EQ(parse({"a", "b"}).memoryLimit, std::nullopt);
 }
 
 TEST(CliOptions, Commands) {
@@ -69,6 +73,12 @@ TEST(CliOptions, Commands) {
     EXPECT_EQ(o.operands[1], "demo");
     // "--" ends the options, so a file may start with a dash.
     EXPECT_EQ(parse({"--", "-in", "out"}).operands[0], "-in");
+    // ... and protects files named like the commands.
+    for (const char* name : {"demo", "info", "interlace"}) {
+        const CliOptions named = parse({"--", name, "out"});
+        EXPECT_EQ(named.command, CliCommand::Deinterlace) << name;
+        EXPECT_EQ(named.operands, (std::vector<std::string>{name, "out"})) << name;
+    }
 }
 
 TEST(CliOptions, ErrorsNameTheProblem) {
@@ -97,6 +107,9 @@ TEST(CliOptions, ErrorsNameTheProblem) {
         {{"info", "x"}, "unexpected operand \"x\""},
         {{"interlace", "a"}, "missing operand"},
         {{"--plugin", "", "a", "b"}, "--plugin: empty path"},
+        {{"--memory-limit", "2X", "a", "b"}, "--memory-limit: \"2X\" is not a size"},
+        {{"--memory-limit", "0", "a", "b"}, "--memory-limit"},
+        {{"--memory-limit", "9000000T", "a", "b"}, "--memory-limit"},
     };
     for (const Case& c : cases) {
         const std::string error = errorOf(c.args);

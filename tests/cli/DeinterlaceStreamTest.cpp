@@ -6,6 +6,7 @@
 #include "cli/CliError.h"
 #include "cli/Commands.h"
 #include "cli/DeinterlaceStream.h"
+#include "cli/IgnoreSigpipe.h"
 #include "cli/PluginSession.h"
 #include "cli/Y4mReader.h"
 #include "cli/Y4mWriter.h"
@@ -17,8 +18,12 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
+#include <future>
+#include <sys/resource.h>
 #include <sstream>
+#include <unistd.h>
 
 namespace {
 
@@ -300,6 +305,157 @@ TEST_F(DeinterlaceStreamTest, AFailingStageEndsTheStreamWithItsError) {
     EXPECT_NOTHING_HELD(session_.host());
 }
 
+// Each frame's own interlace tag decides: Ip frames are written exactly as
+// read, It and Ib frames keep the field they name, untagged frames of a mixed
+// stream the default upper one.
+TEST_F(DeinterlaceStreamTest, FrameTagsChooseTheKeptFieldOrPassTheFrameThrough) {
+    Y4mHeader h = clipHeader();
+    h.interlace = Y4mInterlace::Mixed;
+    const auto plain = folder_.path() / "plain.y4m";
+    writeClip(plain, h, 4);
+    const std::string whole = readFile(plain);
+    const size_t headerBytes = whole.find('\n') + 1;
+    const size_t frameBytes = size_t(Y4mFrameLayout(h).frameBytes);
+    const char* tags[] = {" It", " Ib", " Ip", ""};
+    std::string tagged = whole.substr(0, headerBytes);
+    for (int t = 0; t < 4; ++t)
+        tagged += std::string("FRAME") + tags[t] + "\n" + whole.substr(headerBytes + t * (6 + frameBytes) + 6, frameBytes);
+    const auto input = folder_.path() / "tagged.y4m";
+    std::ofstream(input, std::ios::binary) << tagged;
+
+    StreamSettings settings;
+    settings.params.motion = 1;
+    const std::string out = streamThrough(session_, input, folder_.path() / "o.y4m", settings).bytes;
+    const size_t outHeaderBytes = out.find('\n') + 1;
+    ASSERT_EQ(out.size(), outHeaderBytes + 4 * (6 + frameBytes));
+    const int keptParity[] = {0, 1, -1, 0}; // -1: the whole frame as read
+    for (int t = 0; t < 4; ++t) {
+        const std::string in = whole.substr(headerBytes + t * (6 + frameBytes) + 6, frameBytes);
+        const std::string got = out.substr(outHeaderBytes + t * (6 + frameBytes) + 6, frameBytes);
+        if (keptParity[t] < 0) {
+            EXPECT_TRUE(got == in) << "frame " << t;
+            continue;
+        }
+        bool otherChanged = false;
+        for (int y = 0; y < kH; ++y) {
+            const bool same = in.compare(size_t(y) * kW, kW, got, size_t(y) * kW, kW) == 0;
+            if (y % 2 == keptParity[t])
+                EXPECT_TRUE(same) << "frame " << t << " row " << y;
+            else
+                otherChanged |= !same;
+        }
+        EXPECT_TRUE(otherChanged) << "frame " << t;
+    }
+}
+
+namespace {
+
+// The real plug-in, except that its legacy render bails out as a plug-in does
+// that caught an error it can only describe: no error code, the output not
+// written, a message for the user.
+PF_EntryFunc realEntry = nullptr;
+PF_Err entryWhoseRenderBailsOut(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef* params[],
+                                PF_LayerDef* output, void* extra) {
+    if (cmd != PF_Cmd_RENDER)
+        return realEntry(cmd, in, out, params, output, extra);
+    out->out_flags |= PF_OutFlag_DISPLAY_ERROR_MESSAGE;
+    std::snprintf(out->return_msg, sizeof out->return_msg, "the motion cache is corrupt");
+    return PF_Err_NONE;
+}
+
+} // namespace
+
+TEST(DeinterlaceStream, ARenderThatAsksToShowAMessageFailsTheStream) {
+    realEntry = loadedPlugin().entry();
+    RefHost host(HostProfile::afterEffects(), entryWhoseRenderBailsOut);
+    RenderDriver driver(host);
+    TempFolder folder;
+    const auto input = folder.path() / "in.y4m";
+    writeClip(input, clipHeader(), 2);
+    FilePtr in(std::fopen(input.c_str(), "rb"));
+    FilePtr out(std::fopen((folder.path() / "out.y4m").c_str(), "wb"));
+    Y4mReader reader(in.get(), "input");
+    Y4mWriter writer(out.get(), reader.header(), "output");
+    StreamSettings settings;
+    settings.protocol = Protocol::Legacy;
+    std::string error;
+    try {
+        deinterlaceStream(driver, reader, writer, settings);
+    } catch (const CliError& e) {
+        error = e.what();
+    }
+    EXPECT_NE(error.find("failed on frame 0: the motion cache is corrupt"), std::string::npos) << error;
+    EXPECT_EQ(writer.framesWritten(), 0);
+    EXPECT_NOTHING_HELD(host);
+}
+
+// A failure ends the stream at once even while the input's producer idles
+// with the reader blocked waiting for its next frame: the output's reader
+// went away, or the plug-in failed.
+TEST(DeinterlaceStream, AFailureDoesNotWaitForAnIdleProducer) {
+    ignoreSigpipe();
+    realEntry = loadedPlugin().entry();
+    TempFolder folder;
+    const auto clip = folder.path() / "in.y4m";
+    // A frame larger than the output's buffer, so that writing it fails.
+    Y4mHeader h = clipHeader();
+    h.width = 128;
+    h.height = 64;
+    writeClip(clip, h, 1);
+    const std::string oneFrame = readFile(clip);
+    for (const bool pluginFails : {false, true}) {
+        SCOPED_TRACE(pluginFails ? "the plug-in fails" : "the output's reader went away");
+        RefHost host(HostProfile::afterEffects(), pluginFails ? entryWhoseRenderBailsOut : realEntry);
+        RenderDriver driver(host);
+        int input[2], output[2];
+        ASSERT_EQ(pipe(input), 0);
+        ASSERT_EQ(pipe(output), 0);
+        ASSERT_EQ(write(input[1], oneFrame.data(), oneFrame.size()), ssize_t(oneFrame.size()));
+        if (!pluginFails)
+            close(output[0]);
+        FilePtr in(fdopen(input[0], "rb"));
+        FilePtr out(fdopen(output[1], "wb"));
+        Y4mReader reader(in.get(), "input");
+        Y4mWriter writer(out.get(), reader.header(), "output");
+        StreamSettings settings;
+        settings.protocol = pluginFails ? Protocol::Legacy : Protocol::Smart;
+        auto run = std::async(std::launch::async, [&] {
+            try {
+                deinterlaceStream(driver, reader, writer, settings);
+                writer.flush();
+            } catch (const CliError& e) {
+                return std::string(e.what());
+            }
+            return std::string();
+        });
+        const bool ended = run.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+        EXPECT_TRUE(ended) << "still waiting for the producer";
+        close(input[1]); // lets a hanging run end, so that the test does
+        const std::string error = run.get();
+        EXPECT_NE(error.find(pluginFails ? "motion cache" : "output: write failed"), std::string::npos) << error;
+        if (pluginFails)
+            close(output[0]);
+        EXPECT_NOTHING_HELD(host);
+    }
+}
+
+// A header announcing the largest pictures costs no memory before their data
+// arrives (here it never does): frames are allocated as frames come.
+TEST(DeinterlaceCommand, AHugeHeaderCostsNothingWithoutData) {
+    TempFolder folder;
+    const auto input = folder.path() / "huge.y4m";
+    std::ofstream(input, std::ios::binary) << "YUV4MPEG2 W16384 H8192 F25:1 It C444p16\n";
+    struct rusage before {}, after {};
+    getrusage(RUSAGE_SELF, &before);
+    std::ostringstream out;
+    EXPECT_EQ(runCommand(parseCliOptions({"--quiet", "--memory-limit", "none", "--plugin", VELMORA_PLUGIN_PATH,
+                                          input.string(), (folder.path() / "out.y4m").string()}),
+                         out),
+              0);
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 << 10) << "kilobytes";
+}
+
 TEST(LayerPixels, CutsTheLayerOutOfAGrownFrame) {
     Frame f;
     f.width = 4;
@@ -332,6 +488,7 @@ TEST(DeinterlaceCommand, FailuresReportAndWriteNothing) {
         {"no header", "not a video", {}, "header not terminated"},
         {"not Y4M", "RIFF video\n", {}, "input.y4m"},
         {"missing plug-in", whole, {"--plugin", (folder.path() / "none.so").string()}, "cannot load the plug-in"},
+        {"over the memory limit", whole, {"--memory-limit", "64K"}, "40x24 pictures in \"vuya\" need about"},
     };
     for (const Case& c : cases) {
         const auto input = folder.path() / "input.y4m";

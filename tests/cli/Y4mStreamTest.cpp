@@ -1,6 +1,6 @@
 #include "CliTestFiles.h"
 
-#include "cli/AtomicOutputFile.h"
+#include "cli/OutputFile.h"
 #include "cli/CliError.h"
 #include "cli/IgnoreSigpipe.h"
 #include "cli/Y4mReader.h"
@@ -8,14 +8,20 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
 #else
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -35,7 +41,7 @@ std::string readWholeFile(const std::filesystem::path& path) {
 // What the command does with files: read every frame, write it to an atomic
 // output, commit at the end.
 void copyStream(const std::filesystem::path& input, const std::filesystem::path& output) {
-    AtomicOutputFile out(output.string());
+    OutputFile out(output.string());
     FilePtr in(std::fopen(input.string().c_str(), "rb"));
     Y4mReader reader(in.get(), input.string());
     Y4mWriter writer(out.file(), reader.header(), output.string());
@@ -52,6 +58,11 @@ std::string header(const std::string& fields) {
 
 std::string frameOf(size_t bytes, char fill = 'x') {
     return "FRAME\n" + std::string(bytes, fill);
+}
+
+// `start`, padded with 'a' to a line of `bytes` bytes, newline included.
+std::string paddedLine(const std::string& start, int bytes) {
+    return start + std::string(size_t(bytes) - start.size() - 1, 'a') + "\n";
 }
 
 }  // namespace
@@ -112,7 +123,8 @@ TEST(Y4mReader, MalformedStreamsNameTheProblemAndLeaveNoOutput) {
         {header("W-8 H4"), "bad width"},
         {header("W8x H4"), "bad width"},
         {header("W8 H99999999999999999999"), "bad height"},
-        {header("W40000 H4"), "exceeds 32768"},
+        {header("W100001 H4"), "width (W) 100001 exceeds 100000"},
+        {header("W4 H100001"), "height (H) 100001 exceeds 100000"},
         {header("W32768 H32768"), "pixels"},
         {header("W8 H4 C411"), "unsupported Y4M colour space C411"},
         {header("W8 H4 C444alpha"), "unsupported Y4M colour space"},
@@ -124,7 +136,8 @@ TEST(Y4mReader, MalformedStreamsNameTheProblemAndLeaveNoOutput) {
         {header("W8 H4 Ix"), "bad interlace tag"},
         {header("W8 H4 A1"), "bad pixel aspect"},
         {"YUV4MPEG2 W8 H4", "not terminated by a newline"},
-        {"YUV4MPEG2 W8 H4 X" + std::string(70000, 'a') + "\n", "longer than"},
+        {paddedLine("YUV4MPEG2 W8 H4 X", kY4mMaxLine + 1), "longer than 65536 bytes"},
+        {header(ok) + paddedLine("FRAME X", kY4mMaxLine + 1) + std::string(48, 'x'), "frame 1 (too long)"},
         {header(ok) + frameOf(47), "truncated frame 1 (47 of 48 bytes)"},
         {header(ok) + frameOf(48) + frameOf(10), "truncated frame 2"},
         {header(ok) + frameOf(48) + "FRA", "truncated frame 2"},
@@ -148,7 +161,9 @@ TEST(Y4mReader, MalformedStreamsNameTheProblemAndLeaveNoOutput) {
 }
 
 TEST(Y4mReader, FrameParametersAreTolerated) {
-    const FilePtr in = fileWithBytes(header("W2 H2 C444") + "FRAME Ixyz Xa=b\n" + std::string(12, 'a') +
+    // Header and FRAME lines of the longest length accepted.
+    const FilePtr in = fileWithBytes(paddedLine("YUV4MPEG2 W2 H2 C444 X", kY4mMaxLine) +
+                                     paddedLine("FRAME Ixyz Xa=b", kY4mMaxLine) + std::string(12, 'a') +
                                      frameOf(12, 'b'));
     Y4mReader reader(in.get(), "in");
     Y4mFrame frame(reader.layout());
@@ -198,7 +213,7 @@ TEST(Y4mStream, RoundTripsEveryChromaFormatAndDepth) {
         const Y4mFrameLayout layout(in);
         std::vector<Y4mFrame> frames;
         {
-            AtomicOutputFile out(path.string());
+            OutputFile out(path.string());
             Y4mWriter writer(out.file(), in, "out");
             for (int i = 0; i < 3; ++i) {
                 frames.emplace_back(layout);
@@ -243,6 +258,9 @@ TEST(Y4mFrameLayout, OddSizesRoundChromaUp) {
     // The largest picture accepted still has a frame size well inside 64 bits.
     const Y4mFrameLayout big(parseY4mHeader("YUV4MPEG2 W32768 H4096 C444p16"));
     EXPECT_EQ(big.frameBytes, int64_t(32768) * 4096 * 3 * 2);
+    // Sides up to the plug-in's limit of 100000 pass.
+    EXPECT_EQ(Y4mFrameLayout(parseY4mHeader("YUV4MPEG2 W100000 H2 Cmono")).frameBytes, 200000);
+    EXPECT_EQ(Y4mFrameLayout(parseY4mHeader("YUV4MPEG2 W2 H100000 Cmono")).frameBytes, 200000);
 }
 
 TEST(Y4mWriter, ClosedPipeIsAnErrorNotADeath) {
@@ -266,11 +284,11 @@ TEST(Y4mWriter, ClosedPipeIsAnErrorNotADeath) {
         << message;
 }
 
-TEST(AtomicOutputFile, AppearsOnlyWhenCommitted) {
+TEST(OutputFile, AppearsOnlyWhenCommitted) {
     TempFolder folder;
     const auto path = folder.path() / "result.y4m";
     {
-        AtomicOutputFile out(path.string());
+        OutputFile out(path.string());
         std::fputs("half", out.file());
         std::fflush(out.file());
         EXPECT_EQ(folder.entries().size(), 1u);
@@ -278,11 +296,130 @@ TEST(AtomicOutputFile, AppearsOnlyWhenCommitted) {
     }
     EXPECT_TRUE(folder.entries().empty());
     {
-        AtomicOutputFile out(path.string());
+        OutputFile out(path.string());
         std::fputs("whole", out.file());
         out.commit();
     }
     EXPECT_EQ(readWholeFile(path), "whole");
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"result.y4m"});
-    EXPECT_THROW(AtomicOutputFile((folder.path() / "missing" / "x.y4m").string()), CliError);
+    EXPECT_THROW(OutputFile((folder.path() / "missing" / "x.y4m").string()), CliError);
+}
+
+// Outputs that cannot be replaced are written where they are: a FIFO stays a
+// FIFO (its reader gets the data), a device stays a device, a descriptor path
+// writes to its descriptor; a symbolic link is written through, keeping the
+// target's mode; a read-only file is refused and left alone.
+TEST(OutputFile, WritesWhatCannotBeReplacedInPlace) {
+    TempFolder folder;
+    const auto at = [&](const char* name) { return (folder.path() / name).string(); };
+    enum class Kind { Fifo, Device, Descriptor, Link, DanglingLink, ReadOnly };
+    for (const Kind kind : {Kind::Fifo, Kind::Device, Kind::Descriptor, Kind::Link, Kind::DanglingLink, Kind::ReadOnly}) {
+        SCOPED_TRACE(int(kind));
+        std::string path = at("out");
+        std::string readBack;
+        std::thread reader;
+        int pipeFds[2] = {-1, -1};
+        switch (kind) {
+        case Kind::Fifo:
+            ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+            reader = std::thread([&] { readBack = readWholeFile(path); });
+            break;
+        case Kind::Device:
+            // The null device's numbers, made in the test's own folder.
+            if (mknod(path.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0 || access(path.c_str(), W_OK) != 0)
+                GTEST_SKIP() << "mknod of a character device is not permitted here";
+            break;
+        case Kind::Descriptor:
+            ASSERT_EQ(pipe(pipeFds), 0);
+            path = "/dev/fd/" + std::to_string(pipeFds[1]);
+            reader = std::thread([&] {
+                char buffer[64];
+                for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+                    readBack.append(buffer, size_t(n));
+            });
+            break;
+        case Kind::Link:
+            std::ofstream(at("target")) << "old";
+            ASSERT_EQ(chmod(at("target").c_str(), 0640), 0);
+            ASSERT_EQ(symlink("target", path.c_str()), 0);
+            break;
+        case Kind::DanglingLink:
+            ASSERT_EQ(symlink("target", path.c_str()), 0);
+            break;
+        case Kind::ReadOnly:
+            std::ofstream(path) << "old";
+            ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+            EXPECT_THROW(OutputFile{path}, CliError);
+            EXPECT_EQ(readWholeFile(path), "old");
+            break;
+        }
+        if (kind != Kind::ReadOnly) {
+            OutputFile out(path);
+            std::fputs("new", out.file());
+            out.commit();
+        }
+        if (pipeFds[1] >= 0)
+            close(pipeFds[1]);
+        if (reader.joinable())
+            reader.join();
+        if (pipeFds[0] >= 0)
+            close(pipeFds[0]);
+        struct stat st {};
+        ASSERT_EQ(lstat(at("out").c_str(), &st), kind == Kind::Descriptor ? -1 : 0);
+        switch (kind) {
+        case Kind::Fifo:
+            EXPECT_TRUE(S_ISFIFO(st.st_mode));
+            EXPECT_EQ(readBack, "new");
+            break;
+        case Kind::Device:
+            EXPECT_TRUE(S_ISCHR(st.st_mode));
+            break;
+        case Kind::Descriptor:
+            EXPECT_EQ(readBack, "new");
+            break;
+        case Kind::Link:
+        case Kind::DanglingLink:
+            EXPECT_TRUE(S_ISLNK(st.st_mode));
+            EXPECT_EQ(readWholeFile(at("target")), "new");
+            ASSERT_EQ(stat(at("target").c_str(), &st), 0);
+            if (kind == Kind::Link) {
+                EXPECT_EQ(st.st_mode & 07777, 0640u);
+            }
+            break;
+        case Kind::ReadOnly:
+            EXPECT_EQ(st.st_mode & 07777, 0444u);
+            break;
+        }
+        std::vector<std::string> entries = folder.entries();
+        std::sort(entries.begin(), entries.end());
+        const bool withTarget = kind == Kind::Link || kind == Kind::DanglingLink;
+        const std::vector<std::string> expected = withTarget                 ? std::vector<std::string>{"out", "target"}
+                                                  : kind == Kind::Descriptor ? std::vector<std::string>{}
+                                                                             : std::vector<std::string>{"out"};
+        EXPECT_EQ(entries, expected);
+        for (const std::string& name : entries)
+            std::filesystem::remove(folder.path() / name);
+    }
+}
+
+// A run ended by SIGINT, SIGTERM or SIGHUP while writing leaves no temporary
+// file (the signal still ends the process).
+TEST(OutputFile, InterruptedRunsLeaveNothing) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        TempFolder folder;
+        const std::string path = (folder.path() / "out.y4m").string();
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            OutputFile out(path);
+            std::fputs("half", out.file());
+            std::fflush(out.file());
+            raise(signal);
+            _exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << signal;
+        EXPECT_TRUE(folder.entries().empty()) << signal;
+    }
 }

@@ -44,7 +44,7 @@ struct Frame {
         world.rowbytes = stride;
         world.width = w;
         world.height = h;
-        world.extent_hint = PF_Rect{0, 0, A_short(h), A_short(w)};
+        world.extent_hint = PF_Rect{0, 0, w, h};
     }
     T get(int32_t x, int32_t y, int c) const {
         T v;

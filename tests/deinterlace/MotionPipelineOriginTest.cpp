@@ -160,7 +160,7 @@ TEST(MotionPipelineOrigin, InputWithoutPixelsKeepsTheOutput) {
             input.width = width;
             input.height = height;
             input.rowbytes = 64;
-            input.extent_hint = PF_Rect{0, 0, A_short(height), A_short(width)};
+            input.extent_hint = PF_Rect{0, 0, width, height};
             PF_EffectWorld output = host.makeHostWorld(8, 8, PF_PixelFormat_ARGB32, "output");
             output.extent_hint = PF_Rect{0, 0, 8, 8};
             const std::vector<uint8_t> before(size_t(8 * 8 * 4), 0x33);
@@ -211,7 +211,7 @@ TEST(MotionPipelineOrigin, LegacyInputExtentHintAtAnOddRow) {
     const Clip clip = pantest::panClip(PF_PixelFormat_ARGB32, kWidth, kHeight, 3, 1.5);
     RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
     RenderDriver driver(host);
-    const PF_Rect hint{3, 5, A_short(kHeight), A_short(kWidth)}; // top, left, bottom, right
+    const PF_Rect hint{5, 3, kWidth, kHeight};
     driver.settings().inputExtentHint = hint;
     for (A_long motion : {2, 4})
         for (A_long fields : {1, 2}) {

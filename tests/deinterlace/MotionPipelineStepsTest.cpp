@@ -29,7 +29,8 @@ RenderParams motionParams(A_long motion, A_long fields = 1) {
 
 // Smart render checks out the frames 1000 - k for k = n down to 1, where n is
 // the quality's earlier-frame count limited by what pre-render found; legacy
-// render checks parameter 0 out at those times and stops at the first refusal.
+// render checks parameter 0 out one, two frames back and stops at the first
+// refusal. Both then render the same frame.
 TEST(MotionPipelineSteps, EarlierFramesCheckedOutPerQualityAndClipPosition) {
     struct Case {
         A_long motion;
@@ -41,9 +42,9 @@ TEST(MotionPipelineSteps, EarlierFramesCheckedOutPerQualityAndClipPosition) {
         {kFast, 0, {}, {-1}},            // first frame: the current frame alone
         {kFast, 2, {999}, {1}},
         {kBetter, 1, {999}, {0}},
-        {kBest, 0, {}, {-2}},
-        {kBest, 1, {999}, {-1}},         // one earlier frame: start one frame back
-        {kBest, 3, {998, 999}, {1, 2}},  // frame -2 first, then frame -1
+        {kBest, 0, {}, {-1}},
+        {kBest, 1, {999}, {0, -1}},      // one earlier frame: start one frame back
+        {kBest, 3, {998, 999}, {2, 1}},  // smart: frame -2 first; legacy: nearest first
     };
     const Clip clip = pantest::panClip(PF_PixelFormat_ARGB32, 32, 16, 4, 1.5);
     RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
@@ -65,10 +66,7 @@ TEST(MotionPipelineSteps, EarlierFramesCheckedOutPerQualityAndClipPosition) {
             frames.push_back(checkout.frameIndex);
         EXPECT_EQ(frames, c.legacyFrames);
         EXPECT_NOTHING_HELD(host);
-        // Both protocols start from the same earlier frame when legacy gets it.
-        if (c.legacyFrames.front() >= 0) {
-            EXPECT_EQ(legacy.frame.pixels, smart.frame.pixels);
-        }
+        EXPECT_EQ(legacy.frame.pixels, smart.frame.pixels);
     }
 }
 
@@ -185,22 +183,44 @@ TEST(MotionPipelineSteps, EmptyLegacyLayers) {
     }
 }
 
-// A legacy host that refuses an earlier frame gets a transparent black
-// output and no error, whichever earlier frame it refuses.
-TEST(MotionPipelineSteps, LegacyRefusalOfAnEarlierFrameClearsTheOutput) {
+// An earlier frame a legacy host refuses in the middle of a layer (a cut)
+// starts the chain after it, whatever the host's code: the output is that of
+// a smart render of the layer cut there.
+TEST(MotionPipelineSteps, LegacyRefusalMidClipStartsTheChainAfterIt) {
+    struct Case {
+        A_long motion;
+        int refused; // the render is of frame 3
+        PF_Err code;
+        std::vector<int> given; // clip frames checked out
+    };
+    const Case cases[] = {
+        {kFast, 2, PF_Err_BAD_CALLBACK_PARAM, {}},
+        {kBetter, 2, PF_Err_INTERNAL_STRUCT_DAMAGED, {}},
+        {kBest, 2, PF_Err_INVALID_INDEX, {}}, // frame 1 is not asked for
+        {kBest, 1, PF_Err_BAD_CALLBACK_PARAM, {2}},
+    };
     const Clip clip = pantest::panClip(PF_PixelFormat_ARGB32, 32, 16, 4, 1.5);
     RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
     RenderDriver driver(host);
-    driver.settings().refuseEarlierFrames = PF_Err_INTERNAL_STRUCT_DAMAGED;
-    for (A_long motion : {kFast, kBest}) {
-        const RenderResult r = driver.render(clip, 3, motionParams(motion), Protocol::Legacy);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(modeName(c.motion)) + ", frame " + std::to_string(c.refused) +
+                     " refused");
+        Clip cut(clip.format(), clip.width(), clip.height());
+        for (int i = 0; i < clip.frameCount(); ++i)
+            cut.addFrame(clip.frame(i));
+        cut.dropFramesBefore(c.refused + 1);
+        const RenderResult expected = driver.render(cut, 3, motionParams(c.motion), Protocol::Smart);
+        ASSERT_EQ(expected.err, PF_Err_NONE) << expected.message;
+
+        host.faults().refuseLayerAt = {{c.refused * host.inData().time_step, c.code}};
+        const RenderResult r = driver.render(clip, 3, motionParams(c.motion), Protocol::Legacy);
+        host.faults().refuseLayerAt.clear();
         ASSERT_EQ(r.err, PF_Err_NONE) << r.message;
-        ASSERT_EQ(r.layerParamCheckouts.size(), 1u);
-        EXPECT_EQ(r.layerParamCheckouts[0].result, PF_Err_INTERNAL_STRUCT_DAMAGED);
-        ASSERT_FALSE(r.frame.pixels.empty());
-        EXPECT_TRUE(std::all_of(r.frame.pixels.begin(), r.frame.pixels.end(),
-                                [](uint8_t b) { return b == 0; }))
-            << modeName(motion);
+        std::vector<int> frames;
+        for (const LayerParamCheckout& checkout : r.layerParamCheckouts)
+            frames.push_back(checkout.frameIndex);
+        EXPECT_EQ(frames, c.given);
+        EXPECT_EQ(r.frame.pixels, expected.frame.pixels);
         EXPECT_NOTHING_HELD(host);
     }
 }

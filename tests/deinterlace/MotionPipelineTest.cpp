@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -97,4 +98,31 @@ TEST(MotionPipeline, MotionModesBeatInterpolationWithTheLowerFieldFirst) {
             const bool vuya = f.format == PrPixelFormat_VUYA_4444_16u;
             expectMotionBeatsInterpolation(qualityPerMode(f, protocol, 2, 128, 80), vuya ? 3 : 2, 0.25, 0.25);
         }
+}
+
+// On the pan the previous field sits 1.5 pixels to the right, so column 0 is
+// rebuilt from source columns 0 to 3: the leftmost neighbourhood the warp may
+// take, which it must, rather than keep the interpolated fallback.
+TEST(MotionPipeline, LeftColumnIsRebuiltFromTheFirstSourceColumns) {
+    const int width = 48, height = 40, frame = 3;
+    const Clip clip = pantest::panClip(PF_PixelFormat_ARGB32, width, height, frame + 1, 1.5);
+    const PixelFormatInfo& info = clip.formatInfo();
+    const std::vector<uint8_t> truth = pantest::moment(info, width, height, 2 * frame, 1.5);
+    RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
+    RenderDriver driver(host);
+    double error[5] = {};  // summed over the rebuilt rows of column 0, per mode
+    for (A_long motion : {1, 3, 4}) {
+        RenderParams params;
+        params.motion = motion;
+        const RenderResult r = driver.render(clip, frame, params, Protocol::Smart);
+        ASSERT_EQ(r.err, PF_Err_NONE) << r.message;
+        for (int y = 9; y < height - 8; y += 2)
+            for (int at : {info.redAt, info.greenAt, info.blueAt})
+                error[motion] += std::abs(pantest::channel(info, r.frame.pixels, width, 0, y, at) -
+                                          pantest::channel(info, truth, width, 0, y, at));
+    }
+    // Kept to the fallback, "Better" and "Best" would equal "Off" there.
+    EXPECT_LT(error[3], error[1]);
+    EXPECT_LT(error[4], 0.75 * error[1]) << "Best " << error[4] << ", Off " << error[1];
+    EXPECT_NOTHING_HELD(host);
 }

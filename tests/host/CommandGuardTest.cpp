@@ -61,6 +61,7 @@ TEST(CommandGuard, MapsEachKindOfExceptionAndReleasesWhatWasHeld) {
     EXPECT_EQ(o.message, "Unknown internal error");
     EXPECT_NOTHING_HELD(host);
     EXPECT_EQ(host.ledger().calls("AcquireSuite"), 5);
+    EXPECT_EQ(host.ledger().calls("strcpy"), 4);  // every shown message through the host's copy
 }
 
 TEST(CommandGuard, ReturnedErrorsPassUnchangedAndSilently) {

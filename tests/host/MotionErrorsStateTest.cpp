@@ -41,6 +41,7 @@ TEST(MotionErrorsState, KeepsTheOtherUiFlagsOfTheCheckbox) {
     ASSERT_EQ(host.paramsSetup().err, PF_Err_NONE);
     host.param(kParamCorrectMotionErrors).ui_flags = PF_PUI_NO_ECW_UI | PF_PUI_DISABLED;
     host.setPopup(kParamMotionCompensation, kMotionFast);
+    host.inData().num_params = host.numParams(); // as a command would have it
     {
         HostSuiteCache suites(host.inData().pica_basicP);
         applyMotionErrorsState({&host.inData(), host.paramArray(), &suites});

@@ -239,7 +239,7 @@ TYPED_TEST(ColourWarpInstances, ARWarpMatchesPlainComputation) {
     std::mt19937 rng(1234);
     const WarpSetup setups[] = {
         {{-3, 20, 0, 9}, {-3, 20, -2, 18}, {-3, 20, -1, 9}, 1.0f},
-        {{0, 37, 2, 12}, {1, 35, 0, 25}, {0, 37, 1, 12}, 0.0f},
+        {{0, 37, 2, 12}, {1, 35, 0, 25}, {0, 37, 0, 12}, 0.0f},  // rows 2 and 1 above the field
         {{0, 5, 0, 4}, {0, 5, 0, 8}, {0, 5, 0, 4}, 1.0f},
     };
     for (const WarpSetup& w : setups) {

@@ -1,6 +1,7 @@
 // The host frame helpers against the reference host in-process: scratch
 // frames with and without the world suite, fills and copies under both render
 // protocols, layer check-out and check-in, and nothing left held on any path.
+#include "host/CopyFrame.h"
 #include "host/PluginEntry.h"
 #include "image/HostFrames.h"
 #include "tests/support/RefHostTesting.h"
@@ -141,7 +142,7 @@ TEST(FillWorld, LegacyFillsTheExtentHintMovedForTheOutputSmartTheWholeWorld) {
     PF_EffectWorld other = refHost.makeHostWorld(6, 5, PF_PixelFormat_ARGB32, "other");
     refHost.inData().output_origin_x = 2;
     refHost.inData().output_origin_y = 1;
-    const PF_Rect hint{1, 1, 3, 5}; // top, left, bottom, right
+    const PF_Rect hint{1, 1, 5, 3};
     output.extent_hint = hint;
     other.extent_hint = hint;
     const PF_Pixel white{255, 255, 255, 255};
@@ -192,8 +193,8 @@ TEST(CopyWorld, RectanglesClippedToTheirOwnFrames) {
         int srcLeft, srcTop, dstLeft, dstTop, width, height;
     };
     const Case cases[] = {
-        {"source rectangle reaching out of the source", {-2, 3, 2, 9}, false, {}, 3, 0, 0, 0, 3, 2},
-        {"destination rectangle reaching out of the destination", {1, 1, 5, 6}, true, {2, 1, 7, 9},
+        {"source rectangle reaching out of the source", {3, -2, 9, 2}, false, {}, 3, 0, 0, 0, 3, 2},
+        {"destination rectangle reaching out of the destination", {1, 1, 6, 5}, true, {1, 2, 9, 7},
          1, 1, 1, 2, 3, 2},
     };
     for (const Case& c : cases) {
@@ -217,6 +218,48 @@ TEST(CopyWorld, RectanglesClippedToTheirOwnFrames) {
     EXPECT_EQ(refHost.ledger().calls("copy"), 2);
     refHost.disposeHostWorld(&src);
     refHost.disposeHostWorld(&dst);
+}
+
+// Smart render: a source placed on any side of the destination lands where
+// it lies in the layer. What it does not cover keeps what was there, or,
+// copying into a scratch frame, becomes transparent black.
+TEST(CopyFrame, SmartSourceOnEverySideLandsWhereItLies) {
+    RefHost refHost(HostProfile::afterEffects(), &PluginEntry);
+    PF_EffectWorld src = refHost.makeHostWorld(6, 5, PF_PixelFormat_ARGB32, "src");
+    PF_EffectWorld dst = refHost.makeHostWorld(6, 5, PF_PixelFormat_ARGB32, "dst");
+    paintCoordinates(&src);
+    const PF_Pixel marker{7, 7, 7, 7};
+    struct Offset {
+        A_long x, y;
+    };
+    for (const Offset o : {Offset{0, 0}, Offset{-2, 0}, Offset{2, 0}, Offset{0, -2}, Offset{0, 3},
+                           Offset{3, -1}, Offset{-1, 2}, Offset{6, 0}}) {
+        for (bool clearingRest : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "source at " << o.x << "," << o.y
+                                            << (clearingRest ? ", clearing the rest" : ""));
+            src.origin_x = o.x;
+            src.origin_y = o.y;
+            refHost.inData().utils->fill(refHost.inData().effect_ref, &marker, nullptr, &dst);
+            AEHost host(&refHost.inData(), &dst, &presentSmartCallbacks);
+            ASSERT_EQ(clearingRest ? copyFrameClearingRest(host, &src, &dst)
+                                   : copyFrame(host, &src, &dst),
+                      PF_Err_NONE);
+            for (int y = 0; y < 5; ++y)
+                for (int x = 0; x < 6; ++x) {
+                    const int sx = x - o.x, sy = y - o.y;
+                    const uint8_t* p = pixel8(&dst, x, y);
+                    if (sx >= 0 && sx < 6 && sy >= 0 && sy < 5) {
+                        EXPECT_EQ(p[1], sx) << x << "," << y;
+                        EXPECT_EQ(p[2], sy) << x << "," << y;
+                    } else {
+                        EXPECT_EQ(p[0], clearingRest ? 0 : 7) << x << "," << y;
+                    }
+                }
+        }
+    }
+    refHost.disposeHostWorld(&src);
+    refHost.disposeHostWorld(&dst);
+    EXPECT_NOTHING_HELD(refHost);
 }
 
 TEST(LayerCheckout, LegacyByTimeWithCheckIn) {

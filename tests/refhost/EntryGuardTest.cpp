@@ -1,6 +1,8 @@
 // The exception table and bad input, through the loaded plug-in's entry point.
 // Host callbacks throw on request, so exceptions start inside a command while
 // it holds host suites.
+#include "refhost/RenderDriver.h"
+#include "tests/refhost/RenderTestFrames.h"
 #include "tests/support/RefHostTesting.h"
 
 #include <gtest/gtest.h>
@@ -149,5 +151,105 @@ TEST(BadInput, UnhandledSelectorsReturnZeroAndTouchNothing) {
         EXPECT_EQ(host.command(cmd, nulls).err, PF_Err_NONE);
     }
     EXPECT_EQ(host.ledger().totalCalls(), 0);
+    EXPECT_NOTHING_HELD(host);
+}
+
+// A host whose callback tables lack a function a command calls gets 516 from
+// that command, with nothing held, instead of a call through a null pointer.
+// A basic suite without its acquire function counts as no basic suite.
+TEST(BadInput, MissingHostCallbacksGiveAnErrorCode) {
+    using Spoil = void (*)(RefHost&, PF_UtilCallbacks&);
+    struct Case {
+        const char* name;
+        Protocol protocol;
+        Spoil spoil;
+        PF_Err err = PF_Err_BAD_CALLBACK_PARAM;
+    };
+    const Case cases[] = {
+        {"utils", Protocol::Legacy, [](RefHost& h, PF_UtilCallbacks&) { h.inData().utils = nullptr; }},
+        {"copy", Protocol::Legacy, [](RefHost&, PF_UtilCallbacks& u) { u.copy = nullptr; }},
+        {"fill", Protocol::Smart, [](RefHost&, PF_UtilCallbacks& u) { u.fill = nullptr; }},
+        {"new_world", Protocol::Legacy, [](RefHost&, PF_UtilCallbacks& u) { u.new_world = nullptr; }},
+        {"dispose_world", Protocol::Smart, [](RefHost&, PF_UtilCallbacks& u) { u.dispose_world = nullptr; }},
+        {"host_new_handle", Protocol::Smart, [](RefHost&, PF_UtilCallbacks& u) { u.host_new_handle = nullptr; }},
+        {"host_lock_handle", Protocol::Legacy, [](RefHost&, PF_UtilCallbacks& u) { u.host_lock_handle = nullptr; }},
+        {"host_unlock_handle", Protocol::Smart, [](RefHost&, PF_UtilCallbacks& u) { u.host_unlock_handle = nullptr; }},
+        {"host_dispose_handle", Protocol::Legacy, [](RefHost&, PF_UtilCallbacks& u) { u.host_dispose_handle = nullptr; }},
+        {"sqrt", Protocol::Smart, [](RefHost&, PF_UtilCallbacks& u) { u.ansi.sqrt = nullptr; }},
+        {"ceil", Protocol::Legacy, [](RefHost&, PF_UtilCallbacks& u) { u.ansi.ceil = nullptr; }},
+        {"floor", Protocol::Smart, [](RefHost&, PF_UtilCallbacks& u) { u.ansi.floor = nullptr; }},
+        {"checkout_param", Protocol::Smart, [](RefHost& h, PF_UtilCallbacks&) { h.inData().inter.checkout_param = nullptr; }},
+        {"checkin_param", Protocol::Legacy, [](RefHost& h, PF_UtilCallbacks&) { h.inData().inter.checkin_param = nullptr; }},
+        {"checkout_layer", Protocol::Smart, [](RefHost& h, PF_UtilCallbacks&) { h.preRenderCallbacks()->checkout_layer = nullptr; }},
+        {"checkout_layer_pixels", Protocol::Smart, [](RefHost& h, PF_UtilCallbacks&) { h.smartRenderCallbacks()->checkout_layer_pixels = nullptr; }},
+        {"checkin_layer_pixels", Protocol::Smart, [](RefHost& h, PF_UtilCallbacks&) { h.smartRenderCallbacks()->checkin_layer_pixels = nullptr; }},
+        {"checkout_output", Protocol::Smart, [](RefHost& h, PF_UtilCallbacks&) { h.smartRenderCallbacks()->checkout_output = nullptr; }},
+        {"AcquireSuite", Protocol::Smart, [](RefHost& h, PF_UtilCallbacks&) { h.inData().pica_basicP->AcquireSuite = nullptr; }, PF_Err_NONE},
+    };
+    const Clip clip = rendertest::clipOf(PF_PixelFormat_ARGB32, 12, 8, 3, 2);
+    RenderParams fast;
+    fast.motion = 2;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
+        RenderDriver driver(host);
+        PF_UtilCallbacks utils = *host.inData().utils;
+        SPBasicSuite basic = *host.inData().pica_basicP;
+        host.inData().utils = &utils;
+        host.inData().pica_basicP = &basic;
+        c.spoil(host, utils);
+        const RenderResult r = driver.render(clip, 2, fast, c.protocol);
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_NOTHING_HELD(host);
+    }
+    // The commands around the render: the string copy and add_param.
+    RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
+    PF_UtilCallbacks utils = *host.inData().utils;
+    utils.ansi.strcpy = nullptr;
+    host.inData().utils = &utils;
+    EXPECT_EQ(host.about().err, PF_Err_BAD_CALLBACK_PARAM);
+    host.inData().inter.add_param = nullptr;
+    EXPECT_EQ(host.paramsSetup().err, PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_EQ(host.ledger().totalCalls(), 0);
+}
+
+// Entries past the host's parameter count (num_params) are not the plug-in's
+// to read: poisoned ones there change nothing; the values come from
+// check-outs, and the greyed state, which needs entry 3, is not sent.
+TEST(BadInput, ParameterArrayIsReadOnlyUpToItsCount) {
+    RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
+    ASSERT_EQ(host.paramsSetup().err, PF_Err_NONE);
+    host.setPopup(2, 3);
+    // Read, they would fail the render (no such choice) and send entry 3.
+    PF_ParamDef poisonPopup{}, poisonCheckbox{};
+    poisonPopup.param_type = PF_Param_POPUP;
+    poisonPopup.u.pd.value = 9;
+    poisonCheckbox.param_type = PF_Param_CHECKBOX;
+    PF_EffectWorld layer = host.makeHostWorld(8, 6, PF_PixelFormat_ARGB32, "layer");
+    PF_EffectWorld output = host.makeHostWorld(8, 6, PF_PixelFormat_ARGB32, "output");
+    PF_ParamDef layerParam = host.param(0);
+    layerParam.u.ld = layer;
+    PF_ParamDef* params[] = {&layerParam, host.paramArray()[1], &poisonPopup, &poisonCheckbox};
+    PF_UserChangedParamExtra changed{2};
+    struct Case {
+        PF_Cmd cmd;
+        A_long count;
+        void* extra;
+        PF_LayerDef* output;
+    };
+    for (const Case& c : {Case{PF_Cmd_RENDER, 1, nullptr, &output},
+                          Case{PF_Cmd_UPDATE_PARAMS_UI, 2, nullptr, nullptr},
+                          Case{PF_Cmd_USER_CHANGED_PARAM, 2, &changed, nullptr}}) {
+        SCOPED_TRACE(c.cmd);
+        host.ledger().resetCalls();
+        host.inData().num_params = c.count;
+        PF_OutData out{};
+        EXPECT_EQ(loadedPlugin().entry()(c.cmd, &host.inData(), &out, params, c.output, c.extra),
+                  PF_Err_NONE);
+        EXPECT_GE(host.ledger().calls("checkout_param"), 1);
+        EXPECT_EQ(host.uiUpdates(), 0);
+    }
+    host.disposeHostWorld(&layer);
+    host.disposeHostWorld(&output);
     EXPECT_NOTHING_HELD(host);
 }

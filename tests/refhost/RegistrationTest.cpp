@@ -1,32 +1,43 @@
-// What a host learns from the registration beside the library, and that
-// global setup announces the same words.
+// What a host learns from the registration beside the library and from the
+// plug-in's first commands, as `velmora info` reports it.
+#include "refhost/PluginReport.h"
 #include "tests/support/RefHostTesting.h"
 
 #include <gtest/gtest.h>
 
-TEST(Registration, HostFindsEntryPointAndMatchNameThroughIt) {
-    PluginLibrary& plugin = loadedPlugin();
-    EXPECT_EQ(plugin.entryPointName(), "PluginEntry");
-    EXPECT_EQ(plugin.matchName(), "Morvik Velmora");
-    EXPECT_EQ(plugin.registration().size(), 13u);
-    EXPECT_EQ(piplPascalString(piplProperty(plugin.registration(), "name")), "Velmora");
-    EXPECT_EQ(piplPascalString(piplProperty(plugin.registration(), "catg")),
-              "Corvell Pellin Suite");
-    EXPECT_NE(plugin.entry(), nullptr);
-}
+#include <sstream>
 
-TEST(Registration, GlobalSetupAnnouncesTheRegisteredWords) {
-    PluginLibrary& plugin = loadedPlugin();
-    RefHost host(HostProfile::afterEffects(), plugin.entry());
-    ASSERT_EQ(host.globalSetup().err, PF_Err_NONE);
-    const auto& registration = plugin.registration();
-    EXPECT_EQ(host.announcedVersion(), piplUint32(piplProperty(registration, "eVER")));
-    EXPECT_EQ(uint32_t(host.announcedOutFlags()), piplUint32(piplProperty(registration, "eGLO")));
-    EXPECT_EQ(uint32_t(host.announcedOutFlags2()), piplUint32(piplProperty(registration, "eGL2")));
-    EXPECT_EQ(host.announcedVersion(), 0x00119E00u);
-    EXPECT_EQ(host.announcedOutFlags(), 0x06001042);
-    EXPECT_EQ(host.announcedOutFlags2(), 0x00001408);
-    EXPECT_NOTHING_HELD(host);
+// What `velmora info` prints: each registration property decoded by its kind,
+// and the plug-in's answers to about, global setup and parameter setup.
+TEST(Registration, ReportShowsWhatTheHostLearns) {
+    std::ostringstream out;
+    EXPECT_TRUE(printPluginReport(out, VELMORA_PLUGIN_PATH));
+    EXPECT_EQ(out.str(), std::string("Plug-in ") + VELMORA_PLUGIN_PATH + R"(
+  entry point PluginEntry (key '8664'), match name "Morvik Velmora"
+Registration (13 properties)
+  8BIM kind  eFKT
+  8BIM name  "Velmora"
+  8BIM catg  "Corvell Pellin Suite"
+  8BIM 8664  "PluginEntry"
+  8BIM ePVR  02 00 00 00
+  8BIM eSVR  0C 00 02 00
+  8BIM eVER  0x00119E00
+  8BIM eINF  00 00
+  8BIM eGLO  0x06001042
+  8BIM eGL2  0x00001408
+  8BIM eMNA  "Morvik Velmora"
+  8BIM aeFL  0x00000008
+  8BIM aeRD  0x00000000
+About
+  Velmora 2.3.3 Deinterlacing by field interpolation or motion-compensated reconstruction.
+Global setup: error 0, version 0x00119E00, out flags 0x06001042, out flags 2 0x00001408
+Accepted pixel formats: "bgra" "vuya" "Bgra" "Vuya" "Argb" "BGra" "VUya" "ARgb"
+Parameters (4)
+  0  layer (input)
+  1  popup "Fields" id 1, 2 choices "Upper Field First|Lower Field First", default 1, flags 0x00000000, ui flags 0x00000000
+  2  popup "Motion Compensation" id 2, 4 choices "Off|Fast|Better|Best", default 1, flags 0x00000040, ui flags 0x00000000 supervised
+  3  checkbox "" id 3, label "Correct Motion Errors", default 0, flags 0x00000000, ui flags 0x00000020 greyed
+)");
 }
 
 TEST(Registration, LibraryWithoutRegistrationIsRefused) {

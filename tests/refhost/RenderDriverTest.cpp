@@ -315,8 +315,8 @@ TEST_F(RenderDriverTest, LegacyLayerOutputOriginExtentHintsAndEarlierFrames) {
     RenderDriver driver(host);
     RenderSettings& s = driver.settings();
     s.outputOrigin = PF_Point{2, 1};
-    s.inputExtentHint = PF_Rect{1, 0, 3, 5};
-    s.outputExtentHint = PF_Rect{0, 1, 4, 6};
+    s.inputExtentHint = PF_Rect{0, 1, 5, 3};
+    s.outputExtentHint = PF_Rect{1, 0, 6, 4};
     s.downsampleY = PF_RationalScale{1, 2};
     const Clip clip = testClip(PF_PixelFormat_ARGB32, 3);
     const RenderResult r = driver.render(clip, 2, RenderParams{}, Protocol::Legacy);

@@ -53,6 +53,40 @@ TEST(RenderOff, EveryFormatBothProtocolsBothFieldsOddAndEvenHeights) {
     }
 }
 
+// Sides up to 100000, the whole layer the plug-in asks for, render in full
+// (32768 once wrapped in 16-bit rectangles and copied nothing); one more is
+// refused with a message, in both protocols.
+TEST(RenderOff, FrameSidesUpToTheWholeLayer) {
+    OffHost h;
+    const PixelFormatInfo& format = *pixelFormatInfo(PF_PixelFormat_ARGB32);
+    struct Case {
+        A_long width, height;
+        bool fits;
+    };
+    const Case cases[] = {{32768, 3, true},  {100000, 3, true}, {3, 100000, true},
+                          {100001, 3, false}, {3, 100001, false}};
+    for (const Case& c : cases) {
+        const Clip clip = clipOf(format.code, c.width, c.height, 1, 9);
+        for (Protocol protocol : {Protocol::Smart, Protocol::Legacy}) {
+            SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height) + " " +
+                         protocolName(protocol));
+            const RenderResult r = h.driver.render(clip, 0, off(1), protocol);
+            if (c.fits) {
+                ASSERT_EQ(r.err, PF_Err_NONE) << r.message;
+                EXPECT_TRUE(samePixels(r.frame.pixels,
+                                       plainOff(format, c.width, c.height, clip.frame(0), 1),
+                                       c.width, format.bytesPerPixel));
+            } else {
+                EXPECT_EQ(r.err, PF_Err_BAD_CALLBACK_PARAM);
+                EXPECT_TRUE(r.showsMessage);
+                EXPECT_NE(r.message.find("at most 100000 pixels a side"), std::string::npos)
+                    << r.message;
+            }
+            EXPECT_NOTHING_HELD(h.host);
+        }
+    }
+}
+
 // Hosts hand out rows of any length at least the pixels' own.
 TEST(RenderOff, RowsLongerThanThePixels) {
     for (int padding : {0, 4, 4096}) {

@@ -167,37 +167,29 @@ TEST(MotionRender, EveryFormatBothProtocols) {
     }
 }
 
-// A legacy host that refuses an earlier frame gets a cleared output (and no
-// error); the earliest frames of a clip are refused by every host.
-TEST(LegacyRender, RefusedEarlierFrameClearsTheOutput) {
+// Legacy render has no pre-render to count the earlier frames: it starts from
+// those the host gives, so the first frames of a clip come out as under smart
+// render, in every mode and depth.
+TEST(LegacyRender, FirstFramesOfAClipAsUnderSmartRender) {
     Host h;
-    const Clip clip = clipOf(PrPixelFormat_VUYA_4444_32f, kW, kH, 3, 4);
-    struct Case {
-        A_long motion;
-        int frame;
-        PF_Err refuse;
-    };
-    const Case cases[] = {{4, 1, PF_Err_NONE}, {2, 0, PF_Err_NONE}, {2, 2, PF_Err_OUT_OF_MEMORY},
-                          {3, 2, PF_Err_BAD_CALLBACK_PARAM}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE("motion " + std::to_string(c.motion) + " frame " + std::to_string(c.frame));
-        h.driver.settings().refuseEarlierFrames = c.refuse;
-        const RenderResult r = h.driver.render(clip, c.frame, withMotion(c.motion), Protocol::Legacy);
-        ASSERT_EQ(r.err, PF_Err_NONE);
-        ASSERT_FALSE(r.layerParamCheckouts.empty());
-        EXPECT_NE(r.layerParamCheckouts.back().result, PF_Err_NONE);
-        ASSERT_EQ(r.frame.pixels.size(), clip.frameBytes());
-        EXPECT_EQ(std::count(r.frame.pixels.begin(), r.frame.pixels.end(), uint8_t{0}),
-                  std::ptrdiff_t(r.frame.pixels.size()));
-        EXPECT_NOTHING_HELD(h.host);
+    for (PF_PixelFormat format :
+         {PF_PixelFormat_ARGB32, PrPixelFormat_BGRA_4444_16u, PrPixelFormat_VUYA_4444_32f}) {
+        const Clip clip = clipOf(format, kW, kH, 2, 4);
+        for (A_long motion : {2, 3, 4})
+            for (int frame : {0, 1}) {
+                SCOPED_TRACE(pixelFormatName(format) + " motion " + std::to_string(motion) +
+                             " frame " + std::to_string(frame));
+                const RenderResult smart = h.driver.render(clip, frame, withMotion(motion), Protocol::Smart);
+                const RenderResult legacy = h.driver.render(clip, frame, withMotion(motion), Protocol::Legacy);
+                ASSERT_EQ(smart.err, PF_Err_NONE) << smart.message;
+                ASSERT_EQ(legacy.err, PF_Err_NONE) << legacy.message;
+                ASSERT_EQ(legacy.frame.pixels.size(), clip.frameBytes());
+                EXPECT_NE(std::count(legacy.frame.pixels.begin(), legacy.frame.pixels.end(), uint8_t{0}),
+                          std::ptrdiff_t(legacy.frame.pixels.size()));
+                EXPECT_EQ(legacy.frame.pixels, smart.frame.pixels);
+                EXPECT_NOTHING_HELD(h.host);
+            }
     }
-    // Frames the host gives: the render goes on and the output is not cleared.
-    h.driver.settings().refuseEarlierFrames = PF_Err_NONE;
-    const RenderResult r = h.driver.render(clip, 2, withMotion(4), Protocol::Legacy);
-    ASSERT_EQ(r.err, PF_Err_NONE);
-    EXPECT_NE(std::count(r.frame.pixels.begin(), r.frame.pixels.end(), uint8_t{0}),
-              std::ptrdiff_t(r.frame.pixels.size()));
-    EXPECT_NOTHING_HELD(h.host);
 }
 
 // ---- Failures --------------------------------------------------------------
@@ -258,6 +250,25 @@ TEST(RenderFailure, CancelAtEveryIteration) {
     }
 }
 
+// An earlier frame a legacy host cannot give for want of memory, or because
+// the user cancelled, ends the render with that code, also when a nearer frame
+// is already checked out; nothing stays held.
+TEST(RenderFailure, EarlierFrameCheckoutOutOfMemoryOrCancelled) {
+    Host h;
+    const Clip clip = clipOf(PrPixelFormat_VUYA_4444_32f, kW, kH, 3, 4);
+    for (PF_Err code : {PF_Err_OUT_OF_MEMORY, PF_Interrupt_CANCEL})
+        for (auto [motion, refused] : {std::pair{2, 1}, std::pair{3, 1}, std::pair{4, 1},
+                                       std::pair{4, 0}}) {
+            SCOPED_TRACE("code " + std::to_string(code) + " motion " + std::to_string(motion) +
+                         " frame " + std::to_string(refused) + " refused");
+            h.host.faults().refuseLayerAt = {{refused * h.host.inData().time_step, code}};
+            const RenderResult r = h.driver.render(clip, 2, withMotion(motion), Protocol::Legacy);
+            h.host.faults().refuseLayerAt.clear();
+            EXPECT_EQ(r.err, code);
+            EXPECT_NOTHING_HELD(h.host);
+        }
+}
+
 // Every world and every memory handle the motion modes ask for may be
 // refused: each refusal gives 4 and leaves nothing held. The sweep ends at
 // the first render that asks for fewer.
@@ -285,6 +296,82 @@ TEST(RenderFailure, EveryRefusedWorldOrHandleGivesOutOfMemory) {
             }
             EXPECT_GT(refused, 0) << "the render asked for no " << (handles ? "handle" : "world");
         }
+    }
+}
+
+// A message thrown while a render runs means the render did not finish: it
+// fails with 512 and shows the message, and nothing stays held.
+TEST(RenderFailure, MessageThrownDuringARenderFailsIt) {
+    const Clip clip = clipOf(PF_PixelFormat_ARGB32, kW, kH, 3, 5);
+    // Smart "Off" checks its parameters out; legacy "Fast" its earlier frame.
+    for (const auto& [protocol, motion] : {std::pair{Protocol::Smart, 1}, std::pair{Protocol::Legacy, 2}}) {
+        SCOPED_TRACE(protocolName(protocol));
+        Host h;
+        h.host.faults().throwAt[CallbackSite::CheckoutParam] = [] { throw std::string("Disk full."); };
+        const RenderResult r = h.driver.render(clip, 2, withMotion(motion), protocol);
+        EXPECT_EQ(r.err, PF_Err_INTERNAL_STRUCT_DAMAGED);
+        EXPECT_TRUE(r.showsMessage);
+        EXPECT_EQ(r.message, "Disk full.");
+        EXPECT_NOTHING_HELD(h.host);
+    }
+}
+
+// A format reported wider than the frames' pixels would send the kernels
+// past the buffers' ends: the row bytes cannot hold it, so 516 before any
+// pixel is touched (the ledger would show a write past a row's end).
+TEST(RenderBadInput, ReportedFormatTheRowsCannotHold) {
+    Host h;
+    const Clip clip = clipOf(PF_PixelFormat_ARGB32, kW, kH, 3, 6);
+    for (PF_PixelFormat reported : {PF_PixelFormat_ARGB64, PF_PixelFormat_ARGB128}) {
+        h.host.faults().reportedPixelFormat = reported;
+        for (Protocol protocol : {Protocol::Smart, Protocol::Legacy}) {
+            for (A_long motion : {1, 3}) {
+                SCOPED_TRACE(pixelFormatName(reported) + " " + protocolName(protocol) +
+                             " motion " + std::to_string(motion));
+                EXPECT_EQ(h.driver.render(clip, 2, withMotion(motion), protocol).err,
+                          PF_Err_BAD_CALLBACK_PARAM);
+                EXPECT_NOTHING_HELD(h.host);
+            }
+        }
+    }
+}
+
+// Legacy frames described wrongly, one fault at a time, in the layer or the
+// output: 516, and the host's copy or fill never reached.
+TEST(RenderBadInput, LegacyFrameDescriptionsThatCannotHoldTheirPixels) {
+    using Spoil = void (*)(PF_EffectWorld& layer, PF_EffectWorld& output);
+    struct Case {
+        const char* name;
+        PF_PixelFormat outputFormat;
+        Spoil spoil;
+    };
+    const Case cases[] = {
+        {"layer rows shorter than a row of pixels", PF_PixelFormat_ARGB32, [](PF_EffectWorld& l, PF_EffectWorld&) { l.rowbytes = kW * 4 - 4; }},
+        {"negative output row bytes", PF_PixelFormat_ARGB32, [](PF_EffectWorld&, PF_EffectWorld& o) { o.rowbytes = -o.rowbytes; }},
+        {"negative layer width", PF_PixelFormat_ARGB32, [](PF_EffectWorld& l, PF_EffectWorld&) { l.width = -3; }},
+        {"negative output height", PF_PixelFormat_ARGB32, [](PF_EffectWorld&, PF_EffectWorld& o) { o.height = -1; }},
+        {"layer without pixels", PF_PixelFormat_ARGB32, [](PF_EffectWorld& l, PF_EffectWorld&) { l.data = nullptr; }},
+        {"inverted output extent hint", PF_PixelFormat_ARGB32, [](PF_EffectWorld&, PF_EffectWorld& o) { o.extent_hint.left = o.extent_hint.right + 1; }},
+        {"inverted layer extent hint", PF_PixelFormat_ARGB32, [](PF_EffectWorld& l, PF_EffectWorld&) { l.extent_hint.bottom = -2; }},
+        {"output in another format", PF_PixelFormat_ARGB64, [](PF_EffectWorld&, PF_EffectWorld&) {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
+        ASSERT_EQ(host.paramsSetup().err, PF_Err_NONE);
+        PF_EffectWorld layer = host.makeHostWorld(kW, kH, PF_PixelFormat_ARGB32, "layer");
+        PF_EffectWorld output = host.makeHostWorld(kW, kH, c.outputFormat, "output");
+        const PF_EffectWorld layerHeld = layer, outputHeld = output;
+        c.spoil(layer, output);
+        host.param(0).u.ld = layer;
+        CommandCall call;
+        call.output = &output;
+        EXPECT_EQ(host.command(PF_Cmd_RENDER, call).err, PF_Err_BAD_CALLBACK_PARAM);
+        EXPECT_EQ(host.ledger().calls("copy") + host.ledger().calls("fill"), 0);
+        host.param(0).u.ld = PF_LayerDef{};
+        for (PF_EffectWorld world : {layerHeld, outputHeld})
+            host.disposeHostWorld(&world);
+        EXPECT_NOTHING_HELD(host);
     }
 }
 

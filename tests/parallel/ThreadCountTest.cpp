@@ -1,0 +1,131 @@
+// The worker count under hosts that report no processors or iterate other
+// than asked, and under renders that run at once with different counts.
+#include "host/AEHost.h"
+#include "image/Sarn_Resize.h"
+#include "parallel/KelException.h"
+#include "parallel/SarnThread.h"
+#include "parallel/ThreadCount.h"
+#include "tests/support/TestHost.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// A host whose generic iteration runs `reportedIterations` iterations (with
+// i = 0 at least once) on the calling thread, whatever it was asked for.
+A_long reportedIterations = 0;
+
+PF_Err reportingIterate(A_long, void* refcon, PF_IterateGenericFunc fn) {
+    for (A_long i = 0; i < std::max<A_long>(reportedIterations, 1); ++i)
+        if (const PF_Err err = fn(refcon, 0, i, reportedIterations))
+            return err;
+    return PF_Err_NONE;
+}
+
+struct ReportingHost {
+    PF_UtilCallbacks utils{};
+    PF_InData in{};
+    ReportingHost() {
+        utils.iterate_generic = reportingIterate;
+        in.utils = &utils;
+        in.version.major = 13;
+    }
+};
+
+void countBand(int32_t, int32_t, int32_t, void* refcon) { ++*static_cast<int*>(refcon); }
+
+// Records the count each band reads; band 0 first lets another render set
+// a count of its own.
+struct RecordCounts : Sarn_AE_Environ::Thread {
+    explicit RecordCounts(PF_InData* in) : Sarn_AE_Environ::Thread(in) {}
+    void run(int index) override {
+        if (index == 0)
+            std::thread([] { Sarn_SetThreadCount(1); }).join();
+        seen[size_t(index)] = Sarn_GetThreadCount();
+    }
+    std::vector<std::atomic<int>> seen = std::vector<std::atomic<int>>(4);
+};
+
+struct Image {
+    int w, h;
+    std::vector<float> v;
+    Image(int w, int h) : w(w), h(h), v(size_t(w) * size_t(h), -1.0f) {}
+};
+
+Image resized(TestHost& host, const Image& src, int w, int h) {
+    Image dst(w, h);
+    Sarn_ResizeF(host.inData(), src.v.data(), dst.v.data(), src.w, src.h, w, h, src.w * 4, w * 4,
+                 1.0f, 1.0f)
+        .run();
+    return dst;
+}
+
+} // namespace
+
+TEST(WorkerCount, HostsReportingNoProcessorsGiveOneBand) {
+    ReportingHost reporting;
+    AEHost host(&reporting.in, nullptr, nullptr);
+    for (A_long reported : {0, -3}) {
+        reportedIterations = reported;
+        EXPECT_EQ(host.processorCount(), 1) << reported;
+        Sarn_SetThreadCount(reported);
+        EXPECT_EQ(Sarn_GetThreadCount(), 1) << reported;
+    }
+}
+
+TEST(WorkerCount, IterationsOtherThanAskedForRunNoBand) {
+    ReportingHost reporting;
+    AEHost host(&reporting.in, nullptr, nullptr);
+    // (bands asked for, iterations the host runs)
+    for (const auto& [asked, runs] : {std::pair{4, 8}, std::pair{4, 2}, std::pair{3, -1}}) {
+        reportedIterations = runs;
+        int bands = 0;
+        EXPECT_THROW(host.thread(countBand, &bands, asked), Kel::Exception) << asked << " " << runs;
+        EXPECT_EQ(bands, 0) << asked << " " << runs;
+    }
+}
+
+TEST(WorkerCount, BandsReadTheCountTheirJobWasLaunchedWith) {
+    for (int workers : {1, 0}) { // host iteration in band order; fallback threads
+        TestHost testHost(workers);
+        Sarn_SetThreadCount(4);
+        RecordCounts job(testHost.inData());
+        job.execute();
+        for (const std::atomic<int>& count : job.seen)
+            EXPECT_EQ(count.load(), 4) << "workers " << workers;
+        EXPECT_EQ(Sarn_GetThreadCount(), 4); // this thread's render keeps its own
+    }
+    Sarn_SetThreadCount(1);
+}
+
+// Two renders at once, each setting its own count at its start as the render
+// command does: every result equals the one rendered alone.
+TEST(WorkerCount, ConcurrentRendersWithDifferentCounts) {
+    TestHost host(3);
+    Image src(37, 29);
+    for (size_t i = 0; i < src.v.size(); ++i)
+        src.v[i] = float((i * 7919) % 251);
+    Sarn_SetThreadCount(1);
+    const std::vector<float> alone = resized(host, src, 23, 61).v;
+
+    std::atomic<int> wrong{0};
+    auto render = [&](int count) {
+        for (int frame = 0; frame < 150; ++frame) {
+            Sarn_SetThreadCount(count);
+            if (resized(host, src, 23, 61).v != alone)
+                ++wrong;
+        }
+    };
+    std::thread many(render, 7);
+    std::thread few(render, 2);
+    many.join();
+    few.join();
+    EXPECT_EQ(wrong.load(), 0);
+    EXPECT_EQ(host.liveHandles(), 0);
+}
