@@ -45,9 +45,16 @@ function(velmora_windows_plugin target)
             ${PROJECT_SOURCE_DIR}/resources/Pipl.cpp ${PROJECT_SOURCE_DIR}/resources/Pipl.h
             ${PROJECT_SOURCE_DIR}/resources/EffectIdentity.h ${sdk_headers}
     COMMENT "Building the registration writer for the build machine")
+  # The writer runs on the build machine, so the target's architecture picks
+  # the entry-point key ('8664' or 'wx86'), not the writer's own.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(bits --64)
+  else()
+    set(bits --32)
+  endif()
   add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/Velmora.rc ${CMAKE_BINARY_DIR}/Velmora.pipl
-    COMMAND ${writer} --rc ${CMAKE_BINARY_DIR}/Velmora.rc
-    COMMAND ${writer} ${CMAKE_BINARY_DIR}/Velmora.pipl
+    COMMAND ${writer} ${bits} --rc ${CMAKE_BINARY_DIR}/Velmora.rc
+    COMMAND ${writer} ${bits} ${CMAKE_BINARY_DIR}/Velmora.pipl
     DEPENDS ${writer}
     COMMENT "Writing the registration resource")
   target_sources(${target} PRIVATE

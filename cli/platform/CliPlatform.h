@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <thread>
 
 namespace CliPlatform {
 
@@ -43,5 +44,12 @@ int64_t streamPosition(std::FILE* file);
 // Reads up to `size` bytes at `offset` without moving the stream's position;
 // the count read, or -1.
 int64_t readAt(std::FILE* file, void* buffer, size_t size, int64_t offset);
+
+// Breaks `thread` out of a blocking read or write, which then fails (the
+// stage ends on that error). Repeated by the caller until the thread is done,
+// since a request just before the call is lost. POSIX: a handler-less signal
+// without SA_RESTART (EINTR); Windows: CancelSynchronousIo.
+void prepareThreadInterruption();
+void interruptThread(std::thread& thread);
 
 } // namespace CliPlatform

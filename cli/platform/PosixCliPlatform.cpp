@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <malloc.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -77,6 +78,23 @@ int64_t streamPosition(std::FILE* file) { return int64_t(ftello(file)); }
 int64_t readAt(std::FILE* file, void* buffer, size_t size, int64_t offset) {
     return int64_t(pread(fileno(file), buffer, size, off_t(offset)));
 }
+
+namespace {
+int interruptSignal() {
+    static const int signal = [] {
+        struct sigaction action {};
+        action.sa_handler = [](int) {};
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGRTMIN, &action, nullptr);
+        return SIGRTMIN;
+    }();
+    return signal;
+}
+} // namespace
+
+void prepareThreadInterruption() { interruptSignal(); }
+
+void interruptThread(std::thread& thread) { pthread_kill(thread.native_handle(), interruptSignal()); }
 
 } // namespace CliPlatform
 

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <io.h>
+#include <pthread.h>
 
 #include <random>
 
@@ -151,6 +152,12 @@ int64_t readAt(std::FILE* file, void* buffer, size_t size, int64_t offset) {
     if (!ok)
         return GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
     return int64_t(got);
+}
+
+void prepareThreadInterruption() {}
+
+void interruptThread(std::thread& thread) {
+    CancelSynchronousIo(pthread_gethandle(thread.native_handle()));
 }
 
 } // namespace CliPlatform
