@@ -94,7 +94,7 @@ void writeClip(const std::filesystem::path& path, const Y4mHeader& h, int frames
     writer.flush();
 }
 
-Y4mHeader progressiveOf(Y4mHeader h) {
+[[maybe_unused]] Y4mHeader progressiveOf(Y4mHeader h) {
     h.interlace = Y4mInterlace::Progressive;
     return h;
 }
@@ -394,8 +394,8 @@ TEST(DeinterlaceStream, ARenderThatAsksToShowAMessageFailsTheStream) {
     TempFolder folder;
     const auto input = folder.path() / "in.y4m";
     writeClip(input, clipHeader(), 2);
-    FilePtr in(std::fopen(input.c_str(), "rb"));
-    FilePtr out(std::fopen((folder.path() / "out.y4m").c_str(), "wb"));
+    FilePtr in(std::fopen(input.string().c_str(), "rb"));
+    FilePtr out(std::fopen((folder.path() / "out.y4m").string().c_str(), "wb"));
     Y4mReader reader(in.get(), "input");
     Y4mWriter writer(out.get(), reader.header(), "output");
     StreamSettings settings;
