@@ -82,7 +82,9 @@ std::FILE* createUniqueFile(const std::string& prefix, std::string& createdPath,
         for (int i = 0; i < 6; ++i)
             name += letters[pick() % (sizeof letters - 1)];
         // CREATE_NEW fails when the name exists, so no other file is taken over.
-        HANDLE handle = CreateFileW(wide(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        // Shared for deletion, so that the console handler can remove it while
+        // it is still open (it goes when the ending process closes it).
+        HANDLE handle = CreateFileW(wide(name).c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
             const DWORD code = GetLastError();
