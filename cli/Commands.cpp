@@ -11,6 +11,7 @@
 #include "cli/ProgressMeter.h"
 #include "cli/Y4mReader.h"
 #include "cli/Y4mWriter.h"
+#include "cli/platform/CliPlatform.h"
 #include "refhost/PluginReport.h"
 
 #include <cerrno>
@@ -21,7 +22,6 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
-#include <unistd.h>
 
 namespace {
 
@@ -120,7 +120,7 @@ int deinterlace(const CliOptions& o) {
     Output out(outPath);
     Y4mWriter writer(out.file(), header, nameOf(outPath, "standard output"));
     const bool showProgress =
-        o.progress == ProgressMode::Always || (o.progress == ProgressMode::Auto && isatty(STDERR_FILENO));
+        o.progress == ProgressMode::Always || (o.progress == ProgressMode::Auto && CliPlatform::standardErrorIsTerminal());
     ProgressMeter progress(showProgress, reader.frameCount());
     const StreamResult result =
         deinterlaceStream(session.driver(), reader, writer, settings, [&](int64_t n) { progress.update(n); });

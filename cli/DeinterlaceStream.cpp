@@ -2,13 +2,12 @@
 
 #include "cli/BoundedQueue.h"
 #include "cli/CliError.h"
+#include "cli/platform/CliPlatform.h"
 
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
-#include <csignal>
 #include <mutex>
-#include <pthread.h>
 #include <cstring>
 #include <exception>
 #include <functional>
@@ -68,21 +67,6 @@ size_t recycledFrames(size_t most, size_t frameBytes) {
     return std::min(most, kRecycledBytes / std::max<size_t>(frameBytes, 1));
 }
 
-// Signal sent to a stage thread to break it out of a blocking read or write
-// (a producer that idles, a consumer that stalls). Its handler does nothing:
-// installed without SA_RESTART, it makes the system call fail with EINTR,
-// which the stage reports as an error and ends on.
-int interruptSignal() {
-    static const int signal = [] {
-        struct sigaction action {};
-        action.sa_handler = [](int) {};
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGRTMIN, &action, nullptr);
-        return SIGRTMIN;
-    }();
-    return signal;
-}
-
 // Ends a pipeline stage's thread on every path: join() waits for it to finish
 // its work; stop() (and the destructor) close the queues it may wait on and
 // interrupt it until it has returned, so that a failing run never waits on a
@@ -92,7 +76,7 @@ public:
     template <class Body, class... Queues>
     StageThread(Body body, Queues&... queues)
         : close_([&queues...] { (queues.close(), ...); }) {
-        interruptSignal();
+        CliPlatform::prepareThreadInterruption();
         thread_ = std::thread([this, body = std::move(body)] {
             body();
             std::lock_guard lock(mutex_);
@@ -116,10 +100,10 @@ public:
             return;
         close_();
         std::unique_lock lock(mutex_);
-        // A signal that arrives just before the thread enters its system call
-        // is lost, hence the repeats.
+        // A request just before the thread enters its system call is lost,
+        // hence the repeats.
         while (!done_.wait_for(lock, std::chrono::milliseconds(10), [&] { return finished_; }))
-            pthread_kill(thread_.native_handle(), interruptSignal());
+            CliPlatform::interruptThread(thread_);
         lock.unlock();
         thread_.join();
     }

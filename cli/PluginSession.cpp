@@ -1,18 +1,20 @@
 #include "cli/PluginSession.h"
 
 #include "cli/CliError.h"
+#include "cli/platform/CliPlatform.h"
 
 #include <filesystem>
 #include <thread>
 
 std::string defaultPluginPath() {
-    std::error_code ec;
-    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec)
+    const std::string exe = CliPlatform::programPath();
+    if (exe.empty())
         return {};
-    const std::filesystem::path folder = exe.parent_path();
+    const std::filesystem::path folder = std::filesystem::path(exe).parent_path();
+    const char* const name = CliPlatform::kPluginFileName;
+    std::error_code ec;
     for (const std::filesystem::path& candidate :
-         {folder / ".." / "Velmora.so", folder / "Velmora.so", folder / ".." / "lib" / "velmora" / "Velmora.so"}) {
+         {folder / ".." / name, folder / name, folder / ".." / "lib" / "velmora" / name}) {
         if (std::filesystem::is_regular_file(candidate, ec))
             return candidate.lexically_normal().string();
     }

@@ -12,8 +12,8 @@
 // The plug-in used when no --plugin is given: the first of
 // <program folder>/../Velmora.so (the build tree: build/cli/velmora beside
 // build/Velmora.so), <program folder>/Velmora.so and
-// <program folder>/../lib/velmora/Velmora.so (an install) that exists. The
-// program folder comes from /proc/self/exe. Empty when none exists.
+// <program folder>/../lib/velmora/Velmora.so (an install) that exists;
+// Velmora.aex on Windows. Empty when none exists.
 std::string defaultPluginPath();
 
 HostProfile hostProfileOf(HostKind kind, int threads);

@@ -3,50 +3,26 @@
 #include "cli/OutputFile.h"
 #include "cli/CliError.h"
 
-#include <png.h>
+#include <zlib.h>
 
-#include <csetjmp>
 #include <cstdio>
-#include <cstring>
+#include <vector>
 
 namespace {
 
-struct PngErrorText {
-    char text[256] = "unknown libpng error";
-};
-
-void onPngError(png_structp png, png_const_charp message) {
-    auto* error = static_cast<PngErrorText*>(png_get_error_ptr(png));
-    std::snprintf(error->text, sizeof error->text, "%s", message);
-    png_longjmp(png, 1);
+void putBigEndian32(std::vector<uint8_t>& out, uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(uint8_t(v >> shift));
 }
 
-void onPngWarning(png_structp, png_const_charp) {}
-
-// libpng reports errors by longjmp: this function holds no object with a
-// destructor, so the jump skips nothing that needs cleaning up.
-bool encode(std::FILE* file, int width, int height, const uint8_t* rgb, int64_t rowBytes, PngErrorText& error) {
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &error, onPngError, onPngWarning);
-    if (!png)
-        return false;
-    png_infop info = png_create_info_struct(png);
-    if (!info) {
-        png_destroy_write_struct(&png, nullptr);
-        return false;
-    }
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return false;
-    }
-    png_init_io(png, file);
-    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < height; ++y)
-        png_write_row(png, rgb + int64_t(y) * rowBytes);
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return true;
+// One chunk: length, type, data, and the CRC of type and data.
+void appendChunk(std::vector<uint8_t>& out, const char (&type)[5], const std::vector<uint8_t>& data) {
+    putBigEndian32(out, uint32_t(data.size()));
+    const size_t typeAt = out.size();
+    out.insert(out.end(), type, type + 4);
+    out.insert(out.end(), data.begin(), data.end());
+    const uLong crc = crc32(0L, out.data() + typeAt, uInt(out.size() - typeAt));
+    putBigEndian32(out, uint32_t(crc));
 }
 
 }  // namespace
@@ -54,9 +30,32 @@ bool encode(std::FILE* file, int width, int height, const uint8_t* rgb, int64_t 
 void writePngRgb8(const std::string& path, int width, int height, const uint8_t* rgb, int64_t rowBytes) {
     if (width <= 0 || height <= 0 || rowBytes < int64_t(width) * 3)
         throw CliError(path + ": cannot write an empty or malformed picture");
+    // Every row starts with its filter type; 0 stores the pixels as they are.
+    const size_t rowSize = size_t(width) * 3;
+    std::vector<uint8_t> rows;
+    rows.reserve((rowSize + 1) * size_t(height));
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* row = rgb + int64_t(y) * rowBytes;
+        rows.push_back(0);
+        rows.insert(rows.end(), row, row + rowSize);
+    }
+    uLongf packedSize = compressBound(uLong(rows.size()));
+    std::vector<uint8_t> packed(packedSize);
+    if (compress2(packed.data(), &packedSize, rows.data(), uLong(rows.size()), Z_DEFAULT_COMPRESSION) != Z_OK)
+        throw CliError(path + ": PNG encoding failed");
+    packed.resize(packedSize);
+
+    std::vector<uint8_t> header;
+    putBigEndian32(header, uint32_t(width));
+    putBigEndian32(header, uint32_t(height));
+    header.insert(header.end(), {8, 2, 0, 0, 0});  // 8-bit RGB, deflate, no interlacing
+
+    std::vector<uint8_t> file{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    appendChunk(file, "IHDR", header);
+    appendChunk(file, "IDAT", packed);
+    appendChunk(file, "IEND", {});
+
     OutputFile output(path);
-    PngErrorText error;
-    if (!encode(output.file(), width, height, rgb, rowBytes, error))
-        throw CliError(path + ": PNG encoding failed: " + error.text);
-    output.commit();
+    std::fwrite(file.data(), 1, file.size(), output.file());
+    output.commit();  // reports a failed write
 }

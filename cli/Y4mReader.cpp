@@ -1,13 +1,13 @@
 #include "cli/Y4mReader.h"
 
+#include "cli/platform/CliPlatform.h"
+
 #include "cli/CliError.h"
 
 #include <cerrno>
 #include <algorithm>
 #include <cstring>
 #include <string_view>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -83,26 +83,23 @@ Y4mReader::Y4mReader(std::FILE* in, std::string name)
     }
     layout_ = Y4mFrameLayout(header_);
 
-    const int fd = fileno(in_);
-    struct stat st {};
-    if (fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        const off_t dataStart = ftello(in_);
+    if (CliPlatform::regularFileSize(in_)) {
+        const int64_t dataStart = CliPlatform::streamPosition(in_);
         if (dataStart >= 0)
             frameCount_ = countFrames(dataStart);
     }
 }
 
 std::optional<int64_t> Y4mReader::countFrames(int64_t dataStart) const {
-    const int fd = fileno(in_);
-    struct stat st {};
-    if (fstat(fd, &st) != 0)
+    const std::optional<int64_t> size = CliPlatform::regularFileSize(in_);
+    if (!size)
         return std::nullopt;
-    const int64_t fileSize = st.st_size;
+    const int64_t fileSize = *size;
     int64_t count = 0;
     int64_t at = dataStart;
     char buffer[512];
     while (at < fileSize) {
-        const ssize_t got = pread(fd, buffer, sizeof buffer, off_t(at));
+        const int64_t got = CliPlatform::readAt(in_, buffer, sizeof buffer, at);
         if (got <= 0)
             break;
         const void* newline = std::memchr(buffer, '\n', size_t(got));

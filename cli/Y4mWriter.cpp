@@ -1,6 +1,7 @@
 #include "cli/Y4mWriter.h"
 
 #include "cli/CliError.h"
+#include "cli/platform/CliPlatform.h"
 
 #include <cerrno>
 #include <cstring>
@@ -26,7 +27,7 @@ void Y4mWriter::write(const void* bytes, size_t size) {
     if (std::fwrite(bytes, 1, size, out_) != size || std::ferror(out_)) {
         const int error = errno;
         throw CliError(name_ + ": write failed" +
-                       (error == EPIPE ? std::string(" (the reading end of the pipe was closed)")
+                       (CliPlatform::writeFailedOnClosedPipe(error) ? std::string(" (the reading end of the pipe was closed)")
                                        : error ? std::string(": ") + std::strerror(error) : std::string()));
     }
 }
@@ -45,7 +46,7 @@ void Y4mWriter::flush() {
     if (std::fflush(out_) != 0 || std::ferror(out_)) {
         const int error = errno;
         throw CliError(name_ + ": write failed" +
-                       (error == EPIPE ? std::string(" (the reading end of the pipe was closed)")
+                       (CliPlatform::writeFailedOnClosedPipe(error) ? std::string(" (the reading end of the pipe was closed)")
                                        : error ? std::string(": ") + std::strerror(error) : std::string()));
     }
 }

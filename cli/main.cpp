@@ -3,19 +3,16 @@
 #include "cli/CliError.h"
 #include "cli/CliOptions.h"
 #include "cli/Commands.h"
+#include "cli/platform/CliPlatform.h"
 
 #include <exception>
-#include <malloc.h>
 #include <iostream>
 #include <new>
 #include <string>
 #include <vector>
 
 int main(int argc, char** argv) {
-    // Every frame allocates and frees buffers of a few megabytes; kept in the
-    // heap instead of mapped and unmapped each time, they cost no page faults.
-    mallopt(M_MMAP_THRESHOLD, 512 << 20);
-    mallopt(M_TRIM_THRESHOLD, 1024 << 20);
+    CliPlatform::prepareProcess();
     CliOptions options;
     try {
         options = parseCliOptions(std::vector<std::string>(argv + 1, argv + argc));

@@ -3,7 +3,6 @@
 #include "parallel/KelException.h"
 #include "parallel/platform/PlatformThread.h"
 
-#include <alloca.h>
 #include <new>
 
 namespace Kel::Host::System {
@@ -33,7 +32,7 @@ uint32_t runRecord(const WorkerRecord& record) {
     }
 }
 
-uint32_t workerEntry(void* argument) { return runRecord(*static_cast<WorkerRecord*>(argument)); }
+uint32_t KEL_THREAD_CALL workerEntry(void* argument) { return runRecord(*static_cast<WorkerRecord*>(argument)); }
 
 } // namespace
 
@@ -50,7 +49,7 @@ void Thread::thread(BandFunction bandFunction, void* refcon, int32_t count) {
 
     // Worker records live on this thread's stack for the run: no heap use here.
     WorkerRecord* records = static_cast<WorkerRecord*>(
-        alloca(sizeof(WorkerRecord) * size_t(count) + alignof(WorkerRecord)));
+        __builtin_alloca(sizeof(WorkerRecord) * size_t(count) + alignof(WorkerRecord)));
     records = reinterpret_cast<WorkerRecord*>(
         (reinterpret_cast<uintptr_t>(records) + alignof(WorkerRecord) - 1) &
         ~uintptr_t(alignof(WorkerRecord) - 1));

@@ -1,7 +1,5 @@
 #include "refhost/PluginLibrary.h"
 
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <stdexcept>
 
@@ -12,8 +10,9 @@ std::string PluginLibrary::registrationPathFor(const std::string& libraryPath) {
     return (hasExtension ? libraryPath.substr(0, dot) : libraryPath) + ".pipl";
 }
 
-PluginLibrary::PluginLibrary(const std::string& libraryPath) {
-    registration_ = decodePipl(readFileBytes(registrationPathFor(libraryPath)));
+void PluginLibrary::adoptRegistration(const std::vector<uint8_t>& bytes,
+                                      const std::string& libraryPath) {
+    registration_ = decodePipl(bytes);
     if (piplFourCC(piplProperty(registration_, "kind")) != "eFKT")
         throw std::runtime_error(libraryPath + " is not registered as an effect");
     const bool registered = std::any_of(registration_.begin(), registration_.end(),
@@ -23,16 +22,4 @@ PluginLibrary::PluginLibrary(const std::string& libraryPath) {
                                  std::string(kEntryPointKey) + "')");
     entryPointName_ = piplCString(piplProperty(registration_, kEntryPointKey));
     matchName_ = piplPascalString(piplProperty(registration_, "eMNA"));
-
-    handle_ = dlopen(libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle_ == nullptr)
-        throw std::runtime_error(std::string("cannot load plug-in: ") + dlerror());
-    void* symbol = dlsym(handle_, entryPointName_.c_str());
-    if (symbol == nullptr) {
-        dlclose(handle_);
-        throw std::runtime_error("plug-in has no entry point " + entryPointName_);
-    }
-    entry_ = reinterpret_cast<PF_EntryFunc>(symbol);
 }
-
-PluginLibrary::~PluginLibrary() { dlclose(handle_); }

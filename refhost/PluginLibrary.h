@@ -1,6 +1,8 @@
-// A plug-in shared library found the way a host finds it: the registration
-// resource beside it ("<name>.pipl") names the entry point, which is then
-// looked up in the loaded library. The only file that touches dlopen.
+// A plug-in shared library found the way a host finds it: its registration
+// names the entry point, which is then looked up in the loaded library. On
+// Windows the registration is the library's "PiPL" resource; elsewhere it is
+// the file beside it ("<name>.pipl"). Loading lives in one file per system
+// (refhost/platform/).
 #pragma once
 
 #include "refhost/PiplReader.h"
@@ -32,6 +34,10 @@ public:
     static std::string registrationPathFor(const std::string& libraryPath);
 
 private:
+    // Decodes the registration and reads the kind, entry point and match name
+    // from it; throws PiplError or std::runtime_error.
+    void adoptRegistration(const std::vector<uint8_t>& bytes, const std::string& libraryPath);
+
     void* handle_ = nullptr;
     PF_EntryFunc entry_ = nullptr;
     std::vector<PiplProperty> registration_;

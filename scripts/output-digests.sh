@@ -12,8 +12,16 @@
 #      FRAMES (progressive frames per cut, default 12), WIDTH (default 256).
 set -euo pipefail
 BUILD=${1:?usage: output-digests.sh BUILD_DIR}
-VELMORA="$BUILD/cli/velmora"
-[ -x "$VELMORA" ] || { echo "no $VELMORA" >&2; exit 2; }
+VELMORA=("$BUILD/cli/velmora")
+# A Windows build's velmora.exe runs under wine, in the build's own prefix.
+if [ -f "$BUILD/cli/velmora.exe" ]; then
+  loader=/usr/lib/wine/wine
+  file "$BUILD/cli/velmora.exe" | grep -q 'PE32+' && loader=/usr/lib/wine/wine64
+  VELMORA=("$(cd "$(dirname "$0")/.." && pwd)/cmake/wine-run.sh" "$loader" "$(cd "$BUILD" && pwd)/wine"
+           "$BUILD/cli/velmora.exe")
+elif [ ! -x "$VELMORA" ]; then
+  echo "no $VELMORA" >&2; exit 2
+fi
 FOOTAGE=${FOOTAGE:-$(cd "$(dirname "$0")/../.." && pwd)/shared/footage}
 WORK=${WORK:-$(mktemp -d)}
 CLIPS=${CLIPS:-"bbb-25fps-wakeup friday-30fps-faces"}
@@ -32,7 +40,7 @@ for clip in $CLIPS; do
         -strict -1 -f yuv4mpegpipe "$prog"
     fi
     woven="$WORK/$clip-$depth-upper.y4m"
-    [ -s "$woven" ] || "$VELMORA" interlace "$prog" "$woven" >/dev/null
+    [ -s "$woven" ] || "${VELMORA[@]}" interlace "$prog" "$woven" >/dev/null
     lower="$WORK/$clip-$depth-lower.y4m"
     [ -s "$lower" ] || sed '1s/ It / Ib /' "$woven" >"$lower"
     inputs+=("$woven" "$lower")
@@ -47,13 +55,13 @@ for input in "${inputs[@]}"; do
       for protocol in smart legacy; do
         [ "$motion" = best ] && [ "$protocol" = legacy ] && continue
         out="$WORK/out.y4m"
-        "$VELMORA" --quiet --threads 2 --motion "$motion" --format "$format" \
+        "${VELMORA[@]}" --quiet --threads 2 --motion "$motion" --format "$format" \
           --protocol "$protocol" "$input" "$out"
         echo "$name $motion $format $protocol $(digest "$out")"
       done
     done
     out="$WORK/out.y4m"
-    "$VELMORA" --quiet --threads 2 --motion "$motion" --correct-errors "$input" "$out"
+    "${VELMORA[@]}" --quiet --threads 2 --motion "$motion" --correct-errors "$input" "$out"
     echo "$name $motion correct-errors smart $(digest "$out")"
   done
 done

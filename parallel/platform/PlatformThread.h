@@ -6,8 +6,16 @@
 
 namespace Kel::Platform {
 
+// Thread entries use the system's own thread-start convention, so that a
+// system that takes one (Windows x86: stdcall) can start them directly.
+#if defined(_WIN32) && defined(__i386__)
+#define KEL_THREAD_CALL __attribute__((stdcall))
+#else
+#define KEL_THREAD_CALL
+#endif
+
 using ThreadHandle = void*;
-using ThreadEntry = uint32_t (*)(void* argument);
+using ThreadEntry = uint32_t(KEL_THREAD_CALL*)(void* argument);
 
 // Starts `entry(argument)` on a new thread with the default stack size.
 // Returns null when the system cannot start a thread.

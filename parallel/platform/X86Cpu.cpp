@@ -1,12 +1,9 @@
-// x86 processor identification through the compiler's intrinsics.
+// x86 processor identification through the compiler's intrinsics, the same
+// on every system; whether the system runs SSE is asked in Posix/WinSseProbe.
 #include "parallel/platform/PlatformCpu.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <cpuid.h>
-#if defined(__i386__)
-#include <csetjmp>
-#include <csignal>
-#endif
 #endif
 
 namespace Kel::Platform {
@@ -31,30 +28,6 @@ CpuIdWords readCpuId() {
     return words;
 }
 
-#if defined(__x86_64__)
-// The 64-bit ABI requires SSE: every x86-64 system saves its state.
-bool osExecutesSse() { return true; }
-#else
-namespace {
-sigjmp_buf probeJump;
-void onIllegal(int) { siglongjmp(probeJump, 1); }
-} // namespace
-
-bool osExecutesSse() {
-    struct sigaction action = {}, previous = {};
-    action.sa_handler = onIllegal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGILL, &action, &previous);
-    bool ok = false;
-    if (sigsetjmp(probeJump, 1) == 0) {
-        __asm__ volatile("orps %%xmm0, %%xmm0" ::: "xmm0");
-        ok = true;
-    }
-    sigaction(SIGILL, &previous, nullptr);
-    return ok;
-}
-#endif
-
 SimdLevel detectSimdLevel() {
     __builtin_cpu_init();
     if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
@@ -70,7 +43,6 @@ SimdLevel detectSimdLevel() {
 #else
 
 CpuIdWords readCpuId() { return CpuIdWords{false, 0, 0, 0}; }
-bool osExecutesSse() { return false; }
 SimdLevel detectSimdLevel() { return SimdLevel::Scalar; }
 
 #endif

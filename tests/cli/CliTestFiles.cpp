@@ -1,10 +1,11 @@
 #include "CliTestFiles.h"
 
-#include <unistd.h>
-
 TempFolder::TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "velmora-cli-XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
+    std::random_device entropy;
+    // create_directory is false when the name is taken: then try another.
+    do
+        path_ = std::filesystem::temp_directory_path() / ("velmora-cli-" + std::to_string(entropy()));
+    while (!std::filesystem::create_directory(path_));
 }
 
 TempFolder::~TempFolder() {

@@ -115,7 +115,7 @@ TEST(InterlaceCommand, PairsOfFramesBecomeOneAndTheTruthIsTheUpperFieldsFrame) {
     for (int t = 0; t < 5; ++t)  // the fifth frame has no partner and is dropped
         bytes += "FRAME\n" + std::string(size_t(layout.frameBytes), char('a' + t));
     {
-        FilePtr f(std::fopen(input.c_str(), "wb"));
+        FilePtr f(std::fopen(input.string().c_str(), "wb"));
         std::fwrite(bytes.data(), 1, bytes.size(), f.get());
     }
     std::ostringstream out;

@@ -7,8 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#define NOMINMAX // std::numeric_limits<T>::max, not the macro
+#include <windows.h>
+#else
 #include <sys/mman.h>
 #include <unistd.h>
+#endif
 
 #include <cmath>
 #include <cstring>
@@ -21,6 +26,22 @@ namespace {
 // Bytes whose end touches a page that may not be read.
 class GuardedBuffer {
 public:
+#ifdef _WIN32
+    explicit GuardedBuffer(size_t size) {
+        SYSTEM_INFO info;
+        GetSystemInfo(&info);
+        const size_t page = info.dwPageSize;
+        mapped_ = ((size + page - 1) / page + 1) * page;
+        void* p = VirtualAlloc(nullptr, mapped_, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+        if (p == nullptr)
+            throw std::bad_alloc();
+        base_ = static_cast<uint8_t*>(p);
+        DWORD previous;
+        VirtualProtect(base_ + mapped_ - page, page, PAGE_NOACCESS, &previous);
+        data_ = base_ + mapped_ - page - size;
+    }
+    ~GuardedBuffer() { VirtualFree(base_, 0, MEM_RELEASE); }
+#else
     explicit GuardedBuffer(size_t size) {
         const size_t page = size_t(sysconf(_SC_PAGESIZE));
         mapped_ = ((size + page - 1) / page + 1) * page;
@@ -32,6 +53,7 @@ public:
         data_ = base_ + mapped_ - page - size;
     }
     ~GuardedBuffer() { munmap(base_, mapped_); }
+#endif
     GuardedBuffer(const GuardedBuffer&) = delete;
     GuardedBuffer& operator=(const GuardedBuffer&) = delete;
     uint8_t* data() const { return data_; }

@@ -45,3 +45,21 @@ TEST(ProcessorFeatures, SimdLimitCapsTheLevel) {
     setSimdLevelLimit(SimdLevel::AVX512);
     EXPECT_EQ(simdLevel(), detectedSimdLevel());
 }
+
+#if defined(_WIN32) && defined(__i386__)
+#include "parallel/platform/PlatformCpu.h"
+
+#include <intrin.h>
+
+// The SSE probe's structured exception guard: a faulting probe is caught and
+// reported, a clean one returns, and the thread's handler chain is left as
+// it was either way.
+TEST(ProcessorFeatures, StructuredExceptionGuardCatchesAFaultAndUnlinksItself) {
+    const unsigned long chain = __readfsdword(0);
+    EXPECT_FALSE(Kel::Platform::runsWithoutFault([] { __asm__ volatile("ud2"); }));
+    EXPECT_EQ(__readfsdword(0), chain);
+    EXPECT_TRUE(Kel::Platform::runsWithoutFault([] {}));
+    EXPECT_EQ(__readfsdword(0), chain);
+    EXPECT_TRUE(Kel::Platform::osExecutesSse());
+}
+#endif

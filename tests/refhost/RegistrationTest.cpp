@@ -12,13 +12,15 @@
 TEST(Registration, ReportShowsWhatTheHostLearns) {
     std::ostringstream out;
     EXPECT_TRUE(printPluginReport(out, VELMORA_PLUGIN_PATH));
+    // The entry-point key is the architecture's: '8664' on 64-bit, 'wx86' on 32-bit.
+    const std::string key = PluginLibrary::kEntryPointKey;
     EXPECT_EQ(out.str(), std::string("Plug-in ") + VELMORA_PLUGIN_PATH + R"(
-  entry point PluginEntry (key '8664'), match name "Morvik Velmora"
+  entry point PluginEntry (key ')" + key + R"('), match name "Morvik Velmora"
 Registration (13 properties)
   8BIM kind  eFKT
   8BIM name  "Velmora"
   8BIM catg  "Corvell Pellin Suite"
-  8BIM 8664  "PluginEntry"
+  8BIM )" + key + R"(  "PluginEntry"
   8BIM ePVR  02 00 00 00
   8BIM eSVR  0C 00 02 00
   8BIM eVER  0x00119E00
