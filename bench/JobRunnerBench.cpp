@@ -10,6 +10,8 @@
 
 #include <benchmark/benchmark.h>
 
+using namespace refhost;
+
 namespace {
 
 void emptyBand(int32_t, int32_t, int32_t, void*) {}

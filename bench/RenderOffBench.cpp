@@ -31,6 +31,8 @@
 #include <random>
 #include <stdexcept>
 
+using namespace refhost;
+
 namespace {
 
 constexpr A_long kWidth = 1920, kHeight = 1080;

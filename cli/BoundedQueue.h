@@ -10,6 +10,8 @@
 #include <optional>
 #include <utility>
 
+namespace cli {
+
 template <class T>
 class BoundedQueue {
 public:
@@ -73,3 +75,5 @@ private:
     std::deque<T> items_;
     bool closed_ = false;
 };
+
+} // namespace cli

@@ -5,7 +5,11 @@
 #include <stdexcept>
 #include <string>
 
+namespace cli {
+
 class CliError : public std::runtime_error {
 public:
     explicit CliError(const std::string& message) : std::runtime_error(message) {}
 };
+
+} // namespace cli

@@ -5,6 +5,8 @@
 #include <charconv>
 #include <cstdint>
 
+namespace cli {
+
 namespace {
 
 struct Choice {
@@ -144,8 +146,8 @@ CliOptions parseCliOptions(const std::vector<std::string>& args) {
             o.format = pixelFormatFromName(code);
             if (!o.format) {
                 std::string names;
-                for (const PixelFormatTraits& t : kPixelFormats)
-                    names += std::string(names.empty() ? "" : ", ") + t.name;
+                for (const refhost::PixelFormatInfo& t : refhost::allPixelFormats())
+                    names += std::string(names.empty() ? "" : ", ") + refhost::pixelFormatName(t.code);
                 throw CliError("--format: unknown pixel format \"" + code + "\" (one of " + names + ")");
             }
         } else if (name == "--matrix") {
@@ -230,3 +232,5 @@ Commands:
   info        the plug-in's registration, parameters and pixel formats
 )";
 }
+
+} // namespace cli

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+namespace cli {
+
 enum class CliCommand { Deinterlace, Demo, Info, Interlace, Help, Version };
 enum class MotionMode { Off = 1, Fast = 2, Better = 3, Best = 4 };
 enum class FieldOrder { Upper, Lower };
@@ -52,3 +54,5 @@ CliOptions parseCliOptions(const std::vector<std::string>& args);
 
 const char* motionModeName(MotionMode mode);
 const char* usageText();
+
+} // namespace cli

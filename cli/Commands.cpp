@@ -23,6 +23,8 @@
 #include <optional>
 #include <stdexcept>
 
+namespace cli {
+
 namespace {
 
 
@@ -79,7 +81,7 @@ void checkMemory(const Y4mHeader& header, PixelFormat format, std::optional<int6
     if (budget <= 0 || need <= budget)
         return;
     throw CliError(name + ": " + std::to_string(header.width) + "x" + std::to_string(header.height) +
-                   " pictures in \"" + pixelFormatTraits(format).name + "\" need about " + sizeText(need) +
+                   " pictures in \"" + formatName(format) + "\" need about " + sizeText(need) +
                    " of memory, more than " + (limit ? "the --memory-limit of " + sizeText(budget)
                                                       : "this machine's " + sizeText(budget)) +
                    " (--memory-limit none to run anyway)");
@@ -111,7 +113,7 @@ int deinterlace(const CliOptions& o) {
     settings.fieldsFromFrameTags = !o.fields;
     settings.params.motion = A_long(o.motion);
     settings.params.correctMotionErrors = o.correctErrors;
-    settings.protocol = o.protocol == RenderProtocol::Smart ? Protocol::Smart : Protocol::Legacy;
+    settings.protocol = o.protocol == RenderProtocol::Smart ? refhost::Protocol::Smart : refhost::Protocol::Legacy;
     settings.format = o.format.value_or(defaultPixelFormat(header.bitDepth));
     settings.matrix = o.matrix;
     checkMemory(header, settings.format, o.memoryLimit, nameOf(inPath, "standard input"));
@@ -170,7 +172,7 @@ int runCommand(const CliOptions& o, std::ostream& out) {
         if (path.empty())
             throw CliError("cannot find Velmora.so beside the program; name it with --plugin PATH");
         try {
-            return printPluginReport(out, path) ? 0 : 1;
+            return refhost::printPluginReport(out, path) ? 0 : 1;
         } catch (const std::runtime_error& e) {
             throw CliError(std::string("cannot load the plug-in: ") + e.what());
         }
@@ -193,3 +195,5 @@ int runCommand(const CliOptions& o, std::ostream& out) {
     return 2;
 }
 
+
+} // namespace cli

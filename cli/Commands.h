@@ -11,6 +11,10 @@
 #define VELMORA_VERSION "unknown"
 #endif
 
+namespace cli {
+
 // Returns the exit status; throws CliError (or another std::exception) for a
 // failure, after removing any output file it had begun.
 int runCommand(const CliOptions& options, std::ostream& out);
+
+} // namespace cli

@@ -16,6 +16,8 @@
 #include <thread>
 #include <vector>
 
+namespace cli {
+
 namespace {
 
 // Frame indices restart from 0 once they pass this, so that a clip time
@@ -23,7 +25,7 @@ namespace {
 // stream runs.
 constexpr int kRenumberAfter = 1 << 16;
 
-std::string pluginFailure(const RenderResult& r, int64_t frame) {
+std::string pluginFailure(const refhost::RenderResult& r, int64_t frame) {
     std::string text = "the plug-in failed on frame " + std::to_string(frame);
     if (r.err != PF_Err_NONE)
         text += " with error " + std::to_string(r.err);
@@ -34,7 +36,7 @@ std::string pluginFailure(const RenderResult& r, int64_t frame) {
 
 } // namespace
 
-std::vector<uint8_t> layerPixelsOf(const Frame& frame, int width, int height, int pixelBytes) {
+std::vector<uint8_t> layerPixelsOf(const refhost::Frame& frame, int width, int height, int pixelBytes) {
     const int64_t left = -int64_t(frame.originX), top = -int64_t(frame.originY);
     if (left < 0 || top < 0 || left + width > frame.width || top + height > frame.height)
         throw CliError("the plug-in's output does not cover the picture (" + std::to_string(frame.width) + "x" +
@@ -126,7 +128,7 @@ struct DecodedFrame {
 
 // What the writer receives: a rendered frame, or a frame to write as read.
 struct OutputFrame {
-    Frame rendered;
+    refhost::Frame rendered;
     std::optional<Y4mFrame> passThrough;
 };
 
@@ -140,7 +142,7 @@ A_long keptFieldOf(const DecodedFrame& frame, const StreamSettings& settings) {
 
 int64_t streamMemoryEstimate(const Y4mHeader& header, PixelFormat format) {
     const int64_t pixels = int64_t(header.width) * header.height;
-    const int64_t frameBytes = pixels * pixelFormatTraits(format).pixelBytes;
+    const int64_t frameBytes = pixels * formatInfo(format).bytesPerPixel;
     const int64_t streamBytes = Y4mFrameLayout(header).frameBytes;
     // Pixel frames: the reader's and the queue to the renderer, the clip's
     // window, the host's copies of the frames a render checks out, its output
@@ -160,12 +162,12 @@ int64_t streamMemoryEstimate(const Y4mHeader& header, PixelFormat format) {
     return framesInFlight * frameBytes + recycled + streamFrames * streamBytes + pluginBytes;
 }
 
-StreamResult deinterlaceStream(RenderDriver& driver, Y4mReader& reader, Y4mWriter& writer,
+StreamResult deinterlaceStream(refhost::RenderDriver& driver, Y4mReader& reader, Y4mWriter& writer,
                                const StreamSettings& settings, const std::function<void(int64_t)>& onFrame) {
     const auto start = std::chrono::steady_clock::now();
     const Y4mHeader& header = reader.header();
     const FrameConverter converter(header, settings.format, settings.matrix);
-    const PixelFormatTraits& traits = pixelFormatTraits(settings.format);
+    const int pixelBytes = formatInfo(settings.format).bytesPerPixel;
     const size_t rowBytes = size_t(converter.rowBytes());
     const size_t frameBytes = rowBytes * size_t(header.height);
 
@@ -214,11 +216,11 @@ StreamResult deinterlaceStream(RenderDriver& driver, Y4mReader& reader, Y4mWrite
                         writer.writeFrame(*item->passThrough);
                         continue;
                     }
-                    const Frame& f = item->rendered;
+                    const refhost::Frame& f = item->rendered;
                     if (f.originX == 0 && f.originY == 0 && f.width == header.width && f.height == header.height) {
                         converter.fromPixels(f.pixels.data(), int64_t(rowBytes), out);
                     } else {
-                        const std::vector<uint8_t> cut = layerPixelsOf(f, header.width, header.height, traits.pixelBytes);
+                        const std::vector<uint8_t> cut = layerPixelsOf(f, header.width, header.height, pixelBytes);
                         converter.fromPixels(cut.data(), int64_t(rowBytes), out);
                     }
                     writer.writeFrame(out);
@@ -237,9 +239,9 @@ StreamResult deinterlaceStream(RenderDriver& driver, Y4mReader& reader, Y4mWrite
         },
         rendered);
 
-    Clip clip(PF_PixelFormat(pixelFormatCode(settings.format)), header.width, header.height);
+    refhost::Clip clip(PF_PixelFormat(pixelFormatCode(settings.format)), header.width, header.height);
     StreamResult result;
-    RenderParams params = settings.params;
+    refhost::RenderParams params = settings.params;
     while (std::optional<DecodedFrame> frame = decoded.pop()) {
         while (std::optional<std::vector<uint8_t>> spare = freeOutput.tryPop())
             driver.recycle(std::move(*spare));
@@ -258,7 +260,7 @@ StreamResult deinterlaceStream(RenderDriver& driver, Y4mReader& reader, Y4mWrite
             output.passThrough = std::move(frame->passThrough);
         } else {
             params.fields = keptFieldOf(*frame, settings);
-            RenderResult r = driver.render(clip, clip.frameCount() - 1, params, settings.protocol);
+            refhost::RenderResult r = driver.render(clip, clip.frameCount() - 1, params, settings.protocol);
             // A message the plug-in asks to show means its render did not
             // finish, whatever the error code says.
             if (r.err != PF_Err_NONE || r.showsMessage)
@@ -286,3 +288,5 @@ StreamResult deinterlaceStream(RenderDriver& driver, Y4mReader& reader, Y4mWrite
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return result;
 }
+
+} // namespace cli

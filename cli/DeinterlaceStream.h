@@ -12,17 +12,19 @@
 #include <cstdint>
 #include <functional>
 
+namespace cli {
+
 // Frames a render may check out: the current one and the two earlier ones
 // that "Best" reads.
 inline constexpr int kStreamWindowFrames = 3;
 
 struct StreamSettings {
-    RenderParams params;     // params.fields: the kept field of frames without a tag of their own
+    refhost::RenderParams params; // params.fields: the kept field of frames without a tag of their own
     // Frames tagged It or Ib keep the field their tag names (off when the
     // field was chosen on the command line). Frames tagged Ip pass through
     // unchanged either way.
     bool fieldsFromFrameTags = true;
-    Protocol protocol = Protocol::Smart;
+    refhost::Protocol protocol = refhost::Protocol::Smart;
     PixelFormat format = PixelFormat::vuya;
     ColourMatrix matrix = ColourMatrix::BT709;
 };
@@ -38,7 +40,7 @@ struct StreamResult {
 // called on the calling thread after each frame rendered, with the count so
 // far; every rendered frame is written before this returns. Throws CliError naming the problem (a
 // bad stream, a failed write, a plug-in error with its frame number).
-StreamResult deinterlaceStream(RenderDriver& driver, Y4mReader& reader, Y4mWriter& writer,
+StreamResult deinterlaceStream(refhost::RenderDriver& driver, Y4mReader& reader, Y4mWriter& writer,
                                const StreamSettings& settings,
                                const std::function<void(int64_t)>& onFrame = {});
 
@@ -50,4 +52,6 @@ int64_t streamMemoryEstimate(const Y4mHeader& header, PixelFormat format);
 // The layer rectangle {0, 0, width, height} cut out of a rendered frame whose
 // pixel (0, 0) lies at (originX, originY) in layer coordinates, as packed
 // rows. Throws CliError when the frame does not cover it.
-std::vector<uint8_t> layerPixelsOf(const Frame& frame, int width, int height, int pixelBytes);
+std::vector<uint8_t> layerPixelsOf(const refhost::Frame& frame, int width, int height, int pixelBytes);
+
+} // namespace cli

@@ -19,6 +19,8 @@
 #include <memory>
 #include <vector>
 
+namespace cli {
+
 namespace {
 
 constexpr int kShownFrame = 6;
@@ -204,3 +206,5 @@ void runDemo(const DemoSettings& settings, std::ostream& out) {
         << "),\n  " << dir << "compare.png: 2x crop of frame " << shown
         << ", left to right: interlaced, Off, Fast, Better, Best, truth\n";
 }
+
+} // namespace cli

@@ -14,6 +14,8 @@
 #include <ostream>
 #include <string>
 
+namespace cli {
+
 struct DemoSettings {
     std::string folder = "demo-output";
     std::string pluginPath;
@@ -23,3 +25,5 @@ struct DemoSettings {
 };
 
 void runDemo(const DemoSettings& settings, std::ostream& out);
+
+} // namespace cli

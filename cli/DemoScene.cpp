@@ -4,6 +4,8 @@
 #include <cmath>
 #include <vector>
 
+namespace cli {
+
 namespace {
 
 struct Colour {
@@ -113,3 +115,5 @@ void DemoScene::render(int t, Y4mFrame& frame) const {
         }
     }
 }
+
+} // namespace cli

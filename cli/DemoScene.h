@@ -12,6 +12,8 @@
 #include "cli/Y4mFrame.h"
 #include "cli/Y4mHeader.h"
 
+namespace cli {
+
 struct DemoScene {
     int width = 320;
     int height = 240;
@@ -20,3 +22,5 @@ struct DemoScene {
     // Renders progressive frame `t` into `frame` (laid out for header()).
     void render(int t, Y4mFrame& frame) const;
 };
+
+} // namespace cli

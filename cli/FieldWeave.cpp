@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+namespace cli {
+
 void weaveFields(const Y4mFrame& upper, const Y4mFrame& lower, Y4mFrame& out) {
     const Y4mFrameLayout& l = out.layout();
     if (upper.size() != l.frameBytes || lower.size() != l.frameBytes)
@@ -43,3 +45,5 @@ int64_t weaveStream(Y4mReader& progressive, Y4mWriter& woven, Y4mWriter* truth) 
     }
     return frames;
 }
+
+} // namespace cli

@@ -10,6 +10,8 @@
 
 #include <cstdint>
 
+namespace cli {
+
 // Weaves `upper` and `lower` (same layout) into `out`. Every plane is woven by
 // rows, chroma included: in 4:2:0, chroma row j then belongs to field j mod 2
 // as interlaced 4:2:0 expects (its values are the progressive average of two
@@ -24,3 +26,5 @@ Y4mHeader interlacedHeaderOf(const Y4mHeader& progressive);
 // receives the upper field's frame of each pair. A trailing odd frame is
 // dropped. Returns the interlaced frames written.
 int64_t weaveStream(Y4mReader& progressive, Y4mWriter& woven, Y4mWriter* truth);
+
+} // namespace cli

@@ -2,4 +2,8 @@
 // writers) instead of killing the process with SIGPIPE.
 #pragma once
 
+namespace cli {
+
 void ignoreSigpipe();
+
+} // namespace cli

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <limits>
 
+namespace cli {
+
 void LumaError::add(const Y4mFrame& a, const Y4mFrame& b) {
     add(a, b, LumaRegion{0, 0, a.layout().width[0], a.layout().height[0]});
 }
@@ -40,3 +42,5 @@ double LumaError::psnr(int bitDepth) const {
     const double peak = double((1 << bitDepth) - 1);
     return 10.0 * std::log10(peak * peak / (squaredError / double(samples)));
 }
+
+} // namespace cli

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+namespace cli {
+
 // A rectangle of luma samples, right and bottom exclusive.
 struct LumaRegion {
     int left = 0, top = 0, right = 0, bottom = 0;
@@ -22,3 +24,5 @@ struct LumaError {
     // frames were equal, NaN with no samples.
     double psnr(int bitDepth) const;
 };
+
+} // namespace cli

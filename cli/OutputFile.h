@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <string>
 
+namespace cli {
+
 class OutputFile {
 public:
     // Throws CliError when the file cannot be created or opened, or is
@@ -41,3 +43,5 @@ private:
     int slot_ = -1;              // entry in the list of files the signal handler removes
     bool committed_ = false;
 };
+
+} // namespace cli

@@ -7,6 +7,10 @@
 #include <functional>
 #include <vector>
 
+namespace cli {
+
+using refhost::ChannelDepth;
+
 namespace {
 
 // Channel positions within a pixel. VUYA uses the BGRA positions with Y where
@@ -242,7 +246,7 @@ struct FrameConverter::Impl {
     Y4mHeader header;
     Y4mFrameLayout layout;
     PixelFormat format;
-    const PixelFormatTraits* info;
+    const refhost::PixelFormatInfo* info;
     std::vector<int32_t> chromaRowOf;  // luma row -> chroma row (4:2:0, 4:2:2)
     std::vector<uint8_t> neutral8;
     std::vector<uint16_t> neutral16;
@@ -294,7 +298,7 @@ ChromaFields chromaFieldsOf(const Y4mHeader& header) {
 }
 
 FrameConverter::Impl::Impl(const Y4mHeader& h, PixelFormat f, ColourMatrix matrix, ChromaFields fields)
-    : header(h), layout(h), format(f), info(&pixelFormatTraits(f)) {
+    : header(h), layout(h), format(f), info(&formatInfo(f)) {
     const int height = header.height;
     const int chromaHeight = layout.height[1];
     chromaRowOf.resize(size_t(height));
@@ -333,7 +337,9 @@ FrameConverter::Impl::Impl(const Y4mHeader& h, PixelFormat f, ColourMatrix matri
     const double kr = matrix == ColourMatrix::BT601 ? 0.299 : 0.2126;
     const double kb = matrix == ColourMatrix::BT601 ? 0.114 : 0.0722;
     const double kg = 1.0 - kr - kb;
-    const double full = info->depth == SampleDepth::U8 ? 255.0 : info->depth == SampleDepth::U16 ? 32768.0 : 1.0;
+    const double full = info->depth == ChannelDepth::Bits8    ? 255.0
+                        : info->depth == ChannelDepth::Bits16 ? 32768.0
+                                                              : 1.0;
     rgb.rv = float(2.0 * (1.0 - kr));
     rgb.bu = float(2.0 * (1.0 - kb));
     rgb.gu = float(2.0 * kb * (1.0 - kb) / kg);
@@ -369,7 +375,7 @@ FrameConverter::Impl::Impl(const Y4mHeader& h, PixelFormat f, ColourMatrix matri
         inverseTo8[size_t(v)] = uint8_t(code);
         inverseTo16[size_t(v)] = uint16_t(code);
     }
-    if (info->depth == SampleDepth::U16) {
+    if (info->depth == ChannelDepth::Bits16) {
         inverseTo8.assign(32769, 0);
         inverseTo16.resize(32769);
         for (int v = 0; v <= 32768; ++v)
@@ -387,13 +393,13 @@ FrameConverter::Impl::Impl(const Y4mHeader& h, PixelFormat f, ColourMatrix matri
 template <class Sample>
 void FrameConverter::Impl::install() {
     switch (info->depth) {
-    case SampleDepth::U8:
+    case ChannelDepth::Bits8:
         installDepth<Sample, uint8_t>();
         break;
-    case SampleDepth::U16:
+    case ChannelDepth::Bits16:
         installDepth<Sample, uint16_t>();
         break;
-    case SampleDepth::F32:
+    case ChannelDepth::Float:
         installDepth<Sample, float>();
         break;
     }
@@ -409,7 +415,7 @@ void FrameConverter::Impl::installDepth() {
         else
             inverseTable = inverseTo16.data();
     }
-    switch (info->order) {
+    switch (channelOrder(format)) {
     case ChannelOrder::VUYA:
         if constexpr (std::is_same_v<Out, float>) {
             installForward<Sample, Out>(VuyaForward<Sample, float>{forwardF.data(), maxCode});
@@ -528,7 +534,7 @@ PixelFormat FrameConverter::format() const {
 }
 
 int64_t FrameConverter::rowBytes() const {
-    return int64_t(impl_->header.width) * impl_->info->pixelBytes;
+    return int64_t(impl_->header.width) * impl_->info->bytesPerPixel;
 }
 
 namespace {
@@ -536,8 +542,8 @@ namespace {
 void checkBuffer(const FrameConverter::Impl& impl, const Y4mFrame& frame, const void* pixels, int64_t rowBytes) {
     if (frame.size() != impl.layout.frameBytes || frame.layout().planes != impl.layout.planes)
         throw CliError("pixel conversion: frame does not match the stream's layout");
-    const int64_t align = impl.info->channelBytes;
-    if (rowBytes < int64_t(impl.header.width) * impl.info->pixelBytes || rowBytes % align != 0 ||
+    const int64_t align = impl.info->bytesPerPixel / 4;
+    if (rowBytes < int64_t(impl.header.width) * impl.info->bytesPerPixel || rowBytes % align != 0 ||
         reinterpret_cast<uintptr_t>(pixels) % uintptr_t(align) != 0)
         throw CliError("pixel conversion: pixel buffer row stride or alignment is unusable");
 }
@@ -553,3 +559,5 @@ void FrameConverter::fromPixels(const uint8_t* pixels, int64_t rowBytes, Y4mFram
     checkBuffer(*impl_, frame, pixels, rowBytes);
     impl_->fromPixels(pixels, rowBytes, frame);
 }
+
+} // namespace cli

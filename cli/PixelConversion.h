@@ -30,6 +30,8 @@
 #include <memory>
 #include <optional>
 
+namespace cli {
+
 enum class ColourMatrix { BT601, BT709 };
 enum class ChromaFields { Progressive, Interlaced };
 
@@ -63,3 +65,5 @@ public:
 private:
     std::unique_ptr<Impl> impl_;
 };
+
+} // namespace cli

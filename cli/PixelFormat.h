@@ -1,63 +1,55 @@
-// The plug-in's eleven pixel formats: four-character codes (first character in
-// the lowest byte), channel depth and channel order of the interleaved
-// four-channel pixels.
+// The command's names for the eleven pixel formats (the words of "--format",
+// each the four characters of its code) over the reference host's table of
+// what every format holds: depth, bytes and channel positions.
 #pragma once
+
+#include "refhost/PixelFormats.h"
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
-enum class PixelFormat { argb, bgra, vuya, ae16, Argb, Bgra, Vuya, ae32, ARgb, BGra, VUya };
-enum class SampleDepth { U8, U16, F32 };
-// VUYA lies in memory like BGRA: V, U, Y, A.
+namespace cli {
+
+// Each named as its code reads and valued as the code the host passes.
+enum class PixelFormat : uint32_t {
+    argb = PF_PixelFormat_ARGB32,
+    bgra = PrPixelFormat_BGRA_4444_8u,
+    vuya = PrPixelFormat_VUYA_4444_8u,
+    ae16 = PF_PixelFormat_ARGB64,
+    Argb = PrPixelFormat_ARGB_4444_16u,
+    Bgra = PrPixelFormat_BGRA_4444_16u,
+    Vuya = PrPixelFormat_VUYA_4444_16u,
+    ae32 = PF_PixelFormat_ARGB128,
+    ARgb = PrPixelFormat_ARGB_4444_32f,
+    BGra = PrPixelFormat_BGRA_4444_32f,
+    VUya = PrPixelFormat_VUYA_4444_32f,
+};
+
+// How the conversion fills a pixel: RGB alpha first, RGB alpha last, or the
+// stream's own Y, U, V unconverted (laid out in memory like BGRA: V, U, Y, A).
 enum class ChannelOrder { ARGB, BGRA, VUYA };
 
-struct PixelFormatTraits {
-    PixelFormat format;
-    const char* name;
-    SampleDepth depth;
-    ChannelOrder order;
-    int channelBytes;
-    int pixelBytes;
-};
-
-inline constexpr PixelFormatTraits kPixelFormats[] = {
-    {PixelFormat::argb, "argb", SampleDepth::U8, ChannelOrder::ARGB, 1, 4},
-    {PixelFormat::bgra, "bgra", SampleDepth::U8, ChannelOrder::BGRA, 1, 4},
-    {PixelFormat::vuya, "vuya", SampleDepth::U8, ChannelOrder::VUYA, 1, 4},
-    {PixelFormat::ae16, "ae16", SampleDepth::U16, ChannelOrder::ARGB, 2, 8},
-    {PixelFormat::Argb, "Argb", SampleDepth::U16, ChannelOrder::ARGB, 2, 8},
-    {PixelFormat::Bgra, "Bgra", SampleDepth::U16, ChannelOrder::BGRA, 2, 8},
-    {PixelFormat::Vuya, "Vuya", SampleDepth::U16, ChannelOrder::VUYA, 2, 8},
-    {PixelFormat::ae32, "ae32", SampleDepth::F32, ChannelOrder::ARGB, 4, 16},
-    {PixelFormat::ARgb, "ARgb", SampleDepth::F32, ChannelOrder::ARGB, 4, 16},
-    {PixelFormat::BGra, "BGra", SampleDepth::F32, ChannelOrder::BGRA, 4, 16},
-    {PixelFormat::VUya, "VUya", SampleDepth::F32, ChannelOrder::VUYA, 4, 16},
-};
-
-inline const PixelFormatTraits& pixelFormatTraits(PixelFormat format) {
-    return kPixelFormats[int(format)];
+inline const refhost::PixelFormatInfo& formatInfo(PixelFormat format) {
+    return *refhost::pixelFormatInfo(PF_PixelFormat(format));
 }
 
 // The code as the host passes it: the 32-bit little-endian value of the four
 // name bytes in memory order.
-inline uint32_t pixelFormatCode(PixelFormat format) {
-    const char* n = pixelFormatTraits(format).name;
-    return uint32_t(uint8_t(n[0])) | uint32_t(uint8_t(n[1])) << 8 | uint32_t(uint8_t(n[2])) << 16 |
-           uint32_t(uint8_t(n[3])) << 24;
+inline uint32_t pixelFormatCode(PixelFormat format) { return uint32_t(format); }
+
+inline std::string formatName(PixelFormat format) { return refhost::pixelFormatName(PF_PixelFormat(format)); }
+
+inline ChannelOrder channelOrder(PixelFormat format) {
+    const refhost::PixelFormatInfo& info = formatInfo(format);
+    return info.vuya ? ChannelOrder::VUYA : info.alphaAt == 0 ? ChannelOrder::ARGB : ChannelOrder::BGRA;
 }
 
 inline std::optional<PixelFormat> pixelFormatFromName(std::string_view name) {
-    for (const PixelFormatTraits& info : kPixelFormats)
-        if (name == info.name)
-            return info.format;
-    return std::nullopt;
-}
-
-inline std::optional<PixelFormat> pixelFormatFromCode(uint32_t code) {
-    for (const PixelFormatTraits& info : kPixelFormats)
-        if (pixelFormatCode(info.format) == code)
-            return info.format;
+    for (const refhost::PixelFormatInfo& info : refhost::allPixelFormats())
+        if (name == refhost::pixelFormatName(info.code))
+            return PixelFormat(info.code);
     return std::nullopt;
 }
 
@@ -66,3 +58,5 @@ inline std::optional<PixelFormat> pixelFormatFromCode(uint32_t code) {
 inline PixelFormat defaultPixelFormat(int bitDepth) {
     return bitDepth > 8 ? PixelFormat::Vuya : PixelFormat::vuya;
 }
+
+} // namespace cli

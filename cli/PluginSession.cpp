@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <thread>
 
+namespace cli {
+
 std::string defaultPluginPath() {
     const std::string exe = CliPlatform::programPath();
     if (exe.empty())
@@ -21,7 +23,8 @@ std::string defaultPluginPath() {
     return {};
 }
 
-HostProfile hostProfileOf(HostKind kind, int threads) {
+refhost::HostProfile hostProfileOf(HostKind kind, int threads) {
+    using refhost::HostProfile;
     HostProfile profile = kind == HostKind::Premiere ? HostProfile::premiere()
                           : kind == HostKind::KeyG   ? HostProfile::keyG()
                                                      : HostProfile::afterEffects();
@@ -34,11 +37,11 @@ HostProfile hostProfileOf(HostKind kind, int threads) {
 
 namespace {
 
-PluginLibrary loadLibrary(const std::string& path) {
+refhost::PluginLibrary loadLibrary(const std::string& path) {
     if (path.empty())
         throw CliError("cannot find Velmora.so beside the program; name it with --plugin PATH");
     try {
-        return PluginLibrary(path);
+        return refhost::PluginLibrary(path);
     } catch (const std::exception& e) {
         throw CliError(std::string("cannot load the plug-in: ") + e.what());
     }
@@ -49,3 +52,5 @@ PluginLibrary loadLibrary(const std::string& path) {
 PluginSession::PluginSession(const std::string& pluginPath, HostKind host, int threads)
     : library_(loadLibrary(pluginPath)), host_(hostProfileOf(host, threads), library_.entry()),
       driver_(host_) {}
+
+} // namespace cli

@@ -9,6 +9,8 @@
 
 #include <string>
 
+namespace cli {
+
 // The plug-in used when no --plugin is given: the first of
 // <program folder>/../Velmora.so (the build tree: build/cli/velmora beside
 // build/Velmora.so), <program folder>/Velmora.so and
@@ -16,7 +18,7 @@
 // Velmora.aex on Windows. Empty when none exists.
 std::string defaultPluginPath();
 
-HostProfile hostProfileOf(HostKind kind, int threads);
+refhost::HostProfile hostProfileOf(HostKind kind, int threads);
 
 class PluginSession {
 public:
@@ -26,11 +28,13 @@ public:
     PluginSession(const PluginSession&) = delete;
     PluginSession& operator=(const PluginSession&) = delete;
 
-    RefHost& host() { return host_; }
-    RenderDriver& driver() { return driver_; }
+    refhost::RefHost& host() { return host_; }
+    refhost::RenderDriver& driver() { return driver_; }
 
 private:
-    PluginLibrary library_;
-    RefHost host_;
-    RenderDriver driver_;
+    refhost::PluginLibrary library_;
+    refhost::RefHost host_;
+    refhost::RenderDriver driver_;
 };
+
+} // namespace cli

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <vector>
 
+namespace cli {
+
 namespace {
 
 void putBigEndian32(std::vector<uint8_t>& out, uint32_t v) {
@@ -59,3 +61,5 @@ void writePngRgb8(const std::string& path, int width, int height, const uint8_t*
     std::fwrite(file.data(), 1, file.size(), output.file());
     output.commit();  // reports a failed write
 }
+
+} // namespace cli

@@ -1,5 +1,7 @@
 #include "cli/ProgressMeter.h"
 
+namespace cli {
+
 ProgressMeter::ProgressMeter(bool enabled, std::optional<int64_t> totalFrames, std::FILE* out)
     : enabled_(enabled), total_(totalFrames), out_(out), start_(Clock::now()), lastPrint_(start_) {}
 
@@ -48,3 +50,5 @@ void ProgressMeter::print(int64_t framesDone, bool last) {
     std::fflush(out_);
     printed_ = true;
 }
+
+} // namespace cli

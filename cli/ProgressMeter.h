@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <optional>
 
+namespace cli {
+
 class ProgressMeter {
 public:
     ProgressMeter(bool enabled, std::optional<int64_t> totalFrames, std::FILE* out = stderr);
@@ -31,3 +33,5 @@ private:
     bool printed_ = false;
     bool finished_ = false;
 };
+
+} // namespace cli

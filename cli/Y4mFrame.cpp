@@ -1,5 +1,7 @@
 #include "cli/Y4mFrame.h"
 
+namespace cli {
+
 Y4mFrameLayout::Y4mFrameLayout(const Y4mHeader& header) {
     sampleBytes = header.bitDepth > 8 ? 2 : 1;
     width[0] = header.width;
@@ -42,3 +44,5 @@ uint16_t* Y4mFrame::storage(bool cleared) const {
     }
     return storage_.get();
 }
+
+} // namespace cli

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <memory>
 
+namespace cli {
+
 static_assert(std::endian::native == std::endian::little,
               "Y4M samples above 8 bits are little-endian and read in place");
 
@@ -60,3 +62,5 @@ private:
     // uint16_t storage so that 16-bit samples are accessed as the objects they are.
     mutable std::unique_ptr<uint16_t[]> storage_;
 };
+
+} // namespace cli

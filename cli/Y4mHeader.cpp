@@ -2,6 +2,8 @@
 
 #include "cli/CliError.h"
 
+namespace cli {
+
 
 namespace {
 
@@ -217,3 +219,5 @@ std::string formatY4mHeader(const Y4mHeader& header) {
     line += '\n';
     return line;
 }
+
+} // namespace cli

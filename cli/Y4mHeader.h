@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+namespace cli {
+
 enum class Y4mChroma { Mono, C420, C422, C444 };
 enum class Y4mInterlace { Unspecified, Progressive, TopFirst, BottomFirst, Mixed };
 enum class Y4mRange { Unspecified, Limited, Full };
@@ -47,3 +49,5 @@ std::string formatY4mHeader(const Y4mHeader& header);
 
 // The C tag for a chroma format and depth ("420jpeg", "422p10", "mono12").
 std::string y4mChromaTag(Y4mChroma chroma, int bitDepth);
+
+} // namespace cli

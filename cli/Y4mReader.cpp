@@ -9,6 +9,8 @@
 #include <cstring>
 #include <string_view>
 
+namespace cli {
+
 namespace {
 
 enum class LineResult { Ok, EndOfStream, Truncated, TooLong };
@@ -142,3 +144,5 @@ bool Y4mReader::readFrame(Y4mFrame& frame) {
     ++framesRead_;
     return true;
 }
+
+} // namespace cli

@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 
+namespace cli {
+
 class Y4mReader {
 public:
     // Reads and checks the stream header. `name` is used in messages.
@@ -39,3 +41,5 @@ private:
     std::optional<int64_t> frameCount_;
     int64_t framesRead_ = 0;
 };
+
+} // namespace cli

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstring>
 
+namespace cli {
+
 namespace {
 
 Y4mHeader progressive(Y4mHeader header) {
@@ -50,3 +52,5 @@ void Y4mWriter::flush() {
                                        : error ? std::string(": ") + std::strerror(error) : std::string()));
     }
 }
+
+} // namespace cli

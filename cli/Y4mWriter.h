@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <string>
 
+namespace cli {
+
 class Y4mWriter {
 public:
     enum class Tag { Progressive, AsGiven };
@@ -33,3 +35,5 @@ private:
     Y4mFrameLayout layout_;
     int64_t framesWritten_ = 0;
 };
+
+} // namespace cli

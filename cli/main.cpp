@@ -12,16 +12,16 @@
 #include <vector>
 
 int main(int argc, char** argv) {
-    CliPlatform::prepareProcess();
-    CliOptions options;
+    cli::CliPlatform::prepareProcess();
+    cli::CliOptions options;
     try {
-        options = parseCliOptions(std::vector<std::string>(argv + 1, argv + argc));
-    } catch (const CliError& e) {
+        options = cli::parseCliOptions(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const cli::CliError& e) {
         std::cerr << "velmora: " << e.what() << '\n';
         return 2;
     }
     try {
-        return runCommand(options, std::cout);
+        return cli::runCommand(options, std::cout);
     } catch (const std::bad_alloc&) {
         std::cerr << "velmora: out of memory\n";
     } catch (const std::exception& e) {

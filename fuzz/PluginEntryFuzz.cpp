@@ -21,6 +21,8 @@
 #include <stdexcept>
 #include <vector>
 
+using namespace refhost;
+
 namespace {
 
 // The plug-in is loaded once, as a host loads it: linked in beside the

@@ -15,6 +15,9 @@
 #include <cstdlib>
 #include <memory>
 
+using namespace cli;
+using namespace refhost;
+
 namespace {
 
 struct FileCloser {
@@ -42,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             return 0;
         Y4mWriter writer(out.get(), reader.header(), "fuzz output");
         StreamSettings settings;
-        settings.format = PixelFormat(choice % std::size(kPixelFormats));
+        settings.format = PixelFormat(refhost::allPixelFormats()[choice % refhost::allPixelFormats().size()].code);
         settings.params.motion = A_long(choice / 16 % 4 + 1);
         settings.params.fields = A_long(more % 2 + 1);
         settings.params.correctMotionErrors = (more & 2) != 0;

@@ -8,6 +8,8 @@
 #include <memory>
 #include <vector>
 
+using namespace cli;
+
 namespace {
 
 struct FileCloser {
@@ -27,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // Large pictures are valid but make the run slow, not more thorough.
         if (reader.layout().frameBytes > (int64_t(1) << 22))
             return 0;
-        const PixelFormat format = PixelFormat(size % std::size(kPixelFormats));
+        const PixelFormat format = PixelFormat(refhost::allPixelFormats()[size % refhost::allPixelFormats().size()].code);
         const ColourMatrix matrix = size & 16 ? ColourMatrix::BT601 : ColourMatrix::BT709;
         FrameConverter converter(reader.header(), format, matrix);
         Y4mFrame frame(reader.layout());

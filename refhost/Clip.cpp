@@ -1,5 +1,7 @@
 #include "refhost/Clip.h"
 
+namespace refhost {
+
 Clip::Clip(PF_PixelFormat format, A_long width, A_long height)
     : format_(format), width_(width), height_(height) {
     if (pixelFormatInfo(format) == nullptr)
@@ -31,3 +33,5 @@ std::vector<std::vector<uint8_t>> Clip::dropFramesBefore(int index) {
         first_ = index;
     return dropped;
 }
+
+} // namespace refhost

@@ -17,6 +17,8 @@
 #include <deque>
 #include <vector>
 
+namespace refhost {
+
 class Clip {
 public:
     // Throws std::invalid_argument for an unknown format or a negative size.
@@ -54,3 +56,5 @@ private:
     int first_ = 0;
     std::deque<std::vector<uint8_t>> frames_;
 };
+
+} // namespace refhost

@@ -9,6 +9,8 @@
 #include <set>
 #include <string>
 
+namespace refhost {
+
 // Host callbacks at which a test can make the host throw a C++ exception, to
 // drive the plug-in's guards through the real entry point.
 enum class CallbackSite { AddParam, AddPixelFormat, UpdateParamUI, CheckoutParam };
@@ -43,3 +45,5 @@ struct FaultPlan {
     // Thrown from inside the named callback.
     std::map<CallbackSite, std::function<void()>> throwAt;
 };
+
+} // namespace refhost

@@ -2,6 +2,8 @@
 
 #include <new>
 
+namespace refhost {
+
 PF_Handle HandleStore::create(uint64_t size, std::string* key) {
     if (size > (uint64_t(1) << 40))
         return nullptr;
@@ -113,3 +115,5 @@ int HandleStore::spare() const {
     std::lock_guard guard(mutex_);
     return int(spare_.size());
 }
+
+} // namespace refhost

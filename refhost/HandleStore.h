@@ -19,6 +19,8 @@
 #include <utility>
 #include <vector>
 
+namespace refhost {
+
 class HandleStore {
 public:
     // Null when the memory is not there. `key` receives the handle's name.
@@ -54,3 +56,5 @@ private:
     std::vector<std::pair<uint64_t, std::unique_ptr<uint8_t[]>>> spare_;
     uint64_t spareBytes_ = 0;
 };
+
+} // namespace refhost

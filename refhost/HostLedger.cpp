@@ -2,6 +2,8 @@
 
 #include <numeric>
 
+namespace refhost {
+
 namespace {
 const char* kindName(HostLedger::Held kind) {
     switch (kind) {
@@ -92,3 +94,5 @@ void HostLedger::resetCalls() {
     std::lock_guard lock(mutex_);
     calls_.clear();
 }
+
+} // namespace refhost

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace refhost {
+
 class HostLedger {
 public:
     enum class Held { Suite, ParamCheckout, MemoryHandle, World };
@@ -35,3 +37,5 @@ private:
     std::map<std::string, int> calls_;
     std::vector<std::string> misuses_;
 };
+
+} // namespace refhost

@@ -7,14 +7,15 @@
 #include <set>
 #include <string>
 
-namespace RefHostProfiles {
+namespace refhost {
+
+// Application ids of the hosts the reference host can play.
 constexpr A_long kAfterEffects = PF_FOURCC_LE('F', 'X', 'T', 'C');
 constexpr A_long kPremiere = PF_FOURCC_LE('P', 'r', 'M', 'r');
 constexpr A_long kKeyG = PF_FOURCC_LE('K', 'e', 'y', 'G');
-} // namespace RefHostProfiles
 
 struct HostProfile {
-    A_long applId = RefHostProfiles::kAfterEffects;
+    A_long applId = kAfterEffects;
     PF_SpecVersion version{13, 28};
     bool basicSuite = true;
     // Suite names the basic suite refuses ("PF World Suite", ...).
@@ -34,13 +35,13 @@ struct HostProfile {
     static HostProfile afterEffects() { return HostProfile{}; }
     static HostProfile premiere() {
         HostProfile p;
-        p.applId = RefHostProfiles::kPremiere;
+        p.applId = kPremiere;
         return p;
     }
     // Offers a basic suite all the same, so that tests can show it goes unused.
     static HostProfile keyG() {
         HostProfile p;
-        p.applId = RefHostProfiles::kKeyG;
+        p.applId = kKeyG;
         return p;
     }
     HostProfile& withoutBasicSuite() {
@@ -76,3 +77,5 @@ inline std::string fourCCText(A_u_long code) {
         text += char((code >> shift) & 0xFF);
     return text;
 }
+
+} // namespace refhost

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <exception>
 
+namespace refhost {
+
 namespace {
 thread_local bool insideIteration = false;
 
@@ -182,3 +184,5 @@ PF_Err IterationPool::run(A_long iterations, void* refcon, PF_IterateGenericFunc
         return job.err.load();
     return job.cancelled.load() ? PF_Interrupt_CANCEL : PF_Err_NONE;
 }
+
+} // namespace refhost

@@ -24,6 +24,8 @@
 #include <thread>
 #include <vector>
 
+namespace refhost {
+
 class IterationPool {
 public:
     // Starts a thread running `body`; throws (std::system_error, as
@@ -89,3 +91,5 @@ private:
     std::atomic<int64_t> cancelAt_{-1};
     std::atomic<int64_t> thrown_{0};
 };
+
+} // namespace refhost

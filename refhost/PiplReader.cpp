@@ -3,6 +3,8 @@
 #include <fstream>
 #include <iterator>
 
+namespace refhost {
+
 namespace {
 
 uint32_t readU32(const std::vector<uint8_t>& bytes, size_t offset) {
@@ -80,3 +82,5 @@ uint32_t piplUint32(const PiplProperty& property) {
         throw PiplError("property " + property.key + " is not 4 bytes");
     return readU32(property.data, 0);
 }
+
+} // namespace refhost

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace refhost {
+
 struct PiplProperty {
     std::string vendor; // "8BIM"
     std::string key;    // "kind", "name", ...
@@ -28,3 +30,5 @@ std::string piplPascalString(const PiplProperty& property);
 std::string piplCString(const PiplProperty& property);
 std::string piplFourCC(const PiplProperty& property);
 uint32_t piplUint32(const PiplProperty& property);
+
+} // namespace refhost

@@ -4,27 +4,33 @@
 
 #include <cstring>
 
+namespace refhost {
+
 namespace {
 constexpr PixelFormatInfo argbOrder(PF_PixelFormat code, ChannelDepth depth, int bytes) {
-    return {code, depth, bytes, 0, 1, 2, 3};
+    return {code, depth, bytes, 0, 1, 2, 3, false};
 }
-// B, G, R, A in memory (V, U, Y, A for the VUYA formats).
+// B, G, R, A in memory.
 constexpr PixelFormatInfo bgraOrder(PF_PixelFormat code, ChannelDepth depth, int bytes) {
-    return {code, depth, bytes, 3, 2, 1, 0};
+    return {code, depth, bytes, 3, 2, 1, 0, false};
+}
+// V, U, Y, A in memory: laid out as BGRA.
+constexpr PixelFormatInfo vuyaOrder(PF_PixelFormat code, ChannelDepth depth, int bytes) {
+    return {code, depth, bytes, 3, 2, 1, 0, true};
 }
 
 const std::array<PixelFormatInfo, 11> kFormats = {{
     argbOrder(PF_PixelFormat_ARGB32, ChannelDepth::Bits8, 4),
     bgraOrder(PrPixelFormat_BGRA_4444_8u, ChannelDepth::Bits8, 4),
-    bgraOrder(PrPixelFormat_VUYA_4444_8u, ChannelDepth::Bits8, 4),
+    vuyaOrder(PrPixelFormat_VUYA_4444_8u, ChannelDepth::Bits8, 4),
     argbOrder(PF_PixelFormat_ARGB64, ChannelDepth::Bits16, 8),
     argbOrder(PrPixelFormat_ARGB_4444_16u, ChannelDepth::Bits16, 8),
     bgraOrder(PrPixelFormat_BGRA_4444_16u, ChannelDepth::Bits16, 8),
-    bgraOrder(PrPixelFormat_VUYA_4444_16u, ChannelDepth::Bits16, 8),
+    vuyaOrder(PrPixelFormat_VUYA_4444_16u, ChannelDepth::Bits16, 8),
     argbOrder(PF_PixelFormat_ARGB128, ChannelDepth::Float, 16),
     argbOrder(PrPixelFormat_ARGB_4444_32f, ChannelDepth::Float, 16),
     bgraOrder(PrPixelFormat_BGRA_4444_32f, ChannelDepth::Float, 16),
-    bgraOrder(PrPixelFormat_VUYA_4444_32f, ChannelDepth::Float, 16),
+    vuyaOrder(PrPixelFormat_VUYA_4444_32f, ChannelDepth::Float, 16),
 }};
 } // namespace
 
@@ -64,3 +70,5 @@ std::array<uint8_t, 16> encodePixel(const PixelFormatInfo& format, const PF_Pixe
 }
 
 std::string pixelFormatName(PF_PixelFormat code) { return fourCCText(code); }
+
+} // namespace refhost

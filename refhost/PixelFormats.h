@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+namespace refhost {
+
 enum class ChannelDepth { Bits8, Bits16, Float };
 
 struct PixelFormatInfo {
@@ -17,6 +19,7 @@ struct PixelFormatInfo {
     // Memory position (0-3) of alpha, red, green and blue. For the VUYA
     // formats "red, green, blue" are Y, U, V: the host converts no colour.
     int alphaAt, redAt, greenAt, blueAt;
+    bool vuya; // the colour channels hold Y, U, V
 };
 
 // The eleven formats, in the order of the format table: argb, bgra, vuya,
@@ -31,3 +34,5 @@ const PixelFormatInfo* pixelFormatInfo(PF_PixelFormat code);
 std::array<uint8_t, 16> encodePixel(const PixelFormatInfo& format, const PF_Pixel& colour);
 
 std::string pixelFormatName(PF_PixelFormat code);
+
+} // namespace refhost

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
+namespace refhost {
+
 std::string PluginLibrary::registrationPathFor(const std::string& libraryPath) {
     const size_t slash = libraryPath.find_last_of('/');
     const size_t dot = libraryPath.find_last_of('.');
@@ -23,3 +25,5 @@ void PluginLibrary::adoptRegistration(const std::vector<uint8_t>& bytes,
     entryPointName_ = piplCString(piplProperty(registration_, kEntryPointKey));
     matchName_ = piplPascalString(piplProperty(registration_, "eMNA"));
 }
+
+} // namespace refhost

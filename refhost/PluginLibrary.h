@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace refhost {
+
 class PluginLibrary {
 public:
     // Throws std::runtime_error when the library, its registration or the
@@ -44,3 +46,5 @@ private:
     std::string entryPointName_;
     std::string matchName_;
 };
+
+} // namespace refhost

@@ -5,6 +5,8 @@
 
 #include <cstdio>
 
+namespace refhost {
+
 namespace {
 
 std::string hexBytes(const std::vector<uint8_t>& bytes) {
@@ -111,3 +113,5 @@ bool printPluginReport(std::ostream& out, const std::string& libraryPath) {
     }
     return setup.err == PF_Err_NONE && params.err == PF_Err_NONE;
 }
+
+} // namespace refhost

@@ -6,7 +6,11 @@
 #include <ostream>
 #include <string>
 
+namespace refhost {
+
 // Prints the report; false when a command failed or the plug-in still holds
 // something afterwards. Throws std::runtime_error when the library cannot be
 // loaded.
 bool printPluginReport(std::ostream& out, const std::string& libraryPath);
+
+} // namespace refhost

@@ -7,6 +7,8 @@
 #include <new>
 #include <stdexcept>
 
+namespace refhost {
+
 namespace {
 std::atomic<RefHost*> activeHost{nullptr};
 } // namespace
@@ -671,3 +673,5 @@ PF_Err RefHost::checkoutOutput(PF_ProgPtr effect_ref, PF_EffectWorld** output) {
         return PF_Err_INVALID_CALLBACK;
     return host->session_->checkoutOutput(output);
 }
+
+} // namespace refhost

@@ -40,6 +40,8 @@
 #include <string>
 #include <vector>
 
+namespace refhost {
+
 struct CommandResult {
     PF_Err err = PF_Err_NONE;
     PF_OutData out{};
@@ -235,3 +237,5 @@ private:
 
 // Suite key used in the ledger: "<name> v<version>".
 std::string suiteKey(const char* name, int32_t version);
+
+} // namespace refhost

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <stdexcept>
 
+namespace refhost {
+
 namespace {
 
 constexpr PF_ParamIndex kFieldsParam = 1, kMotionParam = 2, kCorrectParam = 3;
@@ -388,3 +390,5 @@ void RenderDriver::checkinLayerParam(PF_LayerDef* layer) {
         return;
     }
 }
+
+} // namespace refhost

@@ -40,6 +40,8 @@
 #include <string>
 #include <vector>
 
+namespace refhost {
+
 enum class Protocol { Smart, Legacy };
 
 // Popup values are 1-based as the host stores them; any value may be set, so
@@ -180,3 +182,5 @@ private:
     std::vector<LegacyLayer> legacyLayers_;
     std::vector<uint8_t> spare_; // see recycle()
 };
+
+} // namespace refhost

@@ -7,6 +7,8 @@
 #include "sdk/AE_Effect.h"
 #include "sdk/AE_EffectCB.h"
 
+namespace refhost {
+
 class RenderSession {
 public:
     virtual ~RenderSession() = default;
@@ -24,3 +26,5 @@ public:
                                       PF_LayerDef* layer) = 0;
     virtual void checkinLayerParam(PF_LayerDef* layer) = 0;
 };
+
+} // namespace refhost

@@ -5,6 +5,8 @@
 #include <limits>
 #include <new>
 
+namespace refhost {
+
 namespace {
 constexpr uint64_t kAlignment = 32;
 } // namespace
@@ -182,3 +184,5 @@ int WorldStore::count(Owner owner) const {
             ++n;
     return n;
 }
+
+} // namespace refhost

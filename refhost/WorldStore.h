@@ -24,6 +24,8 @@
 #include <utility>
 #include <vector>
 
+namespace refhost {
+
 class WorldStore {
 public:
     static constexpr uint8_t kPaddingMarker = 0xA5;
@@ -76,3 +78,5 @@ private:
     int rowPadding_;
     int serial_ = 0;
 };
+
+} // namespace refhost

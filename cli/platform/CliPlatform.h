@@ -9,6 +9,8 @@
 #include <string>
 #include <thread>
 
+namespace cli {
+
 namespace CliPlatform {
 
 // The plug-in's file name on this system, looked for beside the program.
@@ -53,3 +55,5 @@ void prepareThreadInterruption();
 void interruptThread(std::thread& thread);
 
 } // namespace CliPlatform
+
+} // namespace cli

@@ -13,6 +13,8 @@
 #include <unistd.h>
 #include <vector>
 
+namespace cli {
+
 namespace CliPlatform {
 
 const char* const kPluginFileName = "Velmora.so";
@@ -104,3 +106,5 @@ void ignoreSigpipe() {
     sigemptyset(&action.sa_mask);
     sigaction(SIGPIPE, &action, nullptr);
 }
+
+} // namespace cli

@@ -5,6 +5,8 @@
 #include <string>
 #include <unistd.h>
 
+namespace cli {
+
 int64_t machineMemoryBytes() {
     const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGESIZE);
     int64_t bytes = pages > 0 && pageSize > 0 ? int64_t(pages) * pageSize : 0;
@@ -15,3 +17,5 @@ int64_t machineMemoryBytes() {
         bytes = bytes > 0 ? std::min(bytes, limit) : limit;
     return bytes;
 }
+
+} // namespace cli

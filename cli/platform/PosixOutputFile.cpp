@@ -13,6 +13,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace cli {
+
 namespace {
 
 std::string errorText() {
@@ -242,3 +244,5 @@ void OutputFile::commit() {
     }
     close(folderFd);
 }
+
+} // namespace cli

@@ -12,6 +12,8 @@
 
 #include <random>
 
+namespace cli {
+
 namespace CliPlatform {
 namespace {
 
@@ -166,3 +168,5 @@ void interruptThread(std::thread& thread) {
 
 // Windows has no SIGPIPE: a write to a closed pipe already fails with an error.
 void ignoreSigpipe() {}
+
+} // namespace cli

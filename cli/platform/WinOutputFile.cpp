@@ -21,6 +21,8 @@
 #include <io.h>
 #include <mutex>
 
+namespace cli {
+
 namespace {
 
 std::string errorText() { return std::strerror(errno); }
@@ -180,3 +182,5 @@ void OutputFile::commit() {
     temporarySlots[slot_].state.store(Free);
     slot_ = -1;
 }
+
+} // namespace cli

@@ -5,6 +5,8 @@
 
 #include <stdexcept>
 
+namespace refhost {
+
 PluginLibrary::PluginLibrary(const std::string& libraryPath) {
     adoptRegistration(readFileBytes(registrationPathFor(libraryPath)), libraryPath);
 
@@ -20,3 +22,5 @@ PluginLibrary::PluginLibrary(const std::string& libraryPath) {
 }
 
 PluginLibrary::~PluginLibrary() { dlclose(handle_); }
+
+} // namespace refhost

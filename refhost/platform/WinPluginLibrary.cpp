@@ -6,6 +6,8 @@
 
 #include <stdexcept>
 
+namespace refhost {
+
 namespace {
 
 constexpr WORD kPiplResourceId = 16000;
@@ -49,3 +51,5 @@ PluginLibrary::PluginLibrary(const std::string& libraryPath) {
 }
 
 PluginLibrary::~PluginLibrary() { FreeLibrary(static_cast<HMODULE>(handle_)); }
+
+} // namespace refhost

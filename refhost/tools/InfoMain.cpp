@@ -12,7 +12,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        return printPluginReport(std::cout, argv[1]) ? 0 : 1;
+        return refhost::printPluginReport(std::cout, argv[1]) ? 0 : 1;
     } catch (const std::exception& e) {
         std::cerr << "velmora_refhost_info: " << e.what() << '\n';
         return 1;

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace cli;
+
 namespace {
 
 CliOptions parse(std::vector<std::string> args) { return parseCliOptions(args); }

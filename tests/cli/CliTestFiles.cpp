@@ -1,5 +1,7 @@
 #include "CliTestFiles.h"
 
+using namespace cli;
+
 TempFolder::TempFolder() {
     std::random_device entropy;
     // create_directory is false when the name is taken: then try another.

@@ -31,4 +31,4 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 FilePtr fileWithBytes(const std::string& bytes);
 
 // Fills every plane of `frame` with random codes of `bits` bits.
-void fillRandom(Y4mFrame& frame, int bits, std::mt19937& random);
+void fillRandom(cli::Y4mFrame& frame, int bits, std::mt19937& random);

@@ -31,6 +31,9 @@
 #include <sys/resource.h>
 #endif
 
+using namespace cli;
+using namespace refhost;
+
 namespace {
 
 #ifdef _WIN32
@@ -188,7 +191,7 @@ TEST_F(DeinterlaceStreamTest, StreamGivesWhatTheHostReturnsDrivenDirectly) {
         const Streamed s = streamThrough(session_, input, folder_.path() / "out.y4m", settings);
         const std::string direct = drivenDirectly(session_, input, settings);
         EXPECT_EQ(s.result.frames, kFrames);
-        EXPECT_TRUE(s.bytes == direct) << "format " << pixelFormatTraits(c.format).name << " motion " << c.motion;
+        EXPECT_TRUE(s.bytes == direct) << "format " << formatName(c.format) << " motion " << c.motion;
         // The stream kept only the current frame and the two before it.
         EXPECT_EQ(s.result.mostFramesHeld, kStreamWindowFrames);
         // Not a copy of the input: the odd rows were rebuilt.
@@ -208,7 +211,7 @@ TEST_F(DeinterlaceStreamTest, SmartAndLegacyAgreeForOff) {
         const std::string smart = streamThrough(session_, input, folder_.path() / "s.y4m", settings).bytes;
         settings.protocol = Protocol::Legacy;
         const std::string legacy = streamThrough(session_, input, folder_.path() / "l.y4m", settings).bytes;
-        EXPECT_TRUE(smart == legacy) << pixelFormatTraits(format).name;
+        EXPECT_TRUE(smart == legacy) << formatName(format);
     }
 }
 

@@ -16,6 +16,8 @@
 #include <iterator>
 #include <sstream>
 
+using namespace cli;
+
 namespace {
 
 constexpr int kFrames = 7;  // the last one is frame 6, the one shown

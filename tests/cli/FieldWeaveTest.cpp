@@ -14,6 +14,8 @@
 #include <iterator>
 #include <sstream>
 
+using namespace cli;
+
 namespace {
 
 Y4mHeader header420(int w, int h, int bits = 8) {

@@ -7,25 +7,28 @@
 #include <cmath>
 #include <cstring>
 
+using namespace cli;
+using namespace refhost;
+
 namespace {
 
 // Interleaved pixels of any of the eleven formats, read back as floats.
 struct PixelBuffer {
     PixelBuffer(int width, int height, PixelFormat format)
-        : width(width), info(pixelFormatTraits(format)), rowBytes(int64_t(width) * info.pixelBytes + 16),
+        : width(width), info(formatInfo(format)), rowBytes(int64_t(width) * info.bytesPerPixel + 16),
           storage(size_t(rowBytes * height / 4 + 1)) {}
     uint8_t* data() { return reinterpret_cast<uint8_t*>(storage.data()); }
     float channel(int x, int y, int c) const {
         const uint8_t* at = reinterpret_cast<const uint8_t*>(storage.data()) + y * rowBytes +
-                            int64_t(x) * info.pixelBytes + c * info.channelBytes;
-        if (info.depth == SampleDepth::U8)
+                            int64_t(x) * info.bytesPerPixel + c * info.bytesPerPixel / 4;
+        if (info.depth == ChannelDepth::Bits8)
             return *at;
-        if (info.depth == SampleDepth::U16)
+        if (info.depth == ChannelDepth::Bits16)
             return float(*reinterpret_cast<const uint16_t*>(at));
         return *reinterpret_cast<const float*>(at);
     }
     int width;
-    PixelFormatTraits info;
+    PixelFormatInfo info;
     int64_t rowBytes;
     std::vector<float> storage;  // float-aligned for every depth
 };
@@ -57,10 +60,8 @@ const PixelFormat kVuyaFormats[] = {PixelFormat::vuya, PixelFormat::Vuya, PixelF
 TEST(PixelFormatCodes, FirstCharacterInTheLowestByte) {
     EXPECT_EQ(pixelFormatCode(PixelFormat::argb), uint32_t('a' | 'r' << 8 | 'g' << 16 | 'b' << 24));
     EXPECT_EQ(pixelFormatCode(PixelFormat::VUya), uint32_t('V' | 'U' << 8 | 'y' << 16 | 'a' << 24));
-    for (const PixelFormatTraits& info : kPixelFormats) {
-        EXPECT_EQ(pixelFormatFromName(info.name), info.format);
-        EXPECT_EQ(pixelFormatFromCode(pixelFormatCode(info.format)), info.format);
-    }
+    for (const PixelFormatInfo& info : allPixelFormats())
+        EXPECT_EQ(pixelFormatFromName(pixelFormatName(info.code)), PixelFormat(info.code));
     EXPECT_FALSE(pixelFormatFromName("rgba").has_value());
     EXPECT_EQ(defaultPixelFormat(8), PixelFormat::vuya);
     EXPECT_EQ(defaultPixelFormat(10), PixelFormat::Vuya);
@@ -84,11 +85,11 @@ TEST(FrameConversion, ProgressiveFramesRoundTripThroughVuya) {
                 converter.fromPixels(pixels.data(), pixels.rowBytes, out);
                 // An 8-bit buffer holds deeper codes only approximately; 16-bit
                 // codes lose their low bit on the 0..32768 scale.
-                const int depth = pixelFormatTraits(format).depth == SampleDepth::U8    ? 8
-                                  : pixelFormatTraits(format).depth == SampleDepth::U16 ? 15
+                const int depth = formatInfo(format).depth == ChannelDepth::Bits8    ? 8
+                                  : formatInfo(format).depth == ChannelDepth::Bits16 ? 15
                                                                                       : 24;
                 const int tolerance = header.bitDepth <= depth ? 0 : 1 << (header.bitDepth - depth - 1);
-                EXPECT_LE(maxDifference(in, out), tolerance) << tag << " " << size << " " << pixelFormatTraits(format).name;
+                EXPECT_LE(maxDifference(in, out), tolerance) << tag << " " << size << " " << formatName(format);
             }
         }
     }
@@ -112,19 +113,19 @@ TEST(FrameConversion, VuyaChannelLayoutAndScales) {
                 const double exact = codes[p][x] / 1023.0;
                 const float got = pixels.channel(x, 0, order[p]);
                 switch (pixels.info.depth) {
-                case SampleDepth::U8:
+                case ChannelDepth::Bits8:
                     EXPECT_EQ(got, std::floor(exact * 255 + 0.5));
                     break;
-                case SampleDepth::U16:
+                case ChannelDepth::Bits16:
                     EXPECT_EQ(got, std::floor(exact * 32768 + 0.5));
                     break;
-                case SampleDepth::F32:
+                case ChannelDepth::Float:
                     EXPECT_FLOAT_EQ(got, float(exact));
                     break;
                 }
             }
-            const float fullAlpha = pixels.info.depth == SampleDepth::U8    ? 255.0f
-                                    : pixels.info.depth == SampleDepth::U16 ? 32768.0f
+            const float fullAlpha = pixels.info.depth == ChannelDepth::Bits8    ? 255.0f
+                                    : pixels.info.depth == ChannelDepth::Bits16 ? 32768.0f
                                                                              : 1.0f;
             EXPECT_EQ(pixels.channel(x, 0, 3), fullAlpha);
         }
@@ -205,12 +206,12 @@ TEST(FrameConversion, OutputChromaIsTheRoundedMeanOfItsBlock) {
     const Y4mHeader header = parseY4mHeader("YUV4MPEG2 W4 H2 It C420jpeg");
     const int u[2][4] = {{1, 2, 0, 0}, {2, 2, 1, 1}};  // sums 7 (-> 1.75 -> 2) and 2 (-> 0.5 -> 1)
     for (PixelFormat format : {PixelFormat::vuya, PixelFormat::VUya}) {
-        const PixelFormatTraits& info = pixelFormatTraits(format);
+        const PixelFormatInfo& info = formatInfo(format);
         PixelBuffer pixels(4, 2, format);
         for (int y = 0; y < 2; ++y)
             for (int x = 0; x < 4; ++x) {
-                uint8_t* at = pixels.data() + y * pixels.rowBytes + x * info.pixelBytes;
-                if (info.depth == SampleDepth::U8) {
+                uint8_t* at = pixels.data() + y * pixels.rowBytes + x * info.bytesPerPixel;
+                if (info.depth == ChannelDepth::Bits8) {
                     at[1] = uint8_t(u[y][x]);
                 } else {
                     const float value = float(u[y][x]) / 255.0f;
@@ -219,8 +220,8 @@ TEST(FrameConversion, OutputChromaIsTheRoundedMeanOfItsBlock) {
             }
         Y4mFrame frame{Y4mFrameLayout(header)};
         FrameConverter(header, format).fromPixels(pixels.data(), pixels.rowBytes, frame);
-        EXPECT_EQ(sample(frame, 1, 0, 0), 2) << info.name;
-        EXPECT_EQ(sample(frame, 1, 1, 0), 1) << info.name;
+        EXPECT_EQ(sample(frame, 1, 0, 0), 2) << pixelFormatName(info.code);
+        EXPECT_EQ(sample(frame, 1, 1, 0), 1) << pixelFormatName(info.code);
     }
 }
 
@@ -249,16 +250,16 @@ TEST(FrameConversion, RgbKnownColours) {
         setSample(frame, 1, 0, 0, c.cb);
         setSample(frame, 2, 0, 0, c.cr);
         for (PixelFormat format : {PixelFormat::argb, PixelFormat::bgra, PixelFormat::Argb, PixelFormat::BGra}) {
-            const PixelFormatTraits& info = pixelFormatTraits(format);
+            const PixelFormatInfo& info = formatInfo(format);
             PixelBuffer pixels(1, 1, format);
             FrameConverter(header, format, c.matrix).toPixels(frame, pixels.data(), pixels.rowBytes);
-            const bool argb = info.order == ChannelOrder::ARGB;
-            const float scale = info.depth == SampleDepth::U8 ? 1.0f : info.depth == SampleDepth::U16 ? 32768.0f / 255 : 1.0f / 255;
+            const bool argb = info.alphaAt == 0;
+            const float scale = info.depth == ChannelDepth::Bits8 ? 1.0f : info.depth == ChannelDepth::Bits16 ? 32768.0f / 255 : 1.0f / 255;
             const float tolerance = 1.5f * scale;
-            EXPECT_NEAR(pixels.channel(0, 0, argb ? 1 : 2), c.r * scale, tolerance) << info.name << " y " << c.y;
-            EXPECT_NEAR(pixels.channel(0, 0, 2 - 0 + (argb ? 0 : -1)), c.g * scale, tolerance) << info.name;
-            EXPECT_NEAR(pixels.channel(0, 0, argb ? 3 : 0), c.b * scale, tolerance) << info.name;
-            EXPECT_NEAR(pixels.channel(0, 0, argb ? 0 : 3), 255 * scale, 0) << info.name;
+            EXPECT_NEAR(pixels.channel(0, 0, argb ? 1 : 2), c.r * scale, tolerance) << pixelFormatName(info.code) << " y " << c.y;
+            EXPECT_NEAR(pixels.channel(0, 0, 2 - 0 + (argb ? 0 : -1)), c.g * scale, tolerance) << pixelFormatName(info.code);
+            EXPECT_NEAR(pixels.channel(0, 0, argb ? 3 : 0), c.b * scale, tolerance) << pixelFormatName(info.code);
+            EXPECT_NEAR(pixels.channel(0, 0, argb ? 0 : 3), 255 * scale, 0) << pixelFormatName(info.code);
         }
     }
 }
@@ -335,8 +336,8 @@ TEST(FrameConversion, RgbRoundTripsWithinOneCode) {
         converter.fromPixels(pixels.data(), pixels.rowBytes, out);
         // 16-bit codes hold more levels than the 0..32768 scale: one level
         // of the 16-bit buffer spans about two codes.
-        const int tolerance = header.bitDepth == 16 && pixelFormatTraits(c.format).depth == SampleDepth::U16 ? 2 : 1;
-        EXPECT_LE(maxDifference(in, out), tolerance) << c.tag << " " << pixelFormatTraits(c.format).name;
+        const int tolerance = header.bitDepth == 16 && formatInfo(c.format).depth == ChannelDepth::Bits16 ? 2 : 1;
+        EXPECT_LE(maxDifference(in, out), tolerance) << c.tag << " " << formatName(c.format);
     }
 }
 

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <iterator>
 
+using namespace cli;
+
 TEST(PngWriter, WritesPixelsThatReadBackExactly) {
     TempFolder folder;
     const auto path = folder.path() / "crop.png";

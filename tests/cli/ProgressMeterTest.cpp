@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace cli;
+
 namespace {
 
 std::string contents(std::FILE* f) {

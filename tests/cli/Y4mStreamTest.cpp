@@ -25,6 +25,8 @@
 #include <unistd.h>
 #endif
 
+using namespace cli;
+
 namespace {
 
 #ifdef _WIN32

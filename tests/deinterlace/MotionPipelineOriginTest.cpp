@@ -16,6 +16,8 @@
 #include <cstring>
 #include <vector>
 
+using namespace refhost;
+
 namespace {
 
 constexpr int kWidth = 56, kHeight = 30;

@@ -9,6 +9,8 @@
 
 #include <string>
 
+using namespace refhost;
+
 namespace {
 
 struct Scenario {

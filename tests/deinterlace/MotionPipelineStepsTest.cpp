@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <vector>
 
+using namespace refhost;
+
 namespace {
 
 constexpr A_long kFast = 2, kBetter = 3, kBest = 4;

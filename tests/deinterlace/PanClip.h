@@ -11,6 +11,8 @@
 #include <cstring>
 #include <vector>
 
+using namespace refhost;
+
 namespace pantest {
 
 // A smooth but detailed picture; three channels from shifted copies of it.

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace refhost;
+
 namespace {
 const std::string kParamUtils1 = suiteKey(kPFParamUtilsSuite, kPFParamUtilsSuiteVersion1);
 

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace refhost;
+
 namespace {
 bool greyed(RefHost& host) { return (host.param(kParamCorrectMotionErrors).ui_flags & PF_PUI_DISABLED) != 0; }
 } // namespace

@@ -12,6 +12,8 @@
 #include <new>
 #include <stdexcept>
 
+using namespace refhost;
+
 namespace {
 
 uint8_t* pixel8(const PF_EffectWorld* w, int x, int y) {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace refhost;
+
 namespace {
 
 std::vector<std::string> formatNames(const RefHost& host) {

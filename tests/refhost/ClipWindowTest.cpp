@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace refhost;
+
 namespace {
 
 std::vector<uint8_t> frameOf(uint8_t value) { return std::vector<uint8_t>(2 * 2 * 4, value); }

@@ -9,6 +9,8 @@
 
 #include <cstring>
 
+using namespace refhost;
+
 namespace {
 
 struct Unrelated {};

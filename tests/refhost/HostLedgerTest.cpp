@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace refhost;
+
 TEST(HostLedger, ReportsWhatIsHeldAndReleasesOfWhatIsNot) {
     HostLedger ledger;
     EXPECT_TRUE(ledger.nothingHeld());

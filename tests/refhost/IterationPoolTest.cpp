@@ -13,6 +13,8 @@
 #include <system_error>
 #include <thread>
 
+using namespace refhost;
+
 namespace {
 
 struct Tally {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace refhost;
+
 namespace {
 
 constexpr int kFields = 1, kMotion = 2, kCorrect = 3;

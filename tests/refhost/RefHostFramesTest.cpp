@@ -17,6 +17,8 @@
 #include <thread>
 #include <vector>
 
+using namespace refhost;
+
 namespace {
 
 PF_WorldSuite2* acquireWorldSuite(RefHost& host) {

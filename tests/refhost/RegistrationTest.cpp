@@ -7,6 +7,8 @@
 
 #include <sstream>
 
+using namespace refhost;
+
 // What `velmora info` prints: each registration property decoded by its kind,
 // and the plug-in's answers to about, global setup and parameter setup.
 TEST(Registration, ReportShowsWhatTheHostLearns) {

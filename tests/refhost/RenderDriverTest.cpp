@@ -11,6 +11,8 @@
 #include <cstring>
 #include <map>
 
+using namespace refhost;
+
 namespace {
 
 constexpr A_long kWidth = 6, kHeight = 4;

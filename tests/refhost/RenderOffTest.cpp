@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace refhost;
+
 using namespace rendertest;
 
 namespace {

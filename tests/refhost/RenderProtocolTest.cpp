@@ -9,6 +9,8 @@
 
 #include <sstream>
 
+using namespace refhost;
+
 using namespace rendertest;
 
 namespace {

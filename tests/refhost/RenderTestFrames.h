@@ -18,6 +18,8 @@
 #include <type_traits>
 #include <vector>
 
+using namespace refhost;
+
 namespace rendertest {
 
 // Calls f with a value of the channel type of `depth`.

@@ -8,8 +8,8 @@
 
 #ifdef VELMORA_PLUGIN_PATH
 // The built plug-in, loaded once per test program through its registration.
-inline PluginLibrary& loadedPlugin() {
-    static PluginLibrary library(VELMORA_PLUGIN_PATH);
+inline refhost::PluginLibrary& loadedPlugin() {
+    static refhost::PluginLibrary library(VELMORA_PLUGIN_PATH);
     return library;
 }
 #endif
