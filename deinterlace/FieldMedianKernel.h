@@ -8,7 +8,7 @@
 #include "deinterlace/FieldMedianRows.h"
 #include "deinterlace/ImageView.h"
 #include "deinterlace/NeighbourhoodView.h"
-#include "image/SarnPixel.h"
+#include "image/Sarn_Pixel.h"
 #include "parallel/ProcessorFeatures.h"
 
 #include <algorithm>
@@ -172,11 +172,11 @@ public:
     static FieldMedianRowFunction vectorRows() {
         switch (simdLevel()) {
         case SimdLevel::AVX512:
-            return fieldMedianRowsAvx512().rows[instance()];
+            return fieldMedianRows_avx512().rows[instance()];
         case SimdLevel::AVX2:
-            return fieldMedianRowsAvx2().rows[instance()];
+            return fieldMedianRows_avx2().rows[instance()];
         case SimdLevel::SSE2:
-            return fieldMedianRowsSse2().rows[instance()];
+            return fieldMedianRows_sse2().rows[instance()];
         default:
             return nullptr;
         }

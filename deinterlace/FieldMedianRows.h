@@ -28,6 +28,6 @@ struct FieldMedianRowTable {
     FieldMedianRowFunction rows[kFieldMedianInstanceCount];
 };
 
-const FieldMedianRowTable& fieldMedianRowsSse2();
-const FieldMedianRowTable& fieldMedianRowsAvx2();
-const FieldMedianRowTable& fieldMedianRowsAvx512();
+const FieldMedianRowTable& fieldMedianRows_sse2();
+const FieldMedianRowTable& fieldMedianRows_avx2();
+const FieldMedianRowTable& fieldMedianRows_avx512();

@@ -2,7 +2,7 @@
 // float pixels per vector.
 #include "deinterlace/FieldMedianNetwork.h"
 #include "deinterlace/FieldMedianRows.h"
-#include "image/SarnPixel.h"
+#include "image/Sarn_Pixel.h"
 
 #include <immintrin.h>
 
@@ -118,7 +118,7 @@ struct Avx2OpsFloat {
 
 } // namespace
 
-const FieldMedianRowTable& fieldMedianRowsAvx2() {
+const FieldMedianRowTable& fieldMedianRows_avx2() {
     static const FieldMedianRowTable table{{
         FieldMedianNetwork::rows<Avx2Ops8<Sarn_OrderARGB>>,
         FieldMedianNetwork::rows<Avx2Ops16<Sarn_OrderARGB>>,

@@ -2,7 +2,7 @@
 // pixel per vector.
 #include "deinterlace/FieldMedianNetwork.h"
 #include "deinterlace/FieldMedianRows.h"
-#include "image/SarnPixel.h"
+#include "image/Sarn_Pixel.h"
 
 #include <emmintrin.h>
 
@@ -91,7 +91,7 @@ struct Sse2OpsFloat : Sse2Common {
 
 } // namespace
 
-const FieldMedianRowTable& fieldMedianRowsSse2() {
+const FieldMedianRowTable& fieldMedianRows_sse2() {
     static const FieldMedianRowTable table{{
         FieldMedianNetwork::rows<Sse2Ops8<Sarn_OrderARGB>>,
         FieldMedianNetwork::rows<Sse2Ops16<Sarn_OrderARGB>>,

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "image/HostMemory.h"
-#include "image/SarnPixel.h"
+#include "image/Sarn_Pixel.h"
 #include "image/Sarn_ResizeColumn.h"
 #include "image/Sarn_ResizeCombine.h"
 #include "image/Sarn_ResizeLanes.h"
@@ -343,9 +343,9 @@ private:
     Sarn_ResizeColumn* columns = nullptr;
     int32_t leftEnd = 0;
     Sarn_ResizeLanes lanes;
-    Sarn_ResizeCombineKernel combine = Sarn_resizeCombineFor(level);
-    Sarn_ResizeStore8 store8 = Sarn_resizeStore8For(level);
-    Sarn_ResizeStore16 store16 = Sarn_resizeStore16For(level);
+    Sarn_ResizeCombineKernel combine = Sarn_ResizeCombineFor(level);
+    Sarn_ResizeStore8 store8 = Sarn_ResizeStore8For(level);
+    Sarn_ResizeStore16 store16 = Sarn_ResizeStore16For(level);
 };
 
 using Sarn_Resize8 = Sarn_Resize<Sarn_AE_Environ, Sarn_PixelPtr<Sarn_Lum8>, Sarn_Resize_Funcs>;

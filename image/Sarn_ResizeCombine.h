@@ -11,34 +11,34 @@
 using Sarn_ResizeCombineKernel = void (*)(const float* w, const float* const* rows, int32_t n, int32_t x0,
                                           int32_t count, float* sum);
 
-void Sarn_resizeCombine_avx2(const float* w, const float* const* rows, int32_t n, int32_t x0, int32_t count,
+void Sarn_ResizeCombine_avx2(const float* w, const float* const* rows, int32_t n, int32_t x0, int32_t count,
                              float* sum);
-void Sarn_resizeCombine_avx512(const float* w, const float* const* rows, int32_t n, int32_t x0, int32_t count,
+void Sarn_ResizeCombine_avx512(const float* w, const float* const* rows, int32_t n, int32_t x0, int32_t count,
                                float* sum);
 
 using Sarn_ResizeStore8 = void (*)(const float* sum, int32_t count, uint8_t* out);
 // `out` holds 16-bit values at any byte address.
 using Sarn_ResizeStore16 = void (*)(const float* sum, int32_t count, uint8_t* out);
 
-void Sarn_resizeStore8_avx2(const float* sum, int32_t count, uint8_t* out);
-void Sarn_resizeStore16_avx2(const float* sum, int32_t count, uint8_t* out);
+void Sarn_ResizeStore8_avx2(const float* sum, int32_t count, uint8_t* out);
+void Sarn_ResizeStore16_avx2(const float* sum, int32_t count, uint8_t* out);
 
 // The kernel for `level`, null where the scalar loop is the one to use.
-inline Sarn_ResizeCombineKernel Sarn_resizeCombineFor(SimdLevel level) {
+inline Sarn_ResizeCombineKernel Sarn_ResizeCombineFor(SimdLevel level) {
     switch (level) {
     case SimdLevel::AVX512:
-        return Sarn_resizeCombine_avx512;
+        return Sarn_ResizeCombine_avx512;
     case SimdLevel::AVX2:
-        return Sarn_resizeCombine_avx2;
+        return Sarn_ResizeCombine_avx2;
     default:
         return nullptr;
     }
 }
 
 // The AVX2 stores serve the AVX-512 tier too: they are a small share of the pass.
-inline Sarn_ResizeStore8 Sarn_resizeStore8For(SimdLevel level) {
-    return int(level) >= int(SimdLevel::AVX2) ? Sarn_resizeStore8_avx2 : nullptr;
+inline Sarn_ResizeStore8 Sarn_ResizeStore8For(SimdLevel level) {
+    return int(level) >= int(SimdLevel::AVX2) ? Sarn_ResizeStore8_avx2 : nullptr;
 }
-inline Sarn_ResizeStore16 Sarn_resizeStore16For(SimdLevel level) {
-    return int(level) >= int(SimdLevel::AVX2) ? Sarn_resizeStore16_avx2 : nullptr;
+inline Sarn_ResizeStore16 Sarn_ResizeStore16For(SimdLevel level) {
+    return int(level) >= int(SimdLevel::AVX2) ? Sarn_ResizeStore16_avx2 : nullptr;
 }

@@ -2,13 +2,13 @@
 // stores; the columns past the last whole vector take the same operations one
 // at a time.
 #include "image/Sarn_ResizeCombine.h"
-#include "image/SarnPixel.h"
+#include "image/Sarn_Pixel.h"
 
 #include <cstring>
 
 #include <immintrin.h>
 
-void Sarn_resizeCombine_avx2(const float* w, const float* const* rows, int32_t n, int32_t x0, int32_t count,
+void Sarn_ResizeCombine_avx2(const float* w, const float* const* rows, int32_t n, int32_t x0, int32_t count,
                              float* sum) {
     int32_t x = 0;
     for (; x + 8 <= count; x += 8) {
@@ -44,7 +44,7 @@ __m128i storeRule(const float* sum) {
 
 } // namespace
 
-void Sarn_resizeStore8_avx2(const float* sum, int32_t count, uint8_t* out) {
+void Sarn_ResizeStore8_avx2(const float* sum, int32_t count, uint8_t* out) {
     int32_t x = 0;
     for (; x + 8 <= count; x += 8) {
         const __m128i words = storeRule<255>(sum + x);
@@ -54,7 +54,7 @@ void Sarn_resizeStore8_avx2(const float* sum, int32_t count, uint8_t* out) {
         out[x] = Sarn_StoreInt<uint8_t, 255>(sum[x]);
 }
 
-void Sarn_resizeStore16_avx2(const float* sum, int32_t count, uint8_t* out) {
+void Sarn_ResizeStore16_avx2(const float* sum, int32_t count, uint8_t* out) {
     int32_t x = 0;
     for (; x + 8 <= count; x += 8)
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + int64_t(x) * 2), storeRule<32768>(sum + x));

@@ -4,7 +4,7 @@
 
 #include <immintrin.h>
 
-void Sarn_resizeCombine_avx512(const float* w, const float* const* rows, int32_t n, int32_t x0, int32_t count,
+void Sarn_ResizeCombine_avx512(const float* w, const float* const* rows, int32_t n, int32_t x0, int32_t count,
                                float* sum) {
     for (int32_t x = 0; x < count; x += 16) {
         const __mmask16 live = count - x >= 16 ? __mmask16(0xFFFF) : __mmask16((1u << (count - x)) - 1u);

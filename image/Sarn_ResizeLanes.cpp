@@ -78,5 +78,5 @@ Sarn_ResizeLanes::Sarn_ResizeLanes(SimdLevel level, const float* table, int32_t 
         words[maxOffsetWord] = maxOffset;
         words[columnsWord] = used;
     }
-    kernel_ = level == SimdLevel::AVX512 ? Sarn_resizeLanes_avx512 : Sarn_resizeLanes_avx2;
+    kernel_ = level == SimdLevel::AVX512 ? Sarn_ResizeLanes_avx512 : Sarn_ResizeLanes_avx2;
 }

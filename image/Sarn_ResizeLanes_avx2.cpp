@@ -24,7 +24,7 @@ __m256 sumTaps(const float* weights, __m256i tapCounts, int32_t groupTaps, Sampl
 
 } // namespace
 
-void Sarn_resizeLanes_avx2(const Sarn_ResizeLanes& layout, const float* padded, float* out) {
+void Sarn_ResizeLanes_avx2(const Sarn_ResizeLanes& layout, const float* padded, float* out) {
     out += layout.begin();
     for (int32_t g = 0; g < layout.groups(); ++g, out += lanes) {
         const Sarn_ResizeLaneGroup<lanes> group(layout, g, padded);

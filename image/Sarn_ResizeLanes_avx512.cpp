@@ -28,7 +28,7 @@ __m512 sumTaps(const float* weights, __m512i tapCounts, int32_t groupTaps, Sampl
 
 } // namespace
 
-void Sarn_resizeLanes_avx512(const Sarn_ResizeLanes& layout, const float* padded, float* out) {
+void Sarn_ResizeLanes_avx512(const Sarn_ResizeLanes& layout, const float* padded, float* out) {
     out += layout.begin();
     for (int32_t g = 0; g < layout.groups(); ++g, out += lanes) {
         const Sarn_ResizeLaneGroup<lanes> group(layout, g, padded);

@@ -3,8 +3,8 @@
 // fallback already in the destination by a per-pixel confidence weight.
 #pragma once
 
-#include "image/SarnCubic.h"
-#include "image/SarnPixel.h"
+#include "image/Sarn_CatmullRom.h"
+#include "image/Sarn_Pixel.h"
 #include "parallel/JobBinding.h"
 #include "parallel/ProcessorFeatures.h"
 #include "parallel/ThreadCount.h"
@@ -30,7 +30,7 @@ struct Sarn_ARWarpRow {
 
 // Plain row kernel: reads like the definition.
 template <class Pixel, class Order>
-void Sarn_ARWarpRowScalar(const Sarn_ARWarpRow& r) {
+void Sarn_ARWarpRow_scalar(const Sarn_ARWarpRow& r) {
     constexpr int colour[3] = {Order::c1, Order::c2, Order::c3};
     const int64_t stride = r.sourceStride;
     const Sarn_Rect& s = r.sourceRect;
@@ -56,7 +56,7 @@ void Sarn_ARWarpRowScalar(const Sarn_ARWarpRow& r) {
             const uint8_t* p = r.source + int64_t(iy - 2) * stride + int64_t(ix - 1) * Pixel::bytes;
             for (int k = 0; k < 6; ++k, p += stride) {
                 const auto filter = [&](int c) {
-                    h[k][c] = Sarn_CubicCR(Pixel::load(p, c), Pixel::load(p + Pixel::bytes, c),
+                    h[k][c] = Sarn_CatmullRomNested(Pixel::load(p, c), Pixel::load(p + Pixel::bytes, c),
                                            Pixel::load(p + 2 * Pixel::bytes, c),
                                            Pixel::load(p + 3 * Pixel::bytes, c), fx);
                 };
@@ -66,13 +66,13 @@ void Sarn_ARWarpRowScalar(const Sarn_ARWarpRow& r) {
                     filter(Order::alpha);
             }
             for (int c = 0; c < 4; ++c)
-                v[c] = Sarn_CubicCR(h[1][c], h[2][c], h[3][c], h[4][c], fy);
+                v[c] = Sarn_CatmullRomNested(h[1][c], h[2][c], h[3][c], h[4][c], fy);
             const uint8_t* u = r.upper + column;
             const uint8_t* l = r.lower + column;
             float sumUpper = 0.0f, sumLower = 0.0f, sumDeparture = 0.0f;
             for (int c : colour) {
-                const float a = Sarn_CubicCR(h[0][c], h[1][c], h[2][c], h[3][c], fy);
-                const float b = Sarn_CubicCR(h[2][c], h[3][c], h[4][c], h[5][c], fy);
+                const float a = Sarn_CatmullRomNested(h[0][c], h[1][c], h[2][c], h[3][c], fy);
+                const float b = Sarn_CatmullRomNested(h[2][c], h[3][c], h[4][c], h[5][c], fy);
                 sumUpper += Pixel::load(u, c) - a;
                 sumLower += Pixel::load(l, c) - b;
                 sumDeparture += dv[c] - v[c];
@@ -88,15 +88,15 @@ void Sarn_ARWarpRowScalar(const Sarn_ARWarpRow& r) {
     }
 }
 
-// Defined in ColourWarps_sse2.cpp, ColourWarps_avx2.cpp and
-// ColourWarps_avx512.cpp for the three colour pixels and both orders; each is
+// Defined in Sarn_ARWarp_sse2.cpp, Sarn_ARWarp_avx2.cpp and
+// Sarn_ARWarp_avx512.cpp for the three colour pixels and both orders; each is
 // bit-identical to the scalar kernel.
 template <class Pixel, class Order>
-void Sarn_ARWarpRowSse2(const Sarn_ARWarpRow& r);
+void Sarn_ARWarpRow_sse2(const Sarn_ARWarpRow& r);
 template <class Pixel, class Order>
-void Sarn_ARWarpRowAvx2(const Sarn_ARWarpRow& r);
+void Sarn_ARWarpRow_avx2(const Sarn_ARWarpRow& r);
 template <class Pixel, class Order>
-void Sarn_ARWarpRowAvx512(const Sarn_ARWarpRow& r);
+void Sarn_ARWarpRow_avx512(const Sarn_ARWarpRow& r);
 
 // ColourView: Sarn_PixelPtr of a colour pixel; MotionView: the two float
 // planes. F, S and D are pointers with byte strides; S, D and the motion
@@ -161,11 +161,11 @@ private:
     static void (*rowKernel())(const Sarn_ARWarpRow&) {
         const SimdLevel level = simdLevel();
         if (level >= SimdLevel::AVX512)
-            return Sarn_ARWarpRowAvx512<Pixel, Order>;
+            return Sarn_ARWarpRow_avx512<Pixel, Order>;
         if (level >= SimdLevel::AVX2)
-            return Sarn_ARWarpRowAvx2<Pixel, Order>;
+            return Sarn_ARWarpRow_avx2<Pixel, Order>;
         if (level >= SimdLevel::SSE2)
-            return Sarn_ARWarpRowSse2<Pixel, Order>;
-        return Sarn_ARWarpRowScalar<Pixel, Order>;
+            return Sarn_ARWarpRow_sse2<Pixel, Order>;
+        return Sarn_ARWarpRow_scalar<Pixel, Order>;
     }
 };

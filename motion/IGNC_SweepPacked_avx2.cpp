@@ -1,7 +1,7 @@
 // The vectorised colour sweep with AVX2: the groups of two consecutive blocks
 // per vector, the last odd block with the same operations on four lanes.
-#include "motion/IGNCPackedLanes4.h"
-#include "motion/IGNCPackedSweep.h"
+#include "motion/IGNC_PackedLanes.h"
+#include "motion/IGNC_PackedSweeper.h"
 
 #include <immintrin.h>
 
@@ -12,11 +12,11 @@ struct Avx8 {
     static constexpr int blocks = 2;
     static Vec load(const float* p) {
         return _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_load_ps(p)),
-                                    _mm_load_ps(p + IGNC_packedBlockFloats), 1);
+                                    _mm_load_ps(p + IGNC_PackedBlockFloats), 1);
     }
     static void store(float* p, Vec v) {
         _mm_store_ps(p, _mm256_castps256_ps128(v));
-        _mm_store_ps(p + IGNC_packedBlockFloats, _mm256_extractf128_ps(v, 1));
+        _mm_store_ps(p + IGNC_PackedBlockFloats, _mm256_extractf128_ps(v, 1));
     }
     static Vec set1(float x) { return _mm256_set1_ps(x); }
     static Vec add(Vec a, Vec b) { return _mm256_add_ps(a, b); }
@@ -42,6 +42,6 @@ struct Avx8 {
 
 } // namespace
 
-void IGNC_sweepPacked_avx2(const IGNC_SweepJob& job, int32_t yBegin, int32_t yEnd) {
-    IGNC_packedSweepRows<Avx8, PackedLanes4>(job, yBegin, yEnd);
+void IGNC_SweepPacked_avx2(const IGNC_SweepJob& job, int32_t yBegin, int32_t yEnd) {
+    IGNC_PackedSweepRows<Avx8, PackedLanes4>(job, yBegin, yEnd);
 }

@@ -3,8 +3,8 @@
 // lane performs the scalar kernels' operations in the same order, and the
 // channel sums are formed in scalar code in the same order, so the results
 // are bit-identical.
-#include "image/SarnARWarp.h"
-#include "image/SarnDiscardWarp.h"
+#include "image/Sarn_ARWarp.h"
+#include "image/Sarn_DiscardWarp.h"
 
 #include <emmintrin.h>
 
@@ -99,7 +99,7 @@ inline __m128 filterRow(const uint8_t* p, __m128 t) {
 } // namespace
 
 template <class Pixel, class Order>
-void Sarn_ARWarpRowSse2(const Sarn_ARWarpRow& r) {
+void Sarn_ARWarpRow_sse2(const Sarn_ARWarpRow& r) {
     const int64_t stride = r.sourceStride;
     const Sarn_Rect& s = r.sourceRect;
     const float y = float(r.y);
@@ -144,7 +144,7 @@ void Sarn_ARWarpRowSse2(const Sarn_ARWarpRow& r) {
 }
 
 template <class Pixel>
-void Sarn_DiscardWarpRowSse2(const Sarn_DiscardWarpRow& r) {
+void Sarn_DiscardWarpRow_sse2(const Sarn_DiscardWarpRow& r) {
     const int64_t stride = r.sourceStride;
     const Sarn_Rect& b = r.rect;
     const __m128 upperLimit = _mm_set1_ps(r.threshold), lowerLimit = _mm_set1_ps(-r.threshold);
@@ -171,12 +171,12 @@ void Sarn_DiscardWarpRowSse2(const Sarn_DiscardWarpRow& r) {
     }
 }
 
-template void Sarn_ARWarpRowSse2<Sarn_Pixel8, Sarn_OrderARGB>(const Sarn_ARWarpRow&);
-template void Sarn_ARWarpRowSse2<Sarn_Pixel16, Sarn_OrderARGB>(const Sarn_ARWarpRow&);
-template void Sarn_ARWarpRowSse2<Sarn_PixelF, Sarn_OrderARGB>(const Sarn_ARWarpRow&);
-template void Sarn_ARWarpRowSse2<Sarn_Pixel8, Sarn_OrderRGBA>(const Sarn_ARWarpRow&);
-template void Sarn_ARWarpRowSse2<Sarn_Pixel16, Sarn_OrderRGBA>(const Sarn_ARWarpRow&);
-template void Sarn_ARWarpRowSse2<Sarn_PixelF, Sarn_OrderRGBA>(const Sarn_ARWarpRow&);
-template void Sarn_DiscardWarpRowSse2<Sarn_Pixel8>(const Sarn_DiscardWarpRow&);
-template void Sarn_DiscardWarpRowSse2<Sarn_Pixel16>(const Sarn_DiscardWarpRow&);
-template void Sarn_DiscardWarpRowSse2<Sarn_PixelF>(const Sarn_DiscardWarpRow&);
+template void Sarn_ARWarpRow_sse2<Sarn_Pixel8, Sarn_OrderARGB>(const Sarn_ARWarpRow&);
+template void Sarn_ARWarpRow_sse2<Sarn_Pixel16, Sarn_OrderARGB>(const Sarn_ARWarpRow&);
+template void Sarn_ARWarpRow_sse2<Sarn_PixelF, Sarn_OrderARGB>(const Sarn_ARWarpRow&);
+template void Sarn_ARWarpRow_sse2<Sarn_Pixel8, Sarn_OrderRGBA>(const Sarn_ARWarpRow&);
+template void Sarn_ARWarpRow_sse2<Sarn_Pixel16, Sarn_OrderRGBA>(const Sarn_ARWarpRow&);
+template void Sarn_ARWarpRow_sse2<Sarn_PixelF, Sarn_OrderRGBA>(const Sarn_ARWarpRow&);
+template void Sarn_DiscardWarpRow_sse2<Sarn_Pixel8>(const Sarn_DiscardWarpRow&);
+template void Sarn_DiscardWarpRow_sse2<Sarn_Pixel16>(const Sarn_DiscardWarpRow&);
+template void Sarn_DiscardWarpRow_sse2<Sarn_PixelF>(const Sarn_DiscardWarpRow&);

@@ -5,8 +5,8 @@
 // same order, so all widths give bit-identical results.
 #pragma once
 
-#include "motion/IGNCSweep.h"
-#include "motion/MotionInternals.h"
+#include "motion/IGNC_Sweep.h"
+#include "motion/Sarn_MotionInternals.h"
 
 #include <cstdint>
 #include <tuple>
@@ -17,7 +17,7 @@
 template <class V>
 class IGNC_PackedSweeper {
     using Vec = typename V::Vec;
-    static constexpr int64_t kBlock = IGNC_packedBlockFloats;
+    static constexpr int64_t kBlock = IGNC_PackedBlockFloats;
     static constexpr int kU = 0, kV = 4, kTotalU = 8, kTotalV = 12, kIx = 16, kIy = 20, kIt = 24,
                          kStepU = 28, kStepV = 32, kOddHalf = 36;
 
@@ -111,7 +111,7 @@ private:
 // Rows [yBegin, yEnd) of one colour sweep, each row walked by the sweepers
 // Vs in turn, widest first, so that every block is covered once.
 template <class... Vs>
-void IGNC_packedSweepRows(const IGNC_SweepJob& job, int32_t yBegin, int32_t yEnd) {
+void IGNC_PackedSweepRows(const IGNC_SweepJob& job, int32_t yBegin, int32_t yEnd) {
     if (job.y1 - job.y0 < 2 || yBegin >= yEnd)
         return;
     const std::tuple<IGNC_PackedSweeper<Vs>...> sweepers{IGNC_PackedSweeper<Vs>(job)...};
@@ -137,12 +137,12 @@ void IGNC_packedSweepRows(const IGNC_SweepJob& job, int32_t yBegin, int32_t yEnd
             // neighbouring rows (possibly in other bands) read now, and it was
             // refreshed by the previous sweep, after which the last element's
             // totals it copies have not changed.
-            float* last = row + int64_t(blocks - 1) * IGNC_packedBlockFloats;
-            const float uTotal = last[IGNC_packedIndex(lastElement, 2)];
-            const float vTotal = last[IGNC_packedIndex(lastElement, 3)];
+            float* last = row + int64_t(blocks - 1) * IGNC_PackedBlockFloats;
+            const float uTotal = last[IGNC_PackedIndex(lastElement, 2)];
+            const float vTotal = last[IGNC_PackedIndex(lastElement, 3)];
             for (int e = lastElement + 1 + ((lastElement + 1 + p) & 1); e < 8; e += 2) {
-                last[IGNC_packedIndex(e, 2)] = uTotal;
-                last[IGNC_packedIndex(e, 3)] = vTotal;
+                last[IGNC_PackedIndex(e, 2)] = uTotal;
+                last[IGNC_PackedIndex(e, 3)] = vTotal;
             }
         }
     }

@@ -4,7 +4,7 @@
 // apart, so that no file links another file's wider instructions.
 #pragma once
 
-#include "motion/IGNCPackedSweep.h"
+#include "motion/IGNC_PackedSweeper.h"
 
 #include <immintrin.h>
 

@@ -4,8 +4,8 @@
 // the scalar kernel's operations in the same order (the channel sums too,
 // within the lane), so the results are bit-identical.
 #include "image/ColourWarpGroup.h"
-#include "image/SarnARWarp.h"
-#include "image/SarnDiscardWarp.h"
+#include "image/Sarn_ARWarp.h"
+#include "image/Sarn_DiscardWarp.h"
 
 #include <immintrin.h>
 
@@ -154,7 +154,7 @@ inline Blend blendOfPair(const uint8_t* const at[2], int64_t stride, __m256 tx, 
 } // namespace
 
 template <class Pixel, class Order>
-void Sarn_ARWarpRowAvx2(const Sarn_ARWarpRow& r) {
+void Sarn_ARWarpRow_avx2(const Sarn_ARWarpRow& r) {
     const int64_t width = int64_t(r.x1) - r.x0;
     if (width <= 0)
         return;
@@ -193,12 +193,12 @@ void Sarn_ARWarpRowAvx2(const Sarn_ARWarpRow& r) {
     if (groupsEnd < r.x1) {
         Sarn_ARWarpRow rest = r;
         rest.x0 = groupsEnd;
-        Sarn_ARWarpRowSse2<Pixel, Order>(rest);
+        Sarn_ARWarpRow_sse2<Pixel, Order>(rest);
     }
 }
 
 template <class Pixel>
-void Sarn_DiscardWarpRowAvx2(const Sarn_DiscardWarpRow& r) {
+void Sarn_DiscardWarpRow_avx2(const Sarn_DiscardWarpRow& r) {
     const Sarn_Rect& b = r.rect;
     const int64_t width = int64_t(b.x1) - b.x0;
     if (width <= 0)
@@ -246,12 +246,12 @@ void Sarn_DiscardWarpRowAvx2(const Sarn_DiscardWarpRow& r) {
     Sarn_DiscardWarpTail<Pixel>(r, groupsEnd);
 }
 
-template void Sarn_ARWarpRowAvx2<Sarn_Pixel8, Sarn_OrderARGB>(const Sarn_ARWarpRow&);
-template void Sarn_ARWarpRowAvx2<Sarn_Pixel16, Sarn_OrderARGB>(const Sarn_ARWarpRow&);
-template void Sarn_ARWarpRowAvx2<Sarn_PixelF, Sarn_OrderARGB>(const Sarn_ARWarpRow&);
-template void Sarn_ARWarpRowAvx2<Sarn_Pixel8, Sarn_OrderRGBA>(const Sarn_ARWarpRow&);
-template void Sarn_ARWarpRowAvx2<Sarn_Pixel16, Sarn_OrderRGBA>(const Sarn_ARWarpRow&);
-template void Sarn_ARWarpRowAvx2<Sarn_PixelF, Sarn_OrderRGBA>(const Sarn_ARWarpRow&);
-template void Sarn_DiscardWarpRowAvx2<Sarn_Pixel8>(const Sarn_DiscardWarpRow&);
-template void Sarn_DiscardWarpRowAvx2<Sarn_Pixel16>(const Sarn_DiscardWarpRow&);
-template void Sarn_DiscardWarpRowAvx2<Sarn_PixelF>(const Sarn_DiscardWarpRow&);
+template void Sarn_ARWarpRow_avx2<Sarn_Pixel8, Sarn_OrderARGB>(const Sarn_ARWarpRow&);
+template void Sarn_ARWarpRow_avx2<Sarn_Pixel16, Sarn_OrderARGB>(const Sarn_ARWarpRow&);
+template void Sarn_ARWarpRow_avx2<Sarn_PixelF, Sarn_OrderARGB>(const Sarn_ARWarpRow&);
+template void Sarn_ARWarpRow_avx2<Sarn_Pixel8, Sarn_OrderRGBA>(const Sarn_ARWarpRow&);
+template void Sarn_ARWarpRow_avx2<Sarn_Pixel16, Sarn_OrderRGBA>(const Sarn_ARWarpRow&);
+template void Sarn_ARWarpRow_avx2<Sarn_PixelF, Sarn_OrderRGBA>(const Sarn_ARWarpRow&);
+template void Sarn_DiscardWarpRow_avx2<Sarn_Pixel8>(const Sarn_DiscardWarpRow&);
+template void Sarn_DiscardWarpRow_avx2<Sarn_Pixel16>(const Sarn_DiscardWarpRow&);
+template void Sarn_DiscardWarpRow_avx2<Sarn_PixelF>(const Sarn_DiscardWarpRow&);

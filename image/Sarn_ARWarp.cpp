@@ -1,8 +1,8 @@
 // The colour warp instances the deinterlacer uses: three colour depths, and
 // for Sarn_ARWarp both channel orders; and the scalar row tail of the vector
 // discard kernels, compiled here with the baseline instruction set.
-#include "image/SarnARWarp.h"
-#include "image/SarnDiscardWarp.h"
+#include "image/Sarn_ARWarp.h"
+#include "image/Sarn_DiscardWarp.h"
 #include "parallel/SarnThread.h"
 
 template <class Pixel>

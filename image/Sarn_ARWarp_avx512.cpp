@@ -4,8 +4,8 @@
 // the same order (the channel sums too, within the lane), so the results are
 // bit-identical.
 #include "image/ColourWarpGroup.h"
-#include "image/SarnARWarp.h"
-#include "image/SarnDiscardWarp.h"
+#include "image/Sarn_ARWarp.h"
+#include "image/Sarn_DiscardWarp.h"
 
 // GCC 12's AVX-512 intrinsics leave the merge source of their unmasked forms
 // undefined on purpose and then warn that it may be used uninitialized
@@ -137,7 +137,7 @@ inline __m512 colourSum(__m512 x) {
 } // namespace
 
 template <class Pixel, class Order>
-void Sarn_ARWarpRowAvx512(const Sarn_ARWarpRow& r) {
+void Sarn_ARWarpRow_avx512(const Sarn_ARWarpRow& r) {
     const int64_t width = int64_t(r.x1) - r.x0;
     if (width <= 0)
         return;
@@ -184,12 +184,12 @@ void Sarn_ARWarpRowAvx512(const Sarn_ARWarpRow& r) {
     if (groupsEnd < r.x1) {
         Sarn_ARWarpRow rest = r;
         rest.x0 = groupsEnd;
-        Sarn_ARWarpRowSse2<Pixel, Order>(rest);
+        Sarn_ARWarpRow_sse2<Pixel, Order>(rest);
     }
 }
 
 template <class Pixel>
-void Sarn_DiscardWarpRowAvx512(const Sarn_DiscardWarpRow& r) {
+void Sarn_DiscardWarpRow_avx512(const Sarn_DiscardWarpRow& r) {
     const Sarn_Rect& b = r.rect;
     const int64_t width = int64_t(b.x1) - b.x0;
     if (width <= 0)
@@ -230,12 +230,12 @@ void Sarn_DiscardWarpRowAvx512(const Sarn_DiscardWarpRow& r) {
     Sarn_DiscardWarpTail<Pixel>(r, groupsEnd);
 }
 
-template void Sarn_ARWarpRowAvx512<Sarn_Pixel8, Sarn_OrderARGB>(const Sarn_ARWarpRow&);
-template void Sarn_ARWarpRowAvx512<Sarn_Pixel16, Sarn_OrderARGB>(const Sarn_ARWarpRow&);
-template void Sarn_ARWarpRowAvx512<Sarn_PixelF, Sarn_OrderARGB>(const Sarn_ARWarpRow&);
-template void Sarn_ARWarpRowAvx512<Sarn_Pixel8, Sarn_OrderRGBA>(const Sarn_ARWarpRow&);
-template void Sarn_ARWarpRowAvx512<Sarn_Pixel16, Sarn_OrderRGBA>(const Sarn_ARWarpRow&);
-template void Sarn_ARWarpRowAvx512<Sarn_PixelF, Sarn_OrderRGBA>(const Sarn_ARWarpRow&);
-template void Sarn_DiscardWarpRowAvx512<Sarn_Pixel8>(const Sarn_DiscardWarpRow&);
-template void Sarn_DiscardWarpRowAvx512<Sarn_Pixel16>(const Sarn_DiscardWarpRow&);
-template void Sarn_DiscardWarpRowAvx512<Sarn_PixelF>(const Sarn_DiscardWarpRow&);
+template void Sarn_ARWarpRow_avx512<Sarn_Pixel8, Sarn_OrderARGB>(const Sarn_ARWarpRow&);
+template void Sarn_ARWarpRow_avx512<Sarn_Pixel16, Sarn_OrderARGB>(const Sarn_ARWarpRow&);
+template void Sarn_ARWarpRow_avx512<Sarn_PixelF, Sarn_OrderARGB>(const Sarn_ARWarpRow&);
+template void Sarn_ARWarpRow_avx512<Sarn_Pixel8, Sarn_OrderRGBA>(const Sarn_ARWarpRow&);
+template void Sarn_ARWarpRow_avx512<Sarn_Pixel16, Sarn_OrderRGBA>(const Sarn_ARWarpRow&);
+template void Sarn_ARWarpRow_avx512<Sarn_PixelF, Sarn_OrderRGBA>(const Sarn_ARWarpRow&);
+template void Sarn_DiscardWarpRow_avx512<Sarn_Pixel8>(const Sarn_DiscardWarpRow&);
+template void Sarn_DiscardWarpRow_avx512<Sarn_Pixel16>(const Sarn_DiscardWarpRow&);
+template void Sarn_DiscardWarpRow_avx512<Sarn_PixelF>(const Sarn_DiscardWarpRow&);

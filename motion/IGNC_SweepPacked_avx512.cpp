@@ -1,8 +1,8 @@
 // The vectorised colour sweep with AVX-512: the groups of four consecutive
 // blocks per vector, the rest of a row with the same operations on eight and
 // four lanes.
-#include "motion/IGNCPackedLanes4.h"
-#include "motion/IGNCPackedSweep.h"
+#include "motion/IGNC_PackedLanes.h"
+#include "motion/IGNC_PackedSweeper.h"
 
 // GCC 12's AVX-512 intrinsics build their unused upper lanes from a
 // self-initialised variable and then warn about it at every use.
@@ -17,11 +17,11 @@ struct Avx512x8 {
     static constexpr int blocks = 2;
     static Vec load(const float* p) {
         return _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_load_ps(p)),
-                                    _mm_load_ps(p + IGNC_packedBlockFloats), 1);
+                                    _mm_load_ps(p + IGNC_PackedBlockFloats), 1);
     }
     static void store(float* p, Vec v) {
         _mm_store_ps(p, _mm256_castps256_ps128(v));
-        _mm_store_ps(p + IGNC_packedBlockFloats, _mm256_extractf128_ps(v, 1));
+        _mm_store_ps(p + IGNC_PackedBlockFloats, _mm256_extractf128_ps(v, 1));
     }
     static Vec set1(float x) { return _mm256_set1_ps(x); }
     static Vec add(Vec a, Vec b) { return _mm256_add_ps(a, b); }
@@ -45,15 +45,15 @@ struct Avx512x16 {
     static constexpr int blocks = 4;
     static Vec load(const float* p) {
         Vec v = _mm512_castps128_ps512(_mm_load_ps(p));
-        v = _mm512_insertf32x4(v, _mm_load_ps(p + IGNC_packedBlockFloats), 1);
-        v = _mm512_insertf32x4(v, _mm_load_ps(p + 2 * IGNC_packedBlockFloats), 2);
-        return _mm512_insertf32x4(v, _mm_load_ps(p + 3 * IGNC_packedBlockFloats), 3);
+        v = _mm512_insertf32x4(v, _mm_load_ps(p + IGNC_PackedBlockFloats), 1);
+        v = _mm512_insertf32x4(v, _mm_load_ps(p + 2 * IGNC_PackedBlockFloats), 2);
+        return _mm512_insertf32x4(v, _mm_load_ps(p + 3 * IGNC_PackedBlockFloats), 3);
     }
     static void store(float* p, Vec v) {
         _mm_store_ps(p, _mm512_castps512_ps128(v));
-        _mm_store_ps(p + IGNC_packedBlockFloats, _mm512_extractf32x4_ps(v, 1));
-        _mm_store_ps(p + 2 * IGNC_packedBlockFloats, _mm512_extractf32x4_ps(v, 2));
-        _mm_store_ps(p + 3 * IGNC_packedBlockFloats, _mm512_extractf32x4_ps(v, 3));
+        _mm_store_ps(p + IGNC_PackedBlockFloats, _mm512_extractf32x4_ps(v, 1));
+        _mm_store_ps(p + 2 * IGNC_PackedBlockFloats, _mm512_extractf32x4_ps(v, 2));
+        _mm_store_ps(p + 3 * IGNC_PackedBlockFloats, _mm512_extractf32x4_ps(v, 3));
     }
     static Vec set1(float x) { return _mm512_set1_ps(x); }
     static Vec add(Vec a, Vec b) { return _mm512_add_ps(a, b); }
@@ -74,6 +74,6 @@ struct Avx512x16 {
 
 } // namespace
 
-void IGNC_sweepPacked_avx512(const IGNC_SweepJob& job, int32_t yBegin, int32_t yEnd) {
-    IGNC_packedSweepRows<Avx512x16, Avx512x8, PackedLanes4>(job, yBegin, yEnd);
+void IGNC_SweepPacked_avx512(const IGNC_SweepJob& job, int32_t yBegin, int32_t yEnd) {
+    IGNC_PackedSweepRows<Avx512x16, Avx512x8, PackedLanes4>(job, yBegin, yEnd);
 }
