@@ -1,23 +1,24 @@
-// The colour warp instances the deinterlacer uses: three colour depths, and
-// for Sarn_ARWarp both channel orders; and the scalar row tail of the vector
-// discard kernels, compiled here with the baseline instruction set.
+// The Sarn_ARWarp instances the deinterlacer uses (three colour depths, both
+// channel orders), and the scalar row tail of the vector kernels, compiled
+// here with the baseline instruction set.
 #include "image/Sarn_ARWarp.h"
-#include "image/Sarn_DiscardWarp.h"
 #include "parallel/SarnThread.h"
 
-template <class Pixel>
-void Sarn_DiscardWarpTail(const Sarn_DiscardWarpRow& r, int32_t x0) {
-    for (int32_t x = x0; x < r.rect.x1; ++x)
-        Sarn_DiscardWarpPixelScalar<Pixel>(r, x);
+template <class Pixel, class Order>
+void Sarn_ARWarpTail(const Sarn_ARWarpRow& r, int32_t x0) {
+    if (x0 >= r.x1)
+        return;
+    Sarn_ARWarpRow rest = r;
+    rest.x0 = x0;
+    Sarn_ARWarpRow_scalar<Pixel, Order>(rest);
 }
 
-template void Sarn_DiscardWarpTail<Sarn_Pixel8>(const Sarn_DiscardWarpRow&, int32_t);
-template void Sarn_DiscardWarpTail<Sarn_Pixel16>(const Sarn_DiscardWarpRow&, int32_t);
-template void Sarn_DiscardWarpTail<Sarn_PixelF>(const Sarn_DiscardWarpRow&, int32_t);
-
-template class Sarn_DiscardWarp<Sarn_AE_Environ, Sarn_PixelPtr<Sarn_Pixel8>, Sarn_MotionPlanes>;
-template class Sarn_DiscardWarp<Sarn_AE_Environ, Sarn_PixelPtr<Sarn_Pixel16>, Sarn_MotionPlanes>;
-template class Sarn_DiscardWarp<Sarn_AE_Environ, Sarn_PixelPtr<Sarn_PixelF>, Sarn_MotionPlanes>;
+template void Sarn_ARWarpTail<Sarn_Pixel8, Sarn_OrderARGB>(const Sarn_ARWarpRow&, int32_t);
+template void Sarn_ARWarpTail<Sarn_Pixel16, Sarn_OrderARGB>(const Sarn_ARWarpRow&, int32_t);
+template void Sarn_ARWarpTail<Sarn_PixelF, Sarn_OrderARGB>(const Sarn_ARWarpRow&, int32_t);
+template void Sarn_ARWarpTail<Sarn_Pixel8, Sarn_OrderRGBA>(const Sarn_ARWarpRow&, int32_t);
+template void Sarn_ARWarpTail<Sarn_Pixel16, Sarn_OrderRGBA>(const Sarn_ARWarpRow&, int32_t);
+template void Sarn_ARWarpTail<Sarn_PixelF, Sarn_OrderRGBA>(const Sarn_ARWarpRow&, int32_t);
 
 template class Sarn_ARWarp<Sarn_AE_Environ, Sarn_PixelPtr<Sarn_Pixel8>, Sarn_MotionPlanes, Sarn_OrderARGB>;
 template class Sarn_ARWarp<Sarn_AE_Environ, Sarn_PixelPtr<Sarn_Pixel16>, Sarn_MotionPlanes, Sarn_OrderARGB>;

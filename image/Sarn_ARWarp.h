@@ -6,7 +6,7 @@
 #include "image/Sarn_CatmullRom.h"
 #include "image/Sarn_Pixel.h"
 #include "parallel/JobBinding.h"
-#include "parallel/ProcessorFeatures.h"
+#include "parallel/SimdTiers.h"
 #include "parallel/ThreadCount.h"
 #include "sdk/AE_Effect.h"
 
@@ -88,9 +88,16 @@ void Sarn_ARWarpRow_scalar(const Sarn_ARWarpRow& r) {
     }
 }
 
-// Defined in Sarn_ARWarp_sse2.cpp, Sarn_ARWarp_avx2.cpp and
-// Sarn_ARWarp_avx512.cpp for the three colour pixels and both orders; each is
-// bit-identical to the scalar kernel.
+// Columns x0 .. x1 - 1 by the scalar kernel: the vector kernels finish their
+// rows with it. Defined in Sarn_ARWarp.cpp, built without extra
+// instruction-set flags: were the vector kernel files to instantiate the
+// scalar code themselves, the linker could keep their AVX-512 build of it for
+// every caller.
+template <class Pixel, class Order>
+void Sarn_ARWarpTail(const Sarn_ARWarpRow& r, int32_t x0);
+
+// Defined in Sarn_ARWarp_<tier>.cpp for the three colour pixels and both
+// orders; each is bit-identical to the scalar kernel.
 template <class Pixel, class Order>
 void Sarn_ARWarpRow_sse2(const Sarn_ARWarpRow& r);
 template <class Pixel, class Order>
@@ -118,7 +125,7 @@ public:
 
     void run(int index) override {
         const BandRange band = bandRows(index, Sarn_GetThreadCount(), rect->y0, rect->y1);
-        void (*kernel)(const Sarn_ARWarpRow&) = rowKernel();
+        const RowKernel kernel = rowKernels.current();
         Sarn_ARWarpRow row{};
         row.source = source;
         row.sourceStride = sourceStride;
@@ -158,14 +165,8 @@ public:
     float lineOffset;
 
 private:
-    static void (*rowKernel())(const Sarn_ARWarpRow&) {
-        const SimdLevel level = simdLevel();
-        if (level >= SimdLevel::AVX512)
-            return Sarn_ARWarpRow_avx512<Pixel, Order>;
-        if (level >= SimdLevel::AVX2)
-            return Sarn_ARWarpRow_avx2<Pixel, Order>;
-        if (level >= SimdLevel::SSE2)
-            return Sarn_ARWarpRow_sse2<Pixel, Order>;
-        return Sarn_ARWarpRow_scalar<Pixel, Order>;
-    }
+    using RowKernel = void (*)(const Sarn_ARWarpRow&);
+    static constexpr SimdTiers<RowKernel> rowKernels{
+        Sarn_ARWarpRow_scalar<Pixel, Order>, Sarn_ARWarpRow_sse2<Pixel, Order>, Sarn_ARWarpRow_avx2<Pixel, Order>,
+        Sarn_ARWarpRow_avx512<Pixel, Order>};
 };

@@ -5,7 +5,7 @@
 #include "image/Sarn_CatmullRom.h"
 #include "image/Sarn_Pixel.h"
 #include "parallel/JobBinding.h"
-#include "parallel/ProcessorFeatures.h"
+#include "parallel/SimdTiers.h"
 #include "parallel/ThreadCount.h"
 #include "sdk/AE_Effect.h"
 
@@ -76,16 +76,15 @@ void Sarn_DiscardWarpRow_scalar(const Sarn_DiscardWarpRow& r) {
 }
 
 // Columns x0 .. rect.x1 - 1 by the scalar kernel: the vector kernels finish
-// their rows with it. Defined in Sarn_ARWarp.cpp, built without extra
+// their rows with it. Defined in Sarn_DiscardWarp.cpp, built without extra
 // instruction-set flags: were the vector kernel files to instantiate the
 // inline scalar code themselves, the linker could keep their AVX-512 build of
 // it for every caller.
 template <class Pixel>
 void Sarn_DiscardWarpTail(const Sarn_DiscardWarpRow& r, int32_t x0);
 
-// Defined in Sarn_ARWarp_sse2.cpp, Sarn_ARWarp_avx2.cpp and
-// Sarn_ARWarp_avx512.cpp for the three colour pixels; each is bit-identical to
-// the scalar kernel.
+// Defined in Sarn_DiscardWarp_<tier>.cpp for the three colour pixels; each is
+// bit-identical to the scalar kernel.
 template <class Pixel>
 void Sarn_DiscardWarpRow_sse2(const Sarn_DiscardWarpRow& r);
 template <class Pixel>
@@ -112,7 +111,7 @@ public:
 
     void run(int index) override {
         const BandRange band = bandRows(index, Sarn_GetThreadCount(), rect->y0, rect->y1);
-        void (*kernel)(const Sarn_DiscardWarpRow&) = rowKernel();
+        const RowKernel kernel = rowKernels.current();
         Sarn_DiscardWarpRow row{};
         row.source = source;
         row.sourceStride = sourceStride;
@@ -141,14 +140,8 @@ public:
     float scaleX, scaleY, offsetX, offsetY, threshold;
 
 private:
-    static void (*rowKernel())(const Sarn_DiscardWarpRow&) {
-        const SimdLevel level = simdLevel();
-        if (level >= SimdLevel::AVX512)
-            return Sarn_DiscardWarpRow_avx512<Pixel>;
-        if (level >= SimdLevel::AVX2)
-            return Sarn_DiscardWarpRow_avx2<Pixel>;
-        if (level >= SimdLevel::SSE2)
-            return Sarn_DiscardWarpRow_sse2<Pixel>;
-        return Sarn_DiscardWarpRow_scalar<Pixel>;
-    }
+    using RowKernel = void (*)(const Sarn_DiscardWarpRow&);
+    static constexpr SimdTiers<RowKernel> rowKernels{Sarn_DiscardWarpRow_scalar<Pixel>, Sarn_DiscardWarpRow_sse2<Pixel>,
+                                                     Sarn_DiscardWarpRow_avx2<Pixel>,
+                                                     Sarn_DiscardWarpRow_avx512<Pixel>};
 };

@@ -1,0 +1,13 @@
+// AVX-512 row kernel of Sarn_DiscardWarp: the shared group rows over the
+// AVX-512 lane policy, the rest of the row by the scalar kernel.
+#include "image/ColourWarpLanes_avx512.h"
+#include "image/ColourWarpRows.h"
+
+template <class Pixel>
+void Sarn_DiscardWarpRow_avx512(const Sarn_DiscardWarpRow& r) {
+    Sarn_DiscardWarpTail<Pixel>(r, discardWarpGroupRows<Avx512ColourWarpLanes<Pixel>>(r));
+}
+
+template void Sarn_DiscardWarpRow_avx512<Sarn_Pixel8>(const Sarn_DiscardWarpRow&);
+template void Sarn_DiscardWarpRow_avx512<Sarn_Pixel16>(const Sarn_DiscardWarpRow&);
+template void Sarn_DiscardWarpRow_avx512<Sarn_PixelF>(const Sarn_DiscardWarpRow&);

@@ -1,0 +1,30 @@
+// How every SIMD kernel family picks its version: a table with one entry per
+// tier, filled once, read at each use through simdLevel(), so that a limit a
+// test sets takes effect at the next call; reading it is one atomic load and
+// an index, and the table itself is never written after it is built.
+//
+// Row tails, the same rule in every family: a vector row function covers the
+// row in whole vectors from the left (the last may overlap the one before it
+// or run under a lane mask) and returns the column where it stopped; the
+// caller finishes the row with the scalar code, which is compiled without any
+// tier's flags.
+#pragma once
+
+#include "parallel/ProcessorFeatures.h"
+
+template <class T>
+struct SimdTiers {
+    // Empty (T{}) where the family has no version of its own at that tier.
+    T scalar{}, sse2{}, avx2{}, avx512{};
+
+    // The highest tier at or below `level` that has a version; the scalar
+    // entry (possibly empty: the caller's plain loop) when none has.
+    T at(SimdLevel level) const {
+        const T byTier[] = {scalar, sse2, avx2, avx512};
+        for (int tier = int(level); tier > 0; --tier)
+            if (byTier[tier] != T{})
+                return byTier[tier];
+        return scalar;
+    }
+    T current() const { return at(simdLevel()); }
+};
