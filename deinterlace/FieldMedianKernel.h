@@ -169,18 +169,7 @@ public:
     }
 
     // The vector row function of the best tier allowed, or null for scalar.
-    static FieldMedianRowFunction vectorRows() {
-        switch (simdLevel()) {
-        case SimdLevel::AVX512:
-            return fieldMedianRows_avx512().rows[instance()];
-        case SimdLevel::AVX2:
-            return fieldMedianRows_avx2().rows[instance()];
-        case SimdLevel::SSE2:
-            return fieldMedianRows_sse2().rows[instance()];
-        default:
-            return nullptr;
-        }
-    }
+    static FieldMedianRowFunction vectorRows() { return fieldMedianRowTiers(instance()).current(); }
 
     // Band method for dispatchBand: `object` is the Job. Rows of band `index`
     // of `count` are cut from the band area; threadIndex is not used.

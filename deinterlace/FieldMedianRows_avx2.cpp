@@ -119,13 +119,7 @@ struct Avx2OpsFloat {
 } // namespace
 
 const FieldMedianRowTable& fieldMedianRows_avx2() {
-    static const FieldMedianRowTable table{{
-        FieldMedianNetwork::rows<Avx2Ops8<Sarn_OrderARGB>>,
-        FieldMedianNetwork::rows<Avx2Ops16<Sarn_OrderARGB>>,
-        FieldMedianNetwork::rows<Avx2OpsFloat<Sarn_OrderARGB>>,
-        FieldMedianNetwork::rows<Avx2Ops8<Sarn_OrderRGBA>>,
-        FieldMedianNetwork::rows<Avx2Ops16<Sarn_OrderRGBA>>,
-        FieldMedianNetwork::rows<Avx2OpsFloat<Sarn_OrderRGBA>>,
-    }};
+    // Constant-initialised: no code of this tier runs before it is chosen.
+    static constexpr FieldMedianRowTable table = FieldMedianNetwork::table<Avx2Ops8, Avx2Ops16, Avx2OpsFloat>();
     return table;
 }

@@ -137,13 +137,7 @@ struct Avx512OpsFloat {
 } // namespace
 
 const FieldMedianRowTable& fieldMedianRows_avx512() {
-    static const FieldMedianRowTable table{{
-        FieldMedianNetwork::rows<Avx512Ops8<Sarn_OrderARGB>>,
-        FieldMedianNetwork::rows<Avx512Ops16<Sarn_OrderARGB>>,
-        FieldMedianNetwork::rows<Avx512OpsFloat<Sarn_OrderARGB>>,
-        FieldMedianNetwork::rows<Avx512Ops8<Sarn_OrderRGBA>>,
-        FieldMedianNetwork::rows<Avx512Ops16<Sarn_OrderRGBA>>,
-        FieldMedianNetwork::rows<Avx512OpsFloat<Sarn_OrderRGBA>>,
-    }};
+    // Constant-initialised: no code of this tier runs before it is chosen.
+    static constexpr FieldMedianRowTable table = FieldMedianNetwork::table<Avx512Ops8, Avx512Ops16, Avx512OpsFloat>();
     return table;
 }

@@ -92,13 +92,7 @@ struct Sse2OpsFloat : Sse2Common {
 } // namespace
 
 const FieldMedianRowTable& fieldMedianRows_sse2() {
-    static const FieldMedianRowTable table{{
-        FieldMedianNetwork::rows<Sse2Ops8<Sarn_OrderARGB>>,
-        FieldMedianNetwork::rows<Sse2Ops16<Sarn_OrderARGB>>,
-        FieldMedianNetwork::rows<Sse2OpsFloat<Sarn_OrderARGB>>,
-        FieldMedianNetwork::rows<Sse2Ops8<Sarn_OrderRGBA>>,
-        FieldMedianNetwork::rows<Sse2Ops16<Sarn_OrderRGBA>>,
-        FieldMedianNetwork::rows<Sse2OpsFloat<Sarn_OrderRGBA>>,
-    }};
+    // Constant-initialised: no code of this tier runs before it is chosen.
+    static constexpr FieldMedianRowTable table = FieldMedianNetwork::table<Sse2Ops8, Sse2Ops16, Sse2OpsFloat>();
     return table;
 }
