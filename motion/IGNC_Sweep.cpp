@@ -1,4 +1,5 @@
 #include "motion/IGNC_Sweep.h"
+#include "parallel/SimdTiers.h"
 
 #include <algorithm>
 
@@ -95,14 +96,11 @@ void IGNC_SweepScalarRows(const IGNC_SweepJob& job, int32_t yBegin, int32_t yEnd
 }
 
 IGNC_SweepFunction IGNC_PackedSweepFor(SimdLevel level) {
-    switch (level) {
-    case SimdLevel::AVX512:
-        return IGNC_SweepPacked_avx512;
-    case SimdLevel::AVX2:
-        return IGNC_SweepPacked_avx2;
-    default:
-        return IGNC_SweepPacked_sse2;
-    }
+    // The packed layout is taken only with the processor's SSE: its SSE sweep
+    // stands in for the scalar tier too.
+    static constexpr SimdTiers<IGNC_SweepFunction> sweeps{IGNC_SweepPacked_sse2, IGNC_SweepPacked_sse2,
+                                                          IGNC_SweepPacked_avx2, IGNC_SweepPacked_avx512};
+    return sweeps.at(level);
 }
 
 void IGNC_AddRows(IGNC_ParamsFastElem* field, int32_t columns, int32_t yBegin, int32_t yEnd) {

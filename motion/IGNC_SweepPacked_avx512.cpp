@@ -1,6 +1,6 @@
 // The vectorised colour sweep with AVX-512: the groups of four consecutive
 // blocks per vector, the rest of a row with the same operations on eight and
-// four lanes.
+// four lanes (the AVX2 and SSE vectors).
 #include "motion/IGNC_PackedLanes.h"
 #include "motion/IGNC_PackedSweeper.h"
 
@@ -11,34 +11,6 @@
 #include <immintrin.h>
 
 namespace {
-
-struct Avx512x8 {
-    using Vec = __m256;
-    static constexpr int blocks = 2;
-    static Vec load(const float* p) {
-        return _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_load_ps(p)),
-                                    _mm_load_ps(p + IGNC_PackedBlockFloats), 1);
-    }
-    static void store(float* p, Vec v) {
-        _mm_store_ps(p, _mm256_castps256_ps128(v));
-        _mm_store_ps(p + IGNC_PackedBlockFloats, _mm256_extractf128_ps(v, 1));
-    }
-    static Vec set1(float x) { return _mm256_set1_ps(x); }
-    static Vec add(Vec a, Vec b) { return _mm256_add_ps(a, b); }
-    static Vec sub(Vec a, Vec b) { return _mm256_sub_ps(a, b); }
-    static Vec mul(Vec a, Vec b) { return _mm256_mul_ps(a, b); }
-    static Vec div(Vec a, Vec b) { return _mm256_div_ps(a, b); }
-    static Vec min(Vec a, Vec b) { return _mm256_min_ps(a, b); }
-    static Vec max(Vec a, Vec b) { return _mm256_max_ps(a, b); }
-    static Vec shiftInLow(Vec o, float c) {
-        const __m256i t = _mm256_castps_si256(_mm256_set1_ps(c));
-        return _mm256_castsi256_ps(_mm256_alignr_epi32(_mm256_castps_si256(o), t, 7));
-    }
-    static Vec shiftInHigh(Vec e, float c) {
-        const __m256i t = _mm256_castps_si256(_mm256_set1_ps(c));
-        return _mm256_castsi256_ps(_mm256_alignr_epi32(t, _mm256_castps_si256(e), 1));
-    }
-};
 
 struct Avx512x16 {
     using Vec = __m512;
@@ -75,5 +47,5 @@ struct Avx512x16 {
 } // namespace
 
 void IGNC_SweepPacked_avx512(const IGNC_SweepJob& job, int32_t yBegin, int32_t yEnd) {
-    IGNC_PackedSweepRows<Avx512x16, Avx512x8, PackedLanes4>(job, yBegin, yEnd);
+    IGNC_PackedSweepRows<Avx512x16, PackedLanes8, PackedLanes4>(job, yBegin, yEnd);
 }
