@@ -17,10 +17,6 @@ struct Avx2ColourWarpOps {
     static constexpr int pixels = 2;
     static Vec set1(float x) { return _mm256_set1_ps(x); }
     static Vec zero() { return _mm256_setzero_ps(); }
-    static Vec add(Vec a, Vec b) { return _mm256_add_ps(a, b); }
-    static Vec sub(Vec a, Vec b) { return _mm256_sub_ps(a, b); }
-    static Vec mul(Vec a, Vec b) { return _mm256_mul_ps(a, b); }
-    static Vec div(Vec a, Vec b) { return _mm256_div_ps(a, b); }
     static Vec min(Vec a, Vec b) { return _mm256_min_ps(a, b); }
     static Vec abs(Vec a) { return _mm256_and_ps(a, _mm256_castsi256_ps(_mm256_set1_epi32(0x7FFFFFFF))); }
     static Vec select(Mask m, Vec ifTrue, Vec ifFalse) { return _mm256_blendv_ps(ifFalse, ifTrue, m); }

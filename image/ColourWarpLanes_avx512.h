@@ -25,10 +25,6 @@ struct Avx512ColourWarpOps {
     static constexpr int pixels = 4;
     static Vec set1(float x) { return _mm512_set1_ps(x); }
     static Vec zero() { return _mm512_setzero_ps(); }
-    static Vec add(Vec a, Vec b) { return _mm512_add_ps(a, b); }
-    static Vec sub(Vec a, Vec b) { return _mm512_sub_ps(a, b); }
-    static Vec mul(Vec a, Vec b) { return _mm512_mul_ps(a, b); }
-    static Vec div(Vec a, Vec b) { return _mm512_div_ps(a, b); }
     static Vec min(Vec a, Vec b) { return _mm512_min_ps(a, b); }
     static Vec abs(Vec a) { return _mm512_abs_ps(a); }
     static Vec select(Mask m, Vec ifTrue, Vec ifFalse) { return _mm512_mask_blend_ps(m, ifFalse, ifTrue); }

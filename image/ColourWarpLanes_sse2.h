@@ -84,10 +84,6 @@ struct Sse2ColourWarpOps {
     static constexpr int pixels = 1;
     static Vec set1(float x) { return _mm_set1_ps(x); }
     static Vec zero() { return _mm_setzero_ps(); }
-    static Vec add(Vec a, Vec b) { return _mm_add_ps(a, b); }
-    static Vec sub(Vec a, Vec b) { return _mm_sub_ps(a, b); }
-    static Vec mul(Vec a, Vec b) { return _mm_mul_ps(a, b); }
-    static Vec div(Vec a, Vec b) { return _mm_div_ps(a, b); }
     static Vec min(Vec a, Vec b) { return _mm_min_ps(a, b); }
     static Vec abs(Vec a) { return _mm_and_ps(a, _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF))); }
     static Vec select(Mask m, Vec ifTrue, Vec ifFalse) {

@@ -16,8 +16,9 @@
 
 #include <cstdint>
 
-// L provides, besides the arithmetic (set1, zero, add, sub, mul, div, min,
-// abs, select over Mask):
+// Vec is a compiler vector type, so + - * / work lane by lane (each lane
+// rounding as the scalar operation; no contraction). L provides, besides
+// set1, zero, min, abs and select over Mask:
 //   load(p)                  L::pixels consecutive pixels
 //   window(at, offset, q)    columns ix - 1 .. ix + 2 of one source row, q[i]
 //                            holding column ix - 1 + i of pixel j in lane j,
@@ -36,11 +37,11 @@ typename L::Vec colourWarpCubic(typename L::Vec p0, typename L::Vec p1, typename
     const Vec two = L::set1(2.0f), three = L::set1(3.0f), four = L::set1(4.0f), five = L::set1(5.0f),
               half = L::set1(0.5f);
     // Sarn_CatmullRomNested, operation for operation.
-    Vec inner = L::sub(L::add(L::sub(L::mul(two, p0), L::mul(five, p1)), L::mul(four, p2)), p3);
-    const Vec cubicTerm = L::sub(L::add(L::mul(three, L::sub(p1, p2)), p3), p0);
-    inner = L::mul(L::add(inner, L::mul(cubicTerm, t)), t);
-    const Vec outer = L::mul(L::add(L::sub(p2, p0), inner), t);
-    return L::mul(half, L::add(L::mul(two, p1), outer));
+    Vec inner = two * p0 - five * p1 + four * p2 - p3;
+    const Vec cubicTerm = three * (p1 - p2) + p3 - p0;
+    inner = (inner + cubicTerm * t) * t;
+    const Vec outer = (p2 - p0 + inner) * t;
+    return half * (two * p1 + outer);
 }
 
 // The first `count` rows of the neighbourhoods at `at`, `stride` bytes
@@ -99,20 +100,20 @@ int32_t arWarpGroupRows(const Sarn_ARWarpRow& r) {
                 const Vec above = colourWarpCubic<L>(h[0], h[1], h[2], h[3], ty[part]);
                 const Vec below = colourWarpCubic<L>(h[2], h[3], h[4], h[5], ty[part]);
                 const int64_t at0 = column + part * partBytes;
-                const Vec sumUpper = L::template colourSum<Order>(L::sub(L::load(r.upper + at0), above));
-                const Vec sumLower = L::template colourSum<Order>(L::sub(L::load(r.lower + at0), below));
-                const Vec sumDeparture = L::template colourSum<Order>(L::sub(dv[part], sample));
-                const Vec e = L::add(L::abs(L::add(sumUpper, sumLower)), small);
-                const Vec dd = L::add(L::abs(sumDeparture), small);
+                const Vec sumUpper = L::template colourSum<Order>(L::load(r.upper + at0) - above);
+                const Vec sumLower = L::template colourSum<Order>(L::load(r.lower + at0) - below);
+                const Vec sumDeparture = L::template colourSum<Order>(dv[part] - sample);
+                const Vec e = L::abs(sumUpper + sumLower) + small;
+                const Vec dd = L::abs(sumDeparture) + small;
                 // min(1, w) keeps a NaN w, as `if (w > 1) w = 1` does.
-                const Vec weight = L::min(one, L::div(e, dd));
+                const Vec weight = L::min(one, e / dd);
                 v[part] = L::select(inside[part], sample, zero);
                 w[part] = L::select(inside[part], weight, one);
             }
         }
         Vec out[parts];
         for (int part = 0; part < parts; ++part)
-            out[part] = L::add(L::mul(L::sub(dv[part], v[part]), w[part]), v[part]);
+            out[part] = (dv[part] - v[part]) * w[part] + v[part];
         L::storeGroup(d, out);
     }
     return groupsEnd;
@@ -152,7 +153,7 @@ int32_t discardWarpGroupRows(const Sarn_DiscardWarpRow& r) {
             Vec h[4];
             colourWarpFilterRows<L, 4>(at + part * L::pixels, stride, tx[part], h);
             const Vec sample = colourWarpCubic<L>(h[0], h[1], h[2], h[3], ty[part]);
-            const Vec difference = L::sub(L::load(reference + part * partBytes), sample);
+            const Vec difference = L::load(reference + part * partBytes) - sample;
             mismatches |= L::outsideBits(difference, lowerLimit, upperLimit) << (4 * L::pixels * part);
         }
         uint8_t* dxAt = r.dx + int64_t(x) * 4;
@@ -167,3 +168,17 @@ int32_t discardWarpGroupRows(const Sarn_DiscardWarpRow& r) {
 }
 
 } // namespace
+
+// The instances every tier file defines: Sarn_ARWarp's row kernel for the
+// three colour pixels in both orders, Sarn_DiscardWarp's for the three pixels.
+#define SARN_AR_WARP_ROW_INSTANCES(kernel)                                                                        \
+    template void kernel<Sarn_Pixel8, Sarn_OrderARGB>(const Sarn_ARWarpRow&);                                      \
+    template void kernel<Sarn_Pixel16, Sarn_OrderARGB>(const Sarn_ARWarpRow&);                                     \
+    template void kernel<Sarn_PixelF, Sarn_OrderARGB>(const Sarn_ARWarpRow&);                                      \
+    template void kernel<Sarn_Pixel8, Sarn_OrderRGBA>(const Sarn_ARWarpRow&);                                      \
+    template void kernel<Sarn_Pixel16, Sarn_OrderRGBA>(const Sarn_ARWarpRow&);                                     \
+    template void kernel<Sarn_PixelF, Sarn_OrderRGBA>(const Sarn_ARWarpRow&);
+#define SARN_DISCARD_WARP_ROW_INSTANCES(kernel)                                                                   \
+    template void kernel<Sarn_Pixel8>(const Sarn_DiscardWarpRow&);                                                 \
+    template void kernel<Sarn_Pixel16>(const Sarn_DiscardWarpRow&);                                                \
+    template void kernel<Sarn_PixelF>(const Sarn_DiscardWarpRow&);

@@ -8,9 +8,4 @@ void Sarn_ARWarpRow_avx512(const Sarn_ARWarpRow& r) {
     Sarn_ARWarpTail<Pixel, Order>(r, arWarpGroupRows<Avx512ColourWarpLanes<Pixel>, Order>(r));
 }
 
-template void Sarn_ARWarpRow_avx512<Sarn_Pixel8, Sarn_OrderARGB>(const Sarn_ARWarpRow&);
-template void Sarn_ARWarpRow_avx512<Sarn_Pixel16, Sarn_OrderARGB>(const Sarn_ARWarpRow&);
-template void Sarn_ARWarpRow_avx512<Sarn_PixelF, Sarn_OrderARGB>(const Sarn_ARWarpRow&);
-template void Sarn_ARWarpRow_avx512<Sarn_Pixel8, Sarn_OrderRGBA>(const Sarn_ARWarpRow&);
-template void Sarn_ARWarpRow_avx512<Sarn_Pixel16, Sarn_OrderRGBA>(const Sarn_ARWarpRow&);
-template void Sarn_ARWarpRow_avx512<Sarn_PixelF, Sarn_OrderRGBA>(const Sarn_ARWarpRow&);
+SARN_AR_WARP_ROW_INSTANCES(Sarn_ARWarpRow_avx512)

@@ -8,6 +8,4 @@ void Sarn_DiscardWarpRow_sse2(const Sarn_DiscardWarpRow& r) {
     Sarn_DiscardWarpTail<Pixel>(r, discardWarpGroupRows<Sse2ColourWarpLanes<Pixel>>(r));
 }
 
-template void Sarn_DiscardWarpRow_sse2<Sarn_Pixel8>(const Sarn_DiscardWarpRow&);
-template void Sarn_DiscardWarpRow_sse2<Sarn_Pixel16>(const Sarn_DiscardWarpRow&);
-template void Sarn_DiscardWarpRow_sse2<Sarn_PixelF>(const Sarn_DiscardWarpRow&);
+SARN_DISCARD_WARP_ROW_INSTANCES(Sarn_DiscardWarpRow_sse2)
