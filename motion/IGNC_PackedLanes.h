@@ -18,10 +18,6 @@ struct PackedLanes4 {
     static Vec load(const float* p) { return _mm_load_ps(p); }
     static void store(float* p, Vec v) { _mm_store_ps(p, v); }
     static Vec set1(float x) { return _mm_set1_ps(x); }
-    static Vec add(Vec a, Vec b) { return _mm_add_ps(a, b); }
-    static Vec sub(Vec a, Vec b) { return _mm_sub_ps(a, b); }
-    static Vec mul(Vec a, Vec b) { return _mm_mul_ps(a, b); }
-    static Vec div(Vec a, Vec b) { return _mm_div_ps(a, b); }
     static Vec min(Vec a, Vec b) { return _mm_min_ps(a, b); }
     static Vec max(Vec a, Vec b) { return _mm_max_ps(a, b); }
     static Vec shiftInLow(Vec o, float c) {
@@ -47,10 +43,6 @@ struct PackedLanes8 {
         _mm_store_ps(p + IGNC_PackedBlockFloats, _mm256_extractf128_ps(v, 1));
     }
     static Vec set1(float x) { return _mm256_set1_ps(x); }
-    static Vec add(Vec a, Vec b) { return _mm256_add_ps(a, b); }
-    static Vec sub(Vec a, Vec b) { return _mm256_sub_ps(a, b); }
-    static Vec mul(Vec a, Vec b) { return _mm256_mul_ps(a, b); }
-    static Vec div(Vec a, Vec b) { return _mm256_div_ps(a, b); }
     static Vec min(Vec a, Vec b) { return _mm256_min_ps(a, b); }
     static Vec max(Vec a, Vec b) { return _mm256_max_ps(a, b); }
     // [c, o0 .. o6]: the 128-bit halves are shifted by alignr against

@@ -11,9 +11,10 @@
 #include <cstdint>
 #include <tuple>
 
-// V provides: Vec, blocks, load/store (groups 72 floats apart), set1, add,
-// sub, mul, div, min, max, shiftInLow(o, c) = [c, o0 .. o(n-2)] and
-// shiftInHigh(e, c) = [e1 .. e(n-1), c] over all lanes.
+// V provides: Vec (a compiler vector type: + - * / work lane by lane, each
+// lane rounding as the scalar operation, never contracted), blocks,
+// load/store (groups 72 floats apart), set1, min, max, shiftInLow(o, c) =
+// [c, o0 .. o(n-2)] and shiftInHigh(e, c) = [e1 .. e(n-1), c] over all lanes.
 template <class V>
 class IGNC_PackedSweeper {
     using Vec = typename V::Vec;
@@ -37,7 +38,7 @@ public:
 
 private:
     Vec psi(Vec x, Vec twoSigma2) const {
-        return V::div(V::add(x, x), V::add(twoSigma2, V::mul(x, x)));
+        return (x + x) / (twoSigma2 + x * x);
     }
     Vec clampUnit(Vec x) const { return V::min(V::max(x, minusOne_), one_); }
 
@@ -83,26 +84,22 @@ private:
         const Vec iy = V::load(c + kIy);
         const Vec it = V::load(c + kIt);
 
-        Vec du = V::sub(uTotal, u);
-        const Vec dv0 = V::sub(vTotal, v);
-        Vec r = V::add(V::add(V::mul(ix, du), V::mul(iy, dv0)), it);
-        Vec sum = V::add(V::add(V::add(psi(V::sub(uTotal, uUp), twoSigmaS2_),
-                                       psi(V::sub(uTotal, uLeft), twoSigmaS2_)),
-                                psi(V::sub(uTotal, uDown), twoSigmaS2_)),
-                         psi(V::sub(uTotal, uRight), twoSigmaS2_));
-        Vec g = V::add(V::mul(lambdaS_, sum), V::mul(V::mul(lambdaD_, ix), psi(r, twoSigmaD2_)));
-        du = clampUnit(V::sub(du, V::mul(V::load(c + kStepU), g)));
+        Vec du = uTotal - u;
+        const Vec dv0 = vTotal - v;
+        Vec r = ix * du + iy * dv0 + it;
+        Vec sum = psi(uTotal - uUp, twoSigmaS2_) + psi(uTotal - uLeft, twoSigmaS2_) +
+                  psi(uTotal - uDown, twoSigmaS2_) + psi(uTotal - uRight, twoSigmaS2_);
+        Vec g = lambdaS_ * sum + lambdaD_ * ix * psi(r, twoSigmaD2_);
+        du = clampUnit(du - V::load(c + kStepU) * g);
 
-        r = V::add(V::add(V::mul(ix, du), V::mul(iy, dv0)), it);
-        sum = V::add(V::add(V::add(psi(V::sub(vTotal, vUp), twoSigmaS2_),
-                                   psi(V::sub(vTotal, vLeft), twoSigmaS2_)),
-                            psi(V::sub(vTotal, vDown), twoSigmaS2_)),
-                     psi(V::sub(vTotal, vRight), twoSigmaS2_));
-        g = V::add(V::mul(lambdaS_, sum), V::mul(V::mul(lambdaD_, iy), psi(r, twoSigmaD2_)));
-        const Vec dv = clampUnit(V::sub(dv0, V::mul(V::load(c + kStepV), g)));
+        r = ix * du + iy * dv0 + it;
+        sum = psi(vTotal - vUp, twoSigmaS2_) + psi(vTotal - vLeft, twoSigmaS2_) + psi(vTotal - vDown, twoSigmaS2_) +
+              psi(vTotal - vRight, twoSigmaS2_);
+        g = lambdaS_ * sum + lambdaD_ * iy * psi(r, twoSigmaD2_);
+        const Vec dv = clampUnit(dv0 - V::load(c + kStepV) * g);
 
-        V::store(c + kTotalU, V::add(u, du));
-        V::store(c + kTotalV, V::add(v, dv));
+        V::store(c + kTotalU, u + du);
+        V::store(c + kTotalV, v + dv);
     }
 
     Vec lambdaD_, lambdaS_, twoSigmaD2_, twoSigmaS2_, minusOne_, one_;

@@ -28,10 +28,6 @@ struct Avx512x16 {
         _mm_store_ps(p + 3 * IGNC_PackedBlockFloats, _mm512_extractf32x4_ps(v, 3));
     }
     static Vec set1(float x) { return _mm512_set1_ps(x); }
-    static Vec add(Vec a, Vec b) { return _mm512_add_ps(a, b); }
-    static Vec sub(Vec a, Vec b) { return _mm512_sub_ps(a, b); }
-    static Vec mul(Vec a, Vec b) { return _mm512_mul_ps(a, b); }
-    static Vec div(Vec a, Vec b) { return _mm512_div_ps(a, b); }
     static Vec min(Vec a, Vec b) { return _mm512_min_ps(a, b); }
     static Vec max(Vec a, Vec b) { return _mm512_max_ps(a, b); }
     static Vec shiftInLow(Vec o, float c) {
