@@ -51,35 +51,26 @@ public:
         IGNC_SweepFunction sweep_;
     };
 
-    // u += du, v += dv over every element, padding included.
-    class AddThread : public Env::Thread {
+    // A band job applying a row-wide update to rows [begin, end) of a field
+    // `columns` elements wide.
+    template <void (*update)(IGNC_ParamsFastElem* field, int32_t columns, int32_t yBegin, int32_t yEnd)>
+    class RowsThread : public Env::Thread {
     public:
-        AddThread(PF_InData* inData, int32_t columns, int32_t rows, IGNC_ParamsFastElem* field)
+        RowsThread(PF_InData* inData, int32_t columns, int32_t rows, IGNC_ParamsFastElem* field)
             : Env::Thread(inData), columns(columns), rows(rows), field(field) {}
         void run(int index) override {
             const BandRange band = bandRows(index, Sarn_GetThreadCount(), 0, rows);
-            IGNC_AddRows(field, columns, band.begin, band.end);
+            update(field, columns, band.begin, band.end);
         }
         int32_t columns;
         int32_t rows;
         IGNC_ParamsFastElem* field;
     };
-
+    // u += du, v += dv over every element, padding included.
+    using AddThread = RowsThread<IGNC_AddRows>;
     // Takes the coarse estimate in du, dv where it differs from the motion by
     // more than half a pixel.
-    class UpdateChangedThread : public Env::Thread {
-    public:
-        UpdateChangedThread(PF_InData* inData, int32_t columns, int32_t rows,
-                            IGNC_ParamsFastElem* field)
-            : Env::Thread(inData), columns(columns), rows(rows), field(field) {}
-        void run(int index) override {
-            const BandRange band = bandRows(index, Sarn_GetThreadCount(), 0, rows);
-            IGNC_UpdateChangedRows(field, columns, band.begin, band.end);
-        }
-        int32_t columns;
-        int32_t rows;
-        IGNC_ParamsFastElem* field;
-    };
+    using UpdateChangedThread = RowsThread<IGNC_UpdateChangedRows>;
 
     // The level sequence around the sweeps, in the driver's order.
 

@@ -103,33 +103,23 @@ struct Sarn_MotionInternals {
         int64_t count;
     };
 
-    template <class Env>
-    class PackFast : public Env::Thread {
+    // A band job converting each of its rows between the layouts.
+    template <class Env, void (*convert)(IGNC_ParamsFastElem* row, int32_t width)>
+    class EachRow : public Env::Thread {
     public:
-        PackFast(PF_InData* inData, IGNC_ParamsFastElem* field, int32_t width, int32_t rows)
+        EachRow(PF_InData* inData, IGNC_ParamsFastElem* field, int32_t width, int32_t rows)
             : Env::Thread(inData), field(field), width(width), rows(rows) {}
         void run(int index) override {
             const BandRange band = bandRows(index, Sarn_GetThreadCount(), 0, rows);
             for (int32_t y = band.begin; y < band.end; ++y)
-                IGNC_PackRow(IGNC_Field::row(field, width, y), width);
+                convert(IGNC_Field::row(field, width, y), width);
         }
         IGNC_ParamsFastElem* field;
         int32_t width;
         int32_t rows;
     };
-
     template <class Env>
-    class UnpackFast : public Env::Thread {
-    public:
-        UnpackFast(PF_InData* inData, IGNC_ParamsFastElem* field, int32_t width, int32_t rows)
-            : Env::Thread(inData), field(field), width(width), rows(rows) {}
-        void run(int index) override {
-            const BandRange band = bandRows(index, Sarn_GetThreadCount(), 0, rows);
-            for (int32_t y = band.begin; y < band.end; ++y)
-                IGNC_UnpackRow(IGNC_Field::row(field, width, y), width);
-        }
-        IGNC_ParamsFastElem* field;
-        int32_t width;
-        int32_t rows;
-    };
+    using PackFast = EachRow<Env, IGNC_PackRow>;
+    template <class Env>
+    using UnpackFast = EachRow<Env, IGNC_UnpackRow>;
 };
