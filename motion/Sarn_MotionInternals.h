@@ -69,39 +69,28 @@ struct Sarn_MotionInternals {
         int32_t sourceStride;      // elements
     };
 
-    // du = dv = 0: the scalar path iterates increments.
-    template <class Env, class Policy>
-    class ResetDelta : public Env::Thread {
+    // Where the sweeps start: du = dv = 0 for the scalar path, which iterates
+    // increments, or du = u, dv = v for the vectorised path, which iterates
+    // the total motion.
+    template <class Env, class Policy, bool total>
+    class StartDelta : public Env::Thread {
     public:
-        ResetDelta(PF_InData* inData, IGNC_ParamsFastElem* field, int64_t count)
+        StartDelta(PF_InData* inData, IGNC_ParamsFastElem* field, int64_t count)
             : Env::Thread(inData), field(field), count(count) {}
         void run(int index) override {
             const IGNC_ElementRange r = IGNC_BandElements(index, Sarn_GetThreadCount(), count);
             for (int64_t i = r.begin; i < r.end; ++i) {
-                field[i].du = 0.0f;
-                field[i].dv = 0.0f;
+                field[i].du = total ? field[i].u : 0.0f;
+                field[i].dv = total ? field[i].v : 0.0f;
             }
         }
         IGNC_ParamsFastElem* field;
         int64_t count;
     };
-
-    // du = u, dv = v: the vectorised path iterates the total motion.
     template <class Env, class Policy>
-    class ResetDeltaFast : public Env::Thread {
-    public:
-        ResetDeltaFast(PF_InData* inData, IGNC_ParamsFastElem* field, int64_t count)
-            : Env::Thread(inData), field(field), count(count) {}
-        void run(int index) override {
-            const IGNC_ElementRange r = IGNC_BandElements(index, Sarn_GetThreadCount(), count);
-            for (int64_t i = r.begin; i < r.end; ++i) {
-                field[i].du = field[i].u;
-                field[i].dv = field[i].v;
-            }
-        }
-        IGNC_ParamsFastElem* field;
-        int64_t count;
-    };
+    using ResetDelta = StartDelta<Env, Policy, false>;
+    template <class Env, class Policy>
+    using ResetDeltaFast = StartDelta<Env, Policy, true>;
 
     // A band job converting each of its rows between the layouts.
     template <class Env, void (*convert)(IGNC_ParamsFastElem* row, int32_t width)>
