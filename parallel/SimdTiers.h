@@ -1,13 +1,14 @@
 // How every SIMD kernel family picks its version: a table with one entry per
 // tier, filled once, read at each use through simdLevel(), so that a limit a
-// test sets takes effect at the next call; reading it is one atomic load and
-// an index, and the table itself is never written after it is built.
+// test sets takes effect at the next call; reading it costs one atomic load
+// and a few comparisons, and the table is never written after it is built.
 //
-// Row tails, the same rule in every family: a vector row function covers the
-// row in whole vectors from the left (the last may overlap the one before it
-// or run under a lane mask) and returns the column where it stopped; the
-// caller finishes the row with the scalar code, which is compiled without any
-// tier's flags.
+// Row tails, the same rule in every family: vector code covers the row from
+// the left in whole vectors (the last may overlap the one before it, or run
+// under a lane mask where the instruction set stores by mask) and reports the
+// column where it stopped; scalar code, compiled without any tier's flags,
+// finishes the row from there. (The packed IGNC rows are padded to whole
+// blocks and have no tail.)
 #pragma once
 
 #include "parallel/ProcessorFeatures.h"
