@@ -2,7 +2,7 @@
 // random motion field, for each depth and each SIMD tier this processor
 // runs, against a plain copy of the same frame timed in the same run.
 // Arguments: SIMD tier (0 scalar, 1 SSE2, 2 AVX2, 3 AVX-512), workers.
-#include "image/SarnARWarp.h"
+#include "image/Sarn_ARWarp.h"
 #include "parallel/ProcessorFeatures.h"
 #include "parallel/SarnThread.h"
 #include "parallel/ThreadCount.h"

@@ -2,8 +2,8 @@
 // iterations (twenty colour sweeps) on two bands, for the scalar path and
 // each vectorised instruction set. Items are element updates: width x rows x
 // iterations. A plain copy of the motion field is the baseline of the run.
-#include "motion/IGNC.h"
-#include "motion/IGNCParamsFastSobel.h"
+#include "motion/Sarn_IGNC.h"
+#include "motion/IGNC_ParamsFastSobel.h"
 #include "parallel/ProcessorFeatures.h"
 #include "parallel/ThreadCount.h"
 #include "tests/support/TestHost.h"

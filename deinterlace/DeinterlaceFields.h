@@ -4,7 +4,7 @@
 
 #include "deinterlace/ImageView.h"
 #include "host/AEHost.h"
-#include "image/SarnPixel.h"
+#include "image/Sarn_Pixel.h"
 
 #include <cstdint>
 

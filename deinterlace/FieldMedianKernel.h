@@ -8,7 +8,7 @@
 #include "deinterlace/FieldMedianRows.h"
 #include "deinterlace/ImageView.h"
 #include "deinterlace/NeighbourhoodView.h"
-#include "image/SarnPixel.h"
+#include "image/Sarn_Pixel.h"
 #include "parallel/ProcessorFeatures.h"
 
 #include <algorithm>
@@ -169,18 +169,7 @@ public:
     }
 
     // The vector row function of the best tier allowed, or null for scalar.
-    static FieldMedianRowFunction vectorRows() {
-        switch (simdLevel()) {
-        case SimdLevel::AVX512:
-            return fieldMedianRowsAvx512().rows[instance()];
-        case SimdLevel::AVX2:
-            return fieldMedianRowsAvx2().rows[instance()];
-        case SimdLevel::SSE2:
-            return fieldMedianRowsSse2().rows[instance()];
-        default:
-            return nullptr;
-        }
-    }
+    static FieldMedianRowFunction vectorRows() { return fieldMedianRowTiers(instance()).current(); }
 
     // Band method for dispatchBand: `object` is the Job. Rows of band `index`
     // of `count` are cut from the band area; threadIndex is not used.

@@ -19,6 +19,9 @@
 // with another.
 #pragma once
 
+#include "deinterlace/FieldMedianRows.h"
+#include "image/Sarn_Pixel.h"
+
 #include <cstdint>
 
 namespace FieldMedianNetwork {
@@ -146,6 +149,20 @@ int32_t rows(uint8_t* out, const uint8_t* above, const uint8_t* below, int32_t c
         rowStep<Ops>(out + last, above + last, below + last);
     }
     return count;
+}
+
+// The row table of one tier from its three policies, each over a channel
+// order; a constant expression, so that the table is filled at load time.
+template <template <class> class Ops8, template <class> class Ops16, template <class> class OpsFloat>
+constexpr FieldMedianRowTable table() {
+    return FieldMedianRowTable{{
+        rows<Ops8<Sarn_OrderARGB>>,
+        rows<Ops16<Sarn_OrderARGB>>,
+        rows<OpsFloat<Sarn_OrderARGB>>,
+        rows<Ops8<Sarn_OrderRGBA>>,
+        rows<Ops16<Sarn_OrderRGBA>>,
+        rows<OpsFloat<Sarn_OrderRGBA>>,
+    }};
 }
 
 } // namespace FieldMedianNetwork

@@ -8,6 +8,8 @@
 // column right of the last must be readable too.
 #pragma once
 
+#include "parallel/SimdTiers.h"
+
 #include <cstdint>
 
 using FieldMedianRowFunction = int32_t (*)(uint8_t* out, const uint8_t* above,
@@ -28,6 +30,22 @@ struct FieldMedianRowTable {
     FieldMedianRowFunction rows[kFieldMedianInstanceCount];
 };
 
-const FieldMedianRowTable& fieldMedianRowsSse2();
-const FieldMedianRowTable& fieldMedianRowsAvx2();
-const FieldMedianRowTable& fieldMedianRowsAvx512();
+// One table per tier, in FieldMedianRows_<tier>.cpp.
+const FieldMedianRowTable& fieldMedianRows_sse2();
+const FieldMedianRowTable& fieldMedianRows_avx2();
+const FieldMedianRowTable& fieldMedianRows_avx512();
+
+// The instance's row function of every tier; the scalar entry is empty, as
+// the kernel's own loop is the scalar version.
+inline const SimdTiers<FieldMedianRowFunction>& fieldMedianRowTiers(FieldMedianInstance instance) {
+    static const auto tiers = [] {
+        struct All {
+            SimdTiers<FieldMedianRowFunction> of[kFieldMedianInstanceCount];
+        } all;
+        for (int i = 0; i < kFieldMedianInstanceCount; ++i)
+            all.of[i] = {nullptr, fieldMedianRows_sse2().rows[i], fieldMedianRows_avx2().rows[i],
+                         fieldMedianRows_avx512().rows[i]};
+        return all;
+    }();
+    return tiers.of[instance];
+}

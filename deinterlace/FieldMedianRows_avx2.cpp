@@ -2,7 +2,7 @@
 // float pixels per vector.
 #include "deinterlace/FieldMedianNetwork.h"
 #include "deinterlace/FieldMedianRows.h"
-#include "image/SarnPixel.h"
+#include "image/Sarn_Pixel.h"
 
 #include <immintrin.h>
 
@@ -118,14 +118,8 @@ struct Avx2OpsFloat {
 
 } // namespace
 
-const FieldMedianRowTable& fieldMedianRowsAvx2() {
-    static const FieldMedianRowTable table{{
-        FieldMedianNetwork::rows<Avx2Ops8<Sarn_OrderARGB>>,
-        FieldMedianNetwork::rows<Avx2Ops16<Sarn_OrderARGB>>,
-        FieldMedianNetwork::rows<Avx2OpsFloat<Sarn_OrderARGB>>,
-        FieldMedianNetwork::rows<Avx2Ops8<Sarn_OrderRGBA>>,
-        FieldMedianNetwork::rows<Avx2Ops16<Sarn_OrderRGBA>>,
-        FieldMedianNetwork::rows<Avx2OpsFloat<Sarn_OrderRGBA>>,
-    }};
+const FieldMedianRowTable& fieldMedianRows_avx2() {
+    // Constant-initialised: no code of this tier runs before it is chosen.
+    static constexpr FieldMedianRowTable table = FieldMedianNetwork::table<Avx2Ops8, Avx2Ops16, Avx2OpsFloat>();
     return table;
 }

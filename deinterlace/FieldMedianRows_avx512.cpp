@@ -3,7 +3,7 @@
 // selection is a single masked blend.
 #include "deinterlace/FieldMedianNetwork.h"
 #include "deinterlace/FieldMedianRows.h"
-#include "image/SarnPixel.h"
+#include "image/Sarn_Pixel.h"
 
 // GCC 12's AVX-512 intrinsics leave the merge source of their unmasked forms
 // undefined on purpose and then warn that it may be used uninitialized
@@ -136,14 +136,8 @@ struct Avx512OpsFloat {
 
 } // namespace
 
-const FieldMedianRowTable& fieldMedianRowsAvx512() {
-    static const FieldMedianRowTable table{{
-        FieldMedianNetwork::rows<Avx512Ops8<Sarn_OrderARGB>>,
-        FieldMedianNetwork::rows<Avx512Ops16<Sarn_OrderARGB>>,
-        FieldMedianNetwork::rows<Avx512OpsFloat<Sarn_OrderARGB>>,
-        FieldMedianNetwork::rows<Avx512Ops8<Sarn_OrderRGBA>>,
-        FieldMedianNetwork::rows<Avx512Ops16<Sarn_OrderRGBA>>,
-        FieldMedianNetwork::rows<Avx512OpsFloat<Sarn_OrderRGBA>>,
-    }};
+const FieldMedianRowTable& fieldMedianRows_avx512() {
+    // Constant-initialised: no code of this tier runs before it is chosen.
+    static constexpr FieldMedianRowTable table = FieldMedianNetwork::table<Avx512Ops8, Avx512Ops16, Avx512OpsFloat>();
     return table;
 }

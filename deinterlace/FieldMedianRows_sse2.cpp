@@ -2,7 +2,7 @@
 // pixel per vector.
 #include "deinterlace/FieldMedianNetwork.h"
 #include "deinterlace/FieldMedianRows.h"
-#include "image/SarnPixel.h"
+#include "image/Sarn_Pixel.h"
 
 #include <emmintrin.h>
 
@@ -91,14 +91,8 @@ struct Sse2OpsFloat : Sse2Common {
 
 } // namespace
 
-const FieldMedianRowTable& fieldMedianRowsSse2() {
-    static const FieldMedianRowTable table{{
-        FieldMedianNetwork::rows<Sse2Ops8<Sarn_OrderARGB>>,
-        FieldMedianNetwork::rows<Sse2Ops16<Sarn_OrderARGB>>,
-        FieldMedianNetwork::rows<Sse2OpsFloat<Sarn_OrderARGB>>,
-        FieldMedianNetwork::rows<Sse2Ops8<Sarn_OrderRGBA>>,
-        FieldMedianNetwork::rows<Sse2Ops16<Sarn_OrderRGBA>>,
-        FieldMedianNetwork::rows<Sse2OpsFloat<Sarn_OrderRGBA>>,
-    }};
+const FieldMedianRowTable& fieldMedianRows_sse2() {
+    // Constant-initialised: no code of this tier runs before it is chosen.
+    static constexpr FieldMedianRowTable table = FieldMedianNetwork::table<Sse2Ops8, Sse2Ops16, Sse2OpsFloat>();
     return table;
 }

@@ -6,7 +6,7 @@
 #include "host/CopyFrame.h"
 #include "image/HostFrames.h"
 #include "image/HostMemory.h"
-#include "image/SarnPixel.h"
+#include "image/Sarn_Pixel.h"
 #include "motion/EstimateFrameMotion.h"
 #include "parallel/KelException.h"
 

@@ -10,8 +10,8 @@
 // AVX-512 build of a helper to the AVX2 kernel.
 #pragma once
 
-#include "image/SarnARWarp.h"
-#include "image/SarnDiscardWarp.h"
+#include "image/Sarn_ARWarp.h"
+#include "image/Sarn_DiscardWarp.h"
 
 #include <emmintrin.h>
 

@@ -2,7 +2,7 @@
 // the same depth, L = (3 c1 + 6 c2 + c3) / 10 over the order's colour channels.
 #pragma once
 
-#include "image/SarnPixel.h"
+#include "image/Sarn_Pixel.h"
 #include "parallel/JobBinding.h"
 #include "parallel/SarnThread.h"
 #include "parallel/ThreadCount.h"

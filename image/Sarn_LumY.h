@@ -3,7 +3,7 @@
 // would be nine tenths chroma on such frames.)
 #pragma once
 
-#include "image/SarnPixel.h"
+#include "image/Sarn_Pixel.h"
 #include "parallel/JobBinding.h"
 #include "parallel/SarnThread.h"
 #include "parallel/ThreadCount.h"

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "image/HostMemory.h"
-#include "image/SarnPixel.h"
+#include "image/Sarn_Pixel.h"
 #include "image/Sarn_ResizeColumn.h"
 #include "image/Sarn_ResizeCombine.h"
 #include "image/Sarn_ResizeLanes.h"
@@ -287,21 +287,18 @@ private:
     // conversion; one-channel 8-bit and 16-bit rows have vector stores.
     void storeSums(const float* sum, int32_t count, uint8_t* out, int32_t x0) const {
         using Type = typename DstPixel::Type;
+        int32_t done = 0;
         if constexpr (!DstPixel::isFloat && DstPixel::bytes == int(sizeof(Type))) {
             uint8_t* row = out + int64_t(x0) * DstPixel::bytes;
             if constexpr (sizeof(Type) == 1) {
-                if (store8 != nullptr) {
-                    store8(sum, count, row);
-                    return;
-                }
+                if (store8 != nullptr)
+                    done = store8(sum, count, row);
             } else if constexpr (sizeof(Type) == 2) {
-                if (store16 != nullptr) {
-                    store16(sum, count, row);
-                    return;
-                }
+                if (store16 != nullptr)
+                    done = store16(sum, count, row);
             }
         }
-        for (int32_t x = 0; x < count; ++x)
+        for (int32_t x = done; x < count; ++x)
             Funcs::template store<DstPixel>(out, x0 + x, sum[x]);
     }
 
@@ -311,22 +308,17 @@ private:
         float sum[chunk];
         for (int32_t x0 = 0; x0 < width; x0 += chunk) {
             const int32_t count = std::min(chunk, width - x0);
-            if (combine != nullptr) {
-                combine(w, rowOf, n, x0, count, sum);
-                storeSums(sum, count, out, x0);
-                continue;
-            }
+            const int32_t done = combine != nullptr ? combine(w, rowOf, n, x0, count, sum) : 0;
             const float* r0 = rowOf[0] + x0;
-            for (int32_t x = 0; x < count; ++x)
+            for (int32_t x = done; x < count; ++x)
                 sum[x] = w[0] * r0[x];
             for (int32_t k = 1; k < n; ++k) {
                 const float wk = w[k];
                 const float* rk = rowOf[k] + x0;
-                for (int32_t x = 0; x < count; ++x)
+                for (int32_t x = done; x < count; ++x)
                     sum[x] += wk * rk[x];
             }
-            for (int32_t x = 0; x < count; ++x)
-                Funcs::template store<DstPixel>(out, x0 + x, sum[x]);
+            storeSums(sum, count, out, x0);
         }
     }
 
@@ -343,9 +335,9 @@ private:
     Sarn_ResizeColumn* columns = nullptr;
     int32_t leftEnd = 0;
     Sarn_ResizeLanes lanes;
-    Sarn_ResizeCombineKernel combine = Sarn_resizeCombineFor(level);
-    Sarn_ResizeStore8 store8 = Sarn_resizeStore8For(level);
-    Sarn_ResizeStore16 store16 = Sarn_resizeStore16For(level);
+    Sarn_ResizeCombineKernel combine = Sarn_ResizeCombineTiers.at(level);
+    Sarn_ResizeStore8 store8 = Sarn_ResizeStore8Tiers.at(level);
+    Sarn_ResizeStore16 store16 = Sarn_ResizeStore16Tiers.at(level);
 };
 
 using Sarn_Resize8 = Sarn_Resize<Sarn_AE_Environ, Sarn_PixelPtr<Sarn_Lum8>, Sarn_Resize_Funcs>;

@@ -1,15 +1,11 @@
 // AVX2 vertical resize sums, eight columns per vector, and their integer
-// stores; the columns past the last whole vector take the same operations one
-// at a time.
+// stores; the columns past the last whole vector are left to the caller.
 #include "image/Sarn_ResizeCombine.h"
-#include "image/SarnPixel.h"
-
-#include <cstring>
 
 #include <immintrin.h>
 
-void Sarn_resizeCombine_avx2(const float* w, const float* const* rows, int32_t n, int32_t x0, int32_t count,
-                             float* sum) {
+int32_t Sarn_ResizeCombine_avx2(const float* w, const float* const* rows, int32_t n, int32_t x0, int32_t count,
+                                float* sum) {
     int32_t x = 0;
     for (; x + 8 <= count; x += 8) {
         __m256 s = _mm256_mul_ps(_mm256_set1_ps(w[0]), _mm256_loadu_ps(rows[0] + x0 + x));
@@ -17,12 +13,7 @@ void Sarn_resizeCombine_avx2(const float* w, const float* const* rows, int32_t n
             s = _mm256_add_ps(s, _mm256_mul_ps(_mm256_set1_ps(w[k]), _mm256_loadu_ps(rows[k] + x0 + x)));
         _mm256_storeu_ps(sum + x, s);
     }
-    for (; x < count; ++x) {
-        float s = w[0] * rows[0][x0 + x];
-        for (int32_t k = 1; k < n; ++k)
-            s += w[k] * rows[k][x0 + x];
-        sum[x] = s;
-    }
+    return x;
 }
 
 namespace {
@@ -44,22 +35,18 @@ __m128i storeRule(const float* sum) {
 
 } // namespace
 
-void Sarn_resizeStore8_avx2(const float* sum, int32_t count, uint8_t* out) {
+int32_t Sarn_ResizeStore8_avx2(const float* sum, int32_t count, uint8_t* out) {
     int32_t x = 0;
     for (; x + 8 <= count; x += 8) {
         const __m128i words = storeRule<255>(sum + x);
         _mm_storel_epi64(reinterpret_cast<__m128i*>(out + x), _mm_packus_epi16(words, words));
     }
-    for (; x < count; ++x)
-        out[x] = Sarn_StoreInt<uint8_t, 255>(sum[x]);
+    return x;
 }
 
-void Sarn_resizeStore16_avx2(const float* sum, int32_t count, uint8_t* out) {
+int32_t Sarn_ResizeStore16_avx2(const float* sum, int32_t count, uint8_t* out) {
     int32_t x = 0;
     for (; x + 8 <= count; x += 8)
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + int64_t(x) * 2), storeRule<32768>(sum + x));
-    for (; x < count; ++x) {
-        const uint16_t v = Sarn_StoreInt<uint16_t, 32768>(sum[x]);
-        std::memcpy(out + int64_t(x) * 2, &v, 2);
-    }
+    return x;
 }

@@ -1,4 +1,5 @@
 #include "image/Sarn_ResizeLanes.h"
+#include "parallel/SimdTiers.h"
 
 #include <algorithm>
 #include <cstring>
@@ -9,16 +10,17 @@ constexpr uint64_t layoutAlignment = 64;
 int64_t groupWordsOf(int32_t lanes, int32_t taps) { return int64_t(Sarn_ResizeLanes::firstWeightRow + taps) * lanes; }
 } // namespace
 
-int32_t Sarn_ResizeLanes::lanesAt(SimdLevel level) {
-    switch (level) {
-    case SimdLevel::AVX512:
-        return 16;
-    case SimdLevel::AVX2:
-        return 8;
-    default:
-        return 0;
-    }
-}
+namespace {
+// The vector kernel of each tier and its columns per vector; none below AVX2.
+struct LaneKernel {
+    Sarn_ResizeLanes::Kernel kernel;
+    int32_t lanes;
+    constexpr bool operator==(const LaneKernel&) const = default;
+};
+constexpr SimdTiers<LaneKernel> laneKernels{{}, {}, {Sarn_ResizeLanes_avx2, 8}, {Sarn_ResizeLanes_avx512, 16}};
+} // namespace
+
+int32_t Sarn_ResizeLanes::lanesAt(SimdLevel level) { return laneKernels.at(level).lanes; }
 
 uint64_t Sarn_ResizeLanes::bytesFor(SimdLevel level, int32_t taps, int32_t columns) {
     const int32_t lanes = lanesAt(level);
@@ -78,5 +80,5 @@ Sarn_ResizeLanes::Sarn_ResizeLanes(SimdLevel level, const float* table, int32_t 
         words[maxOffsetWord] = maxOffset;
         words[columnsWord] = used;
     }
-    kernel_ = level == SimdLevel::AVX512 ? Sarn_resizeLanes_avx512 : Sarn_resizeLanes_avx2;
+    kernel_ = laneKernels.at(level).kernel;
 }

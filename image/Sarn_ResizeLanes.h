@@ -62,5 +62,5 @@ private:
     int32_t begin_ = 0;
 };
 
-void Sarn_resizeLanes_avx2(const Sarn_ResizeLanes& lanes, const float* padded, float* out);
-void Sarn_resizeLanes_avx512(const Sarn_ResizeLanes& lanes, const float* padded, float* out);
+void Sarn_ResizeLanes_avx2(const Sarn_ResizeLanes& lanes, const float* padded, float* out);
+void Sarn_ResizeLanes_avx512(const Sarn_ResizeLanes& lanes, const float* padded, float* out);

@@ -1,8 +1,8 @@
 #include "motion/EstimateFrameMotion.h"
 
 #include "image/HostMemory.h"
-#include "image/SarnARWarp.h"
-#include "image/SarnDiscardWarp.h"
+#include "image/Sarn_ARWarp.h"
+#include "image/Sarn_DiscardWarp.h"
 #include "image/Sarn_Lum.h"
 #include "image/Sarn_LumY.h"
 #include "motion/Sarn_AnalyzeMotionIGNC.h"

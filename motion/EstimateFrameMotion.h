@@ -5,7 +5,7 @@
 #pragma once
 
 #include "host/RenderContext.h"
-#include "image/SarnPixel.h"
+#include "image/Sarn_Pixel.h"
 #include "motion/Sarn_MotionObserver.h"
 
 #include <cstdint>

@@ -3,7 +3,7 @@
 // analysis runs the same with or without one.
 #pragma once
 
-#include "motion/IGNCParams.h"
+#include "motion/IGNC_Params.h"
 
 #include <cstdint>
 

@@ -4,7 +4,8 @@
 // edges.
 #pragma once
 
-#include "image/SarnPixel.h"
+#include "image/Sarn_CatmullRom.h"
+#include "image/Sarn_Pixel.h"
 #include "parallel/JobBinding.h"
 #include "parallel/SarnThread.h"
 #include "parallel/ThreadCount.h"
@@ -28,16 +29,6 @@ inline float Sarn_WarpFloor(float value) {
 // Four floats operated on lane by lane (compiler vector extension; each lane
 // rounds exactly as the scalar operation would).
 typedef float Sarn_Float4 __attribute__((vector_size(16)));
-
-// Catmull-Rom cubic through p1 (t = 0) and p2 (t = 1); for floats and for
-// Sarn_Float4, with the same operations in the same order.
-template <class T>
-inline T Sarn_CatmullRom(T p0, T p1, T p2, T p3, T t) {
-    const T t2 = t * t;
-    const T t3 = t2 * t;
-    return 0.5f * (2.0f * p1 + (p2 - p0) * t + (2.0f * p0 - 5.0f * p1 + 4.0f * p2 - p3) * t2 +
-                   (3.0f * (p1 - p2) + p3 - p0) * t3);
-}
 
 template <class Environ, class Image, class Motion>
 class Sarn_Warp : public Environ::Thread {
@@ -147,9 +138,9 @@ private:
         float across[4];
         for (int32_t k = 0; k < 4; ++k) {
             const Sample* s = row(iy - 1 + k) + (ix - 1);
-            across[k] = Sarn_CatmullRom(float(s[0]), float(s[1]), float(s[2]), float(s[3]), fx);
+            across[k] = Sarn_CatmullRomPowers(float(s[0]), float(s[1]), float(s[2]), float(s[3]), fx);
         }
-        return Sarn_CatmullRom(across[0], across[1], across[2], across[3], fy);
+        return Sarn_CatmullRomPowers(across[0], across[1], across[2], across[3], fy);
     }
 
     // bicubic() for four pixels at once, one per lane.
@@ -166,9 +157,9 @@ private:
             Sarn_Float4 p[4];
             for (int32_t c = 0; c < 4; ++c)
                 p[c] = Sarn_Float4{float(s[0][k][c]), float(s[1][k][c]), float(s[2][k][c]), float(s[3][k][c])};
-            across[k] = Sarn_CatmullRom(p[0], p[1], p[2], p[3], fx);
+            across[k] = Sarn_CatmullRomPowers(p[0], p[1], p[2], p[3], fx);
         }
-        const Sarn_Float4 result = Sarn_CatmullRom(across[0], across[1], across[2], across[3], fy);
+        const Sarn_Float4 result = Sarn_CatmullRomPowers(across[0], across[1], across[2], across[3], fy);
         for (int32_t l = 0; l < 4; ++l)
             out[b.x[l]] = storeValue(result[l]);
     }

@@ -173,9 +173,9 @@ TEST(FieldMedianSimd, VectorRowsAreSelectedByTier) {
     const struct {
         SimdLevel level;
         const FieldMedianRowTable& table;
-    } tiers[] = {{SimdLevel::SSE2, fieldMedianRowsSse2()},
-                 {SimdLevel::AVX2, fieldMedianRowsAvx2()},
-                 {SimdLevel::AVX512, fieldMedianRowsAvx512()}};
+    } tiers[] = {{SimdLevel::SSE2, fieldMedianRows_sse2()},
+                 {SimdLevel::AVX2, fieldMedianRows_avx2()},
+                 {SimdLevel::AVX512, fieldMedianRows_avx512()}};
     for (const auto& tier : tiers) {
         if (int(detectedSimdLevel()) < int(tier.level))
             continue;

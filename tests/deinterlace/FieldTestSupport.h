@@ -3,7 +3,7 @@
 #pragma once
 
 #include "host/AEHost.h"
-#include "image/SarnPixel.h"
+#include "image/Sarn_Pixel.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -5,7 +5,7 @@
 #include "deinterlace/MotionDeinterlace.h"
 #include "host/AEHost.h"
 #include "host/CopyFrame.h"
-#include "image/SarnPixel.h"
+#include "image/Sarn_Pixel.h"
 #include "parallel/ProcessorFeatures.h"
 #include "refhost/RenderDriver.h"
 #include "tests/deinterlace/PanClip.h"

@@ -5,8 +5,8 @@
 // offsets that leave partial groups. The read-only rows are allocated to
 // their exact size so that the sanitizer build catches any read beyond them;
 // the destination has guard bytes on both sides.
-#include "image/SarnARWarp.h"
-#include "image/SarnDiscardWarp.h"
+#include "image/Sarn_ARWarp.h"
+#include "image/Sarn_DiscardWarp.h"
 #include "parallel/ProcessorFeatures.h"
 
 #include <gtest/gtest.h>
@@ -107,9 +107,9 @@ TYPED_TEST(ColourWarpSimd, EveryTierEqualsScalarKernel) {
     using Order = typename TypeParam::Order;
     constexpr int64_t bytes = Pixel::bytes;
     const Tier tiers[] = {
-        {"SSE2", SimdLevel::SSE2, Sarn_ARWarpRowSse2<Pixel, Order>},
-        {"AVX2", SimdLevel::AVX2, Sarn_ARWarpRowAvx2<Pixel, Order>},
-        {"AVX-512", SimdLevel::AVX512, Sarn_ARWarpRowAvx512<Pixel, Order>},
+        {"SSE2", SimdLevel::SSE2, Sarn_ARWarpRow_sse2<Pixel, Order>},
+        {"AVX2", SimdLevel::AVX2, Sarn_ARWarpRow_avx2<Pixel, Order>},
+        {"AVX-512", SimdLevel::AVX512, Sarn_ARWarpRow_avx512<Pixel, Order>},
     };
     // A wide source, one narrower than the kernel's neighbourhood at its
     // edges, and one whose rows start far from column 0.
@@ -175,7 +175,7 @@ TYPED_TEST(ColourWarpSimd, EveryTierEqualsScalarKernel) {
 
                 std::vector<uint8_t> expected = destination;
                 row.destination = expected.data() + guard - x0 * bytes;
-                Sarn_ARWarpRowScalar<Pixel, Order>(row);
+                Sarn_ARWarpRow_scalar<Pixel, Order>(row);
                 for (const Tier& tier : tiers) {
                     if (detectedSimdLevel() < tier.level)
                         continue;
@@ -221,9 +221,9 @@ TYPED_TEST(DiscardWarpSimd, EveryTierEqualsScalarKernel) {
     using Pixel = TypeParam;
     constexpr int64_t bytes = Pixel::bytes;
     const DiscardTier tiers[] = {
-        {"SSE2", SimdLevel::SSE2, Sarn_DiscardWarpRowSse2<Pixel>},
-        {"AVX2", SimdLevel::AVX2, Sarn_DiscardWarpRowAvx2<Pixel>},
-        {"AVX-512", SimdLevel::AVX512, Sarn_DiscardWarpRowAvx512<Pixel>},
+        {"SSE2", SimdLevel::SSE2, Sarn_DiscardWarpRow_sse2<Pixel>},
+        {"AVX2", SimdLevel::AVX2, Sarn_DiscardWarpRow_avx2<Pixel>},
+        {"AVX-512", SimdLevel::AVX512, Sarn_DiscardWarpRow_avx512<Pixel>},
     };
     float full = 1.0f;
     if constexpr (!Pixel::isFloat)
@@ -285,7 +285,7 @@ TYPED_TEST(DiscardWarpSimd, EveryTierEqualsScalarKernel) {
             std::vector<float> expectedX = dx, expectedY = dy;
             row.dx = reinterpret_cast<uint8_t*>(expectedX.data()) - x0 * 4;
             row.dy = reinterpret_cast<uint8_t*>(expectedY.data()) - x0 * 4;
-            Sarn_DiscardWarpRowScalar<Pixel>(row);
+            Sarn_DiscardWarpRow_scalar<Pixel>(row);
             for (size_t i = 0; i < dx.size(); ++i) {
                 marked += expectedX[i] == Sarn_InvalidMotion && dx[i] != Sarn_InvalidMotion;
                 ++total;

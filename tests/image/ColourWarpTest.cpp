@@ -1,5 +1,5 @@
-#include "image/SarnARWarp.h"
-#include "image/SarnDiscardWarp.h"
+#include "image/Sarn_ARWarp.h"
+#include "image/Sarn_DiscardWarp.h"
 #include "parallel/ProcessorFeatures.h"
 #include "parallel/SarnThread.h"
 #include "parallel/ThreadCount.h"

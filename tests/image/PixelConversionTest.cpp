@@ -1,4 +1,4 @@
-#include "image/SarnPixel.h"
+#include "image/Sarn_Pixel.h"
 
 #include <gtest/gtest.h>
 

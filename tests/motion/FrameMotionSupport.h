@@ -3,7 +3,7 @@
 // reports.
 #pragma once
 
-#include "image/SarnPixel.h"
+#include "image/Sarn_Pixel.h"
 #include "motion/Sarn_MotionObserver.h"
 
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "image/Sarn_LumY.h"
 #include "motion/EstimateFrameMotion.h"
-#include "image/SarnDiscardWarp.h"
+#include "image/Sarn_DiscardWarp.h"
 #include "parallel/KelException.h"
 #include "parallel/ProcessorFeatures.h"
 #include "parallel/ThreadCount.h"

@@ -1,5 +1,5 @@
-#include "motion/IGNCParamsFastSobel.h"
-#include "motion/MotionInternals.h"
+#include "motion/IGNC_ParamsFastSobel.h"
+#include "motion/Sarn_MotionInternals.h"
 #include "parallel/SarnThread.h"
 #include "parallel/ThreadCount.h"
 #include "tests/motion/MotionTestField.h"

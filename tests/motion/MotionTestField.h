@@ -1,7 +1,7 @@
 // A 16-byte aligned motion field for the motion tests, with plain accessors.
 #pragma once
 
-#include "motion/IGNCParams.h"
+#include "motion/IGNC_Params.h"
 
 #include <cstddef>
 #include <cstring>

@@ -1,5 +1,5 @@
-#include "motion/IGNC.h"
-#include "motion/IGNCParamsFastSobel.h"
+#include "motion/Sarn_IGNC.h"
+#include "motion/IGNC_ParamsFastSobel.h"
 #include "parallel/ProcessorFeatures.h"
 #include "parallel/ThreadCount.h"
 #include "tests/motion/MotionTestField.h"

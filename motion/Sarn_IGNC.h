@@ -5,14 +5,14 @@
 // the packed layout.
 #pragma once
 
-#include "motion/IGNCParams.h"
-#include "motion/IGNCSweep.h"
-#include "motion/MotionInternals.h"
+#include "motion/IGNC_Params.h"
+#include "motion/IGNC_Sweep.h"
+#include "motion/Sarn_MotionInternals.h"
 #include "parallel/JobBinding.h"
 #include "parallel/SarnThread.h"
 #include "parallel/ProcessorFeatures.h"
 #include "parallel/ThreadCount.h"
-#include "image/SarnPixel.h"
+#include "image/Sarn_Pixel.h"
 
 #include <cstdint>
 
@@ -33,8 +33,8 @@ public:
                    int32_t colour)
             : Env::Thread(solver->inData), solver(solver), settings(settings), rect(rect),
               colour(colour),
-              job_(IGNC_makeSweepJob(*settings, rect->x0, rect->x1, rect->y0, rect->y1, colour)),
-              sweep_(solver->vectorised() ? IGNC_packedSweepFor(simdLevel()) : IGNC_sweepScalarRows) {}
+              job_(IGNC_MakeSweepJob(*settings, rect->x0, rect->x1, rect->y0, rect->y1, colour)),
+              sweep_(solver->vectorised() ? IGNC_PackedSweepFor(simdLevel()) : IGNC_SweepScalarRows) {}
 
         void run(int index) override {
             const BandRange band = bandRows(index, Sarn_GetThreadCount(), rect->y0, rect->y1);
@@ -51,35 +51,26 @@ public:
         IGNC_SweepFunction sweep_;
     };
 
-    // u += du, v += dv over every element, padding included.
-    class AddThread : public Env::Thread {
+    // A band job applying a row-wide update to rows [begin, end) of a field
+    // `columns` elements wide.
+    template <void (*update)(IGNC_ParamsFastElem* field, int32_t columns, int32_t yBegin, int32_t yEnd)>
+    class RowsThread : public Env::Thread {
     public:
-        AddThread(PF_InData* inData, int32_t columns, int32_t rows, IGNC_ParamsFastElem* field)
+        RowsThread(PF_InData* inData, int32_t columns, int32_t rows, IGNC_ParamsFastElem* field)
             : Env::Thread(inData), columns(columns), rows(rows), field(field) {}
         void run(int index) override {
             const BandRange band = bandRows(index, Sarn_GetThreadCount(), 0, rows);
-            IGNC_addRows(field, columns, band.begin, band.end);
+            update(field, columns, band.begin, band.end);
         }
         int32_t columns;
         int32_t rows;
         IGNC_ParamsFastElem* field;
     };
-
+    // u += du, v += dv over every element, padding included.
+    using AddThread = RowsThread<IGNC_AddRows>;
     // Takes the coarse estimate in du, dv where it differs from the motion by
     // more than half a pixel.
-    class UpdateChangedThread : public Env::Thread {
-    public:
-        UpdateChangedThread(PF_InData* inData, int32_t columns, int32_t rows,
-                            IGNC_ParamsFastElem* field)
-            : Env::Thread(inData), columns(columns), rows(rows), field(field) {}
-        void run(int index) override {
-            const BandRange band = bandRows(index, Sarn_GetThreadCount(), 0, rows);
-            IGNC_updateChangedRows(field, columns, band.begin, band.end);
-        }
-        int32_t columns;
-        int32_t rows;
-        IGNC_ParamsFastElem* field;
-    };
+    using UpdateChangedThread = RowsThread<IGNC_UpdateChangedRows>;
 
     // The level sequence around the sweeps, in the driver's order.
 
@@ -88,7 +79,7 @@ public:
     void gradients(const IGNC_Settings& s, const uint8_t* imageA, const uint8_t* imageB,
                    int32_t stride) const {
         GradientThread job(inData, s.field, imageA, imageB, stride, s.width, s.rows,
-                           IGNC_dataCoefficient(s), IGNC_smoothCoefficient(s), s.omega);
+                           IGNC_DataCoefficient(s), IGNC_SmoothCoefficient(s), s.omega);
         job.execute();
     }
 

@@ -51,8 +51,8 @@ struct IGNC_Settings {
 };
 
 // cD = lambdaD / sigmaD^2: curvature of the data term per unit squared gradient.
-inline float IGNC_dataCoefficient(const IGNC_Settings& s) { return s.lambdaD / (s.sigmaD * s.sigmaD); }
+inline float IGNC_DataCoefficient(const IGNC_Settings& s) { return s.lambdaD / (s.sigmaD * s.sigmaD); }
 // cS = 4 lambdaS / sigmaS^2: the smoothness curvature bound over four neighbours.
-inline float IGNC_smoothCoefficient(const IGNC_Settings& s) {
+inline float IGNC_SmoothCoefficient(const IGNC_Settings& s) {
     return (4.0f * s.lambdaS) / (s.sigmaS * s.sigmaS);
 }

@@ -2,10 +2,10 @@
 // marks the vectors whose target colour does not match as invalid.
 #pragma once
 
-#include "image/SarnCubic.h"
-#include "image/SarnPixel.h"
+#include "image/Sarn_CatmullRom.h"
+#include "image/Sarn_Pixel.h"
 #include "parallel/JobBinding.h"
-#include "parallel/ProcessorFeatures.h"
+#include "parallel/SimdTiers.h"
 #include "parallel/ThreadCount.h"
 #include "sdk/AE_Effect.h"
 
@@ -56,10 +56,10 @@ void Sarn_DiscardWarpPixelScalar(const Sarn_DiscardWarpRow& r, int32_t x) {
         float h[4];
         const uint8_t* q = p;
         for (int k = 0; k < 4; ++k, q += stride)
-            h[k] = Sarn_CubicCR(Pixel::load(q, c), Pixel::load(q + Pixel::bytes, c),
+            h[k] = Sarn_CatmullRomNested(Pixel::load(q, c), Pixel::load(q + Pixel::bytes, c),
                                 Pixel::load(q + 2 * Pixel::bytes, c), Pixel::load(q + 3 * Pixel::bytes, c),
                                 fx);
-        const float difference = Pixel::load(ref, c) - Sarn_CubicCR(h[0], h[1], h[2], h[3], fy);
+        const float difference = Pixel::load(ref, c) - Sarn_CatmullRomNested(h[0], h[1], h[2], h[3], fy);
         if (difference < -r.threshold || difference > r.threshold)
             mismatch = true;
     }
@@ -70,28 +70,27 @@ void Sarn_DiscardWarpPixelScalar(const Sarn_DiscardWarpRow& r, int32_t x) {
 }
 
 template <class Pixel>
-void Sarn_DiscardWarpRowScalar(const Sarn_DiscardWarpRow& r) {
+void Sarn_DiscardWarpRow_scalar(const Sarn_DiscardWarpRow& r) {
     for (int32_t x = r.rect.x0; x < r.rect.x1; ++x)
         Sarn_DiscardWarpPixelScalar<Pixel>(r, x);
 }
 
 // Columns x0 .. rect.x1 - 1 by the scalar kernel: the vector kernels finish
-// their rows with it. Defined in ColourWarps.cpp, built without extra
+// their rows with it. Defined in Sarn_DiscardWarp.cpp, built without extra
 // instruction-set flags: were the vector kernel files to instantiate the
 // inline scalar code themselves, the linker could keep their AVX-512 build of
 // it for every caller.
 template <class Pixel>
 void Sarn_DiscardWarpTail(const Sarn_DiscardWarpRow& r, int32_t x0);
 
-// Defined in ColourWarps_sse2.cpp, ColourWarps_avx2.cpp and
-// ColourWarps_avx512.cpp for the three colour pixels; each is bit-identical to
-// the scalar kernel.
+// Defined in Sarn_DiscardWarp_<tier>.cpp for the three colour pixels; each is
+// bit-identical to the scalar kernel.
 template <class Pixel>
-void Sarn_DiscardWarpRowSse2(const Sarn_DiscardWarpRow& r);
+void Sarn_DiscardWarpRow_sse2(const Sarn_DiscardWarpRow& r);
 template <class Pixel>
-void Sarn_DiscardWarpRowAvx2(const Sarn_DiscardWarpRow& r);
+void Sarn_DiscardWarpRow_avx2(const Sarn_DiscardWarpRow& r);
 template <class Pixel>
-void Sarn_DiscardWarpRowAvx512(const Sarn_DiscardWarpRow& r);
+void Sarn_DiscardWarpRow_avx512(const Sarn_DiscardWarpRow& r);
 
 // ColourView: Sarn_PixelPtr of a colour pixel; MotionView: the two float
 // planes. Every image is addressed with absolute rows and columns. Source and
@@ -112,7 +111,7 @@ public:
 
     void run(int index) override {
         const BandRange band = bandRows(index, Sarn_GetThreadCount(), rect->y0, rect->y1);
-        void (*kernel)(const Sarn_DiscardWarpRow&) = rowKernel();
+        const RowKernel kernel = rowKernels.current();
         Sarn_DiscardWarpRow row{};
         row.source = source;
         row.sourceStride = sourceStride;
@@ -141,14 +140,8 @@ public:
     float scaleX, scaleY, offsetX, offsetY, threshold;
 
 private:
-    static void (*rowKernel())(const Sarn_DiscardWarpRow&) {
-        const SimdLevel level = simdLevel();
-        if (level >= SimdLevel::AVX512)
-            return Sarn_DiscardWarpRowAvx512<Pixel>;
-        if (level >= SimdLevel::AVX2)
-            return Sarn_DiscardWarpRowAvx2<Pixel>;
-        if (level >= SimdLevel::SSE2)
-            return Sarn_DiscardWarpRowSse2<Pixel>;
-        return Sarn_DiscardWarpRowScalar<Pixel>;
-    }
+    using RowKernel = void (*)(const Sarn_DiscardWarpRow&);
+    static constexpr SimdTiers<RowKernel> rowKernels{Sarn_DiscardWarpRow_scalar<Pixel>, Sarn_DiscardWarpRow_sse2<Pixel>,
+                                                     Sarn_DiscardWarpRow_avx2<Pixel>,
+                                                     Sarn_DiscardWarpRow_avx512<Pixel>};
 };

@@ -3,7 +3,7 @@
 // row-wide updates that close an iteration or merge a coarse estimate.
 #pragma once
 
-#include "motion/IGNCParams.h"
+#include "motion/IGNC_Params.h"
 #include "parallel/ProcessorFeatures.h"
 
 #include <cstdint>
@@ -19,26 +19,26 @@ struct IGNC_SweepJob {
     float cD, cS, omega;
 };
 
-IGNC_SweepJob IGNC_makeSweepJob(const IGNC_Settings& settings, int32_t x0, int32_t x1,
+IGNC_SweepJob IGNC_MakeSweepJob(const IGNC_Settings& settings, int32_t x0, int32_t x1,
                                 int32_t y0, int32_t y1, int32_t colour);
 
 // Rows [yBegin, yEnd) of one colour sweep.
 using IGNC_SweepFunction = void (*)(const IGNC_SweepJob& job, int32_t yBegin, int32_t yEnd);
 
-void IGNC_sweepScalarRows(const IGNC_SweepJob& job, int32_t yBegin, int32_t yEnd);
+void IGNC_SweepScalarRows(const IGNC_SweepJob& job, int32_t yBegin, int32_t yEnd);
 
 // Vectorised sweeps on the packed layout, one per instruction set; all give
 // bit-identical results. Rows are whole: the columns of the rectangle are not
 // consulted.
-void IGNC_sweepPacked_sse2(const IGNC_SweepJob& job, int32_t yBegin, int32_t yEnd);
-void IGNC_sweepPacked_avx2(const IGNC_SweepJob& job, int32_t yBegin, int32_t yEnd);
-void IGNC_sweepPacked_avx512(const IGNC_SweepJob& job, int32_t yBegin, int32_t yEnd);
+void IGNC_SweepPacked_sse2(const IGNC_SweepJob& job, int32_t yBegin, int32_t yEnd);
+void IGNC_SweepPacked_avx2(const IGNC_SweepJob& job, int32_t yBegin, int32_t yEnd);
+void IGNC_SweepPacked_avx512(const IGNC_SweepJob& job, int32_t yBegin, int32_t yEnd);
 // The widest vectorised sweep not above `level` (SSE at the least).
-IGNC_SweepFunction IGNC_packedSweepFor(SimdLevel level);
+IGNC_SweepFunction IGNC_PackedSweepFor(SimdLevel level);
 
 // u += du, v += dv over rows [yBegin, yEnd) of `columns` elements.
-void IGNC_addRows(IGNC_ParamsFastElem* field, int32_t columns, int32_t yBegin, int32_t yEnd);
+void IGNC_AddRows(IGNC_ParamsFastElem* field, int32_t columns, int32_t yBegin, int32_t yEnd);
 // Takes the coarse estimate held in du, dv where it differs from u, v by more
 // than half a pixel in either component.
-void IGNC_updateChangedRows(IGNC_ParamsFastElem* field, int32_t columns, int32_t yBegin,
+void IGNC_UpdateChangedRows(IGNC_ParamsFastElem* field, int32_t columns, int32_t yBegin,
                             int32_t yEnd);

@@ -2,7 +2,7 @@
 // gradients of the mean of the two images and a 3 x 3 box time difference.
 #pragma once
 
-#include "motion/IGNCParams.h"
+#include "motion/IGNC_Params.h"
 #include "parallel/JobBinding.h"
 #include "parallel/SarnThread.h"
 #include "parallel/ThreadCount.h"

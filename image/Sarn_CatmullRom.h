@@ -1,6 +1,7 @@
-// Catmull-Rom sampling shared by the colour warps: the cubic in its nested
-// single-precision form and the split of a sample position into cell and
-// fraction.
+// Catmull-Rom sampling: the cubic in its two evaluation orders, and the split
+// of a sample position into cell and fraction. The two orders round
+// differently, and each result is fixed to the bit: the colour warps use the
+// nested form, the luminance warp the sum of powers.
 #pragma once
 
 #include <cstdint>
@@ -8,10 +9,20 @@
 // Cubic through p0..p3 at t in [0, 1) between p1 and p2. The nesting and the
 // order of every addition are part of the result (no contraction, no
 // reassociation): the SIMD variants repeat exactly these operations per lane.
-inline float Sarn_CubicCR(float p0, float p1, float p2, float p3, float t) {
+inline float Sarn_CatmullRomNested(float p0, float p1, float p2, float p3, float t) {
     return 0.5f * (2.0f * p1 +
                    (p2 - p0 + (2.0f * p0 - 5.0f * p1 + 4.0f * p2 - p3 + (3.0f * (p1 - p2) + p3 - p0) * t) * t) *
                        t);
+}
+
+// The same cubic as a sum of powers of t, for floats and for vector types
+// whose operators work lane by lane, with the same operations in the same order.
+template <class T>
+inline T Sarn_CatmullRomPowers(T p0, T p1, T p2, T p3, T t) {
+    const T t2 = t * t;
+    const T t3 = t2 * t;
+    return 0.5f * (2.0f * p1 + (p2 - p0) * t + (2.0f * p0 - 5.0f * p1 + 4.0f * p2 - p3) * t2 +
+                   (3.0f * (p1 - p2) + p3 - p0) * t3);
 }
 
 // Splits s into i = floor(s) (towards minus infinity, also below zero) and

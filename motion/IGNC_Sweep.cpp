@@ -1,4 +1,5 @@
-#include "motion/IGNCSweep.h"
+#include "motion/IGNC_Sweep.h"
+#include "parallel/SimdTiers.h"
 
 #include <algorithm>
 
@@ -11,7 +12,7 @@ inline float clampUnit(float x) { return std::min(std::max(x, -1.0f), 1.0f); }
 
 } // namespace
 
-IGNC_SweepJob IGNC_makeSweepJob(const IGNC_Settings& s, int32_t x0, int32_t x1, int32_t y0,
+IGNC_SweepJob IGNC_MakeSweepJob(const IGNC_Settings& s, int32_t x0, int32_t x1, int32_t y0,
                                 int32_t y1, int32_t colour) {
     IGNC_SweepJob job;
     job.field = s.field;
@@ -25,8 +26,8 @@ IGNC_SweepJob IGNC_makeSweepJob(const IGNC_Settings& s, int32_t x0, int32_t x1, 
     job.lambdaS = s.lambdaS;
     job.twoSigmaD2 = 2.0f * (s.sigmaD * s.sigmaD);
     job.twoSigmaS2 = 2.0f * (s.sigmaS * s.sigmaS);
-    job.cD = IGNC_dataCoefficient(s);
-    job.cS = IGNC_smoothCoefficient(s);
+    job.cD = IGNC_DataCoefficient(s);
+    job.cS = IGNC_SmoothCoefficient(s);
     job.omega = s.omega;
     return job;
 }
@@ -34,7 +35,7 @@ IGNC_SweepJob IGNC_makeSweepJob(const IGNC_Settings& s, int32_t x0, int32_t x1, 
 // Plain layout: du, dv are the increments; a neighbour's total motion is its
 // u + du. Border elements drop the data term, use the smoothness bound alone
 // and omit neighbours outside the rectangle.
-void IGNC_sweepScalarRows(const IGNC_SweepJob& job, int32_t yBegin, int32_t yEnd) {
+void IGNC_SweepScalarRows(const IGNC_SweepJob& job, int32_t yBegin, int32_t yEnd) {
     const int64_t stride = IGNC_Field::rowElements(job.width);
     const float borderStep = job.omega / job.cS;
     for (int32_t y = yBegin; y < yEnd; ++y) {
@@ -94,25 +95,22 @@ void IGNC_sweepScalarRows(const IGNC_SweepJob& job, int32_t yBegin, int32_t yEnd
     }
 }
 
-IGNC_SweepFunction IGNC_packedSweepFor(SimdLevel level) {
-    switch (level) {
-    case SimdLevel::AVX512:
-        return IGNC_sweepPacked_avx512;
-    case SimdLevel::AVX2:
-        return IGNC_sweepPacked_avx2;
-    default:
-        return IGNC_sweepPacked_sse2;
-    }
+IGNC_SweepFunction IGNC_PackedSweepFor(SimdLevel level) {
+    // The packed layout is taken only with the processor's SSE: its SSE sweep
+    // stands in for the scalar tier too.
+    static constexpr SimdTiers<IGNC_SweepFunction> sweeps{IGNC_SweepPacked_sse2, IGNC_SweepPacked_sse2,
+                                                          IGNC_SweepPacked_avx2, IGNC_SweepPacked_avx512};
+    return sweeps.at(level);
 }
 
-void IGNC_addRows(IGNC_ParamsFastElem* field, int32_t columns, int32_t yBegin, int32_t yEnd) {
+void IGNC_AddRows(IGNC_ParamsFastElem* field, int32_t columns, int32_t yBegin, int32_t yEnd) {
     for (int64_t i = int64_t(yBegin) * columns, end = int64_t(yEnd) * columns; i < end; ++i) {
         field[i].u = field[i].u + field[i].du;
         field[i].v = field[i].v + field[i].dv;
     }
 }
 
-void IGNC_updateChangedRows(IGNC_ParamsFastElem* field, int32_t columns, int32_t yBegin,
+void IGNC_UpdateChangedRows(IGNC_ParamsFastElem* field, int32_t columns, int32_t yBegin,
                             int32_t yEnd) {
     for (int64_t i = int64_t(yBegin) * columns, end = int64_t(yEnd) * columns; i < end; ++i) {
         IGNC_ParamsFastElem& e = field[i];

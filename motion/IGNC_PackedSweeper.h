@@ -5,19 +5,20 @@
 // same order, so all widths give bit-identical results.
 #pragma once
 
-#include "motion/IGNCSweep.h"
-#include "motion/MotionInternals.h"
+#include "motion/IGNC_Sweep.h"
+#include "motion/Sarn_MotionInternals.h"
 
 #include <cstdint>
 #include <tuple>
 
-// V provides: Vec, blocks, load/store (groups 72 floats apart), set1, add,
-// sub, mul, div, min, max, shiftInLow(o, c) = [c, o0 .. o(n-2)] and
-// shiftInHigh(e, c) = [e1 .. e(n-1), c] over all lanes.
+// V provides: Vec (a compiler vector type: + - * / work lane by lane, each
+// lane rounding as the scalar operation, never contracted), blocks,
+// load/store (groups 72 floats apart), set1, min, max, shiftInLow(o, c) =
+// [c, o0 .. o(n-2)] and shiftInHigh(e, c) = [e1 .. e(n-1), c] over all lanes.
 template <class V>
 class IGNC_PackedSweeper {
     using Vec = typename V::Vec;
-    static constexpr int64_t kBlock = IGNC_packedBlockFloats;
+    static constexpr int64_t kBlock = IGNC_PackedBlockFloats;
     static constexpr int kU = 0, kV = 4, kTotalU = 8, kTotalV = 12, kIx = 16, kIy = 20, kIt = 24,
                          kStepU = 28, kStepV = 32, kOddHalf = 36;
 
@@ -37,7 +38,7 @@ public:
 
 private:
     Vec psi(Vec x, Vec twoSigma2) const {
-        return V::div(V::add(x, x), V::add(twoSigma2, V::mul(x, x)));
+        return (x + x) / (twoSigma2 + x * x);
     }
     Vec clampUnit(Vec x) const { return V::min(V::max(x, minusOne_), one_); }
 
@@ -83,26 +84,22 @@ private:
         const Vec iy = V::load(c + kIy);
         const Vec it = V::load(c + kIt);
 
-        Vec du = V::sub(uTotal, u);
-        const Vec dv0 = V::sub(vTotal, v);
-        Vec r = V::add(V::add(V::mul(ix, du), V::mul(iy, dv0)), it);
-        Vec sum = V::add(V::add(V::add(psi(V::sub(uTotal, uUp), twoSigmaS2_),
-                                       psi(V::sub(uTotal, uLeft), twoSigmaS2_)),
-                                psi(V::sub(uTotal, uDown), twoSigmaS2_)),
-                         psi(V::sub(uTotal, uRight), twoSigmaS2_));
-        Vec g = V::add(V::mul(lambdaS_, sum), V::mul(V::mul(lambdaD_, ix), psi(r, twoSigmaD2_)));
-        du = clampUnit(V::sub(du, V::mul(V::load(c + kStepU), g)));
+        Vec du = uTotal - u;
+        const Vec dv0 = vTotal - v;
+        Vec r = ix * du + iy * dv0 + it;
+        Vec sum = psi(uTotal - uUp, twoSigmaS2_) + psi(uTotal - uLeft, twoSigmaS2_) +
+                  psi(uTotal - uDown, twoSigmaS2_) + psi(uTotal - uRight, twoSigmaS2_);
+        Vec g = lambdaS_ * sum + lambdaD_ * ix * psi(r, twoSigmaD2_);
+        du = clampUnit(du - V::load(c + kStepU) * g);
 
-        r = V::add(V::add(V::mul(ix, du), V::mul(iy, dv0)), it);
-        sum = V::add(V::add(V::add(psi(V::sub(vTotal, vUp), twoSigmaS2_),
-                                   psi(V::sub(vTotal, vLeft), twoSigmaS2_)),
-                            psi(V::sub(vTotal, vDown), twoSigmaS2_)),
-                     psi(V::sub(vTotal, vRight), twoSigmaS2_));
-        g = V::add(V::mul(lambdaS_, sum), V::mul(V::mul(lambdaD_, iy), psi(r, twoSigmaD2_)));
-        const Vec dv = clampUnit(V::sub(dv0, V::mul(V::load(c + kStepV), g)));
+        r = ix * du + iy * dv0 + it;
+        sum = psi(vTotal - vUp, twoSigmaS2_) + psi(vTotal - vLeft, twoSigmaS2_) + psi(vTotal - vDown, twoSigmaS2_) +
+              psi(vTotal - vRight, twoSigmaS2_);
+        g = lambdaS_ * sum + lambdaD_ * iy * psi(r, twoSigmaD2_);
+        const Vec dv = clampUnit(dv0 - V::load(c + kStepV) * g);
 
-        V::store(c + kTotalU, V::add(u, du));
-        V::store(c + kTotalV, V::add(v, dv));
+        V::store(c + kTotalU, u + du);
+        V::store(c + kTotalV, v + dv);
     }
 
     Vec lambdaD_, lambdaS_, twoSigmaD2_, twoSigmaS2_, minusOne_, one_;
@@ -111,7 +108,7 @@ private:
 // Rows [yBegin, yEnd) of one colour sweep, each row walked by the sweepers
 // Vs in turn, widest first, so that every block is covered once.
 template <class... Vs>
-void IGNC_packedSweepRows(const IGNC_SweepJob& job, int32_t yBegin, int32_t yEnd) {
+void IGNC_PackedSweepRows(const IGNC_SweepJob& job, int32_t yBegin, int32_t yEnd) {
     if (job.y1 - job.y0 < 2 || yBegin >= yEnd)
         return;
     const std::tuple<IGNC_PackedSweeper<Vs>...> sweepers{IGNC_PackedSweeper<Vs>(job)...};
@@ -137,12 +134,12 @@ void IGNC_packedSweepRows(const IGNC_SweepJob& job, int32_t yBegin, int32_t yEnd
             // neighbouring rows (possibly in other bands) read now, and it was
             // refreshed by the previous sweep, after which the last element's
             // totals it copies have not changed.
-            float* last = row + int64_t(blocks - 1) * IGNC_packedBlockFloats;
-            const float uTotal = last[IGNC_packedIndex(lastElement, 2)];
-            const float vTotal = last[IGNC_packedIndex(lastElement, 3)];
+            float* last = row + int64_t(blocks - 1) * IGNC_PackedBlockFloats;
+            const float uTotal = last[IGNC_PackedIndex(lastElement, 2)];
+            const float vTotal = last[IGNC_PackedIndex(lastElement, 3)];
             for (int e = lastElement + 1 + ((lastElement + 1 + p) & 1); e < 8; e += 2) {
-                last[IGNC_packedIndex(e, 2)] = uTotal;
-                last[IGNC_packedIndex(e, 3)] = vTotal;
+                last[IGNC_PackedIndex(e, 2)] = uTotal;
+                last[IGNC_PackedIndex(e, 3)] = vTotal;
             }
         }
     }

@@ -1,7 +1,7 @@
 // The solver's three instances, one per luminance depth, are built here so
 // that every template compiles with the library.
-#include "motion/IGNC.h"
-#include "motion/IGNCParamsFastSobel.h"
+#include "motion/Sarn_IGNC.h"
+#include "motion/IGNC_ParamsFastSobel.h"
 #include "parallel/SarnThread.h"
 
 template class Sarn_IGNC<Sarn_AE_Environ, Sarn_PixelPtr<Sarn_Lum8>, IGNC_ParamsFastSobel>;

@@ -3,10 +3,10 @@
 // fallback already in the destination by a per-pixel confidence weight.
 #pragma once
 
-#include "image/SarnCubic.h"
-#include "image/SarnPixel.h"
+#include "image/Sarn_CatmullRom.h"
+#include "image/Sarn_Pixel.h"
 #include "parallel/JobBinding.h"
-#include "parallel/ProcessorFeatures.h"
+#include "parallel/SimdTiers.h"
 #include "parallel/ThreadCount.h"
 #include "sdk/AE_Effect.h"
 
@@ -30,7 +30,7 @@ struct Sarn_ARWarpRow {
 
 // Plain row kernel: reads like the definition.
 template <class Pixel, class Order>
-void Sarn_ARWarpRowScalar(const Sarn_ARWarpRow& r) {
+void Sarn_ARWarpRow_scalar(const Sarn_ARWarpRow& r) {
     constexpr int colour[3] = {Order::c1, Order::c2, Order::c3};
     const int64_t stride = r.sourceStride;
     const Sarn_Rect& s = r.sourceRect;
@@ -56,7 +56,7 @@ void Sarn_ARWarpRowScalar(const Sarn_ARWarpRow& r) {
             const uint8_t* p = r.source + int64_t(iy - 2) * stride + int64_t(ix - 1) * Pixel::bytes;
             for (int k = 0; k < 6; ++k, p += stride) {
                 const auto filter = [&](int c) {
-                    h[k][c] = Sarn_CubicCR(Pixel::load(p, c), Pixel::load(p + Pixel::bytes, c),
+                    h[k][c] = Sarn_CatmullRomNested(Pixel::load(p, c), Pixel::load(p + Pixel::bytes, c),
                                            Pixel::load(p + 2 * Pixel::bytes, c),
                                            Pixel::load(p + 3 * Pixel::bytes, c), fx);
                 };
@@ -66,13 +66,13 @@ void Sarn_ARWarpRowScalar(const Sarn_ARWarpRow& r) {
                     filter(Order::alpha);
             }
             for (int c = 0; c < 4; ++c)
-                v[c] = Sarn_CubicCR(h[1][c], h[2][c], h[3][c], h[4][c], fy);
+                v[c] = Sarn_CatmullRomNested(h[1][c], h[2][c], h[3][c], h[4][c], fy);
             const uint8_t* u = r.upper + column;
             const uint8_t* l = r.lower + column;
             float sumUpper = 0.0f, sumLower = 0.0f, sumDeparture = 0.0f;
             for (int c : colour) {
-                const float a = Sarn_CubicCR(h[0][c], h[1][c], h[2][c], h[3][c], fy);
-                const float b = Sarn_CubicCR(h[2][c], h[3][c], h[4][c], h[5][c], fy);
+                const float a = Sarn_CatmullRomNested(h[0][c], h[1][c], h[2][c], h[3][c], fy);
+                const float b = Sarn_CatmullRomNested(h[2][c], h[3][c], h[4][c], h[5][c], fy);
                 sumUpper += Pixel::load(u, c) - a;
                 sumLower += Pixel::load(l, c) - b;
                 sumDeparture += dv[c] - v[c];
@@ -88,15 +88,22 @@ void Sarn_ARWarpRowScalar(const Sarn_ARWarpRow& r) {
     }
 }
 
-// Defined in ColourWarps_sse2.cpp, ColourWarps_avx2.cpp and
-// ColourWarps_avx512.cpp for the three colour pixels and both orders; each is
-// bit-identical to the scalar kernel.
+// Columns x0 .. x1 - 1 by the scalar kernel: the vector kernels finish their
+// rows with it. Defined in Sarn_ARWarp.cpp, built without extra
+// instruction-set flags: were the vector kernel files to instantiate the
+// scalar code themselves, the linker could keep their AVX-512 build of it for
+// every caller.
 template <class Pixel, class Order>
-void Sarn_ARWarpRowSse2(const Sarn_ARWarpRow& r);
+void Sarn_ARWarpTail(const Sarn_ARWarpRow& r, int32_t x0);
+
+// Defined in Sarn_ARWarp_<tier>.cpp for the three colour pixels and both
+// orders; each is bit-identical to the scalar kernel.
 template <class Pixel, class Order>
-void Sarn_ARWarpRowAvx2(const Sarn_ARWarpRow& r);
+void Sarn_ARWarpRow_sse2(const Sarn_ARWarpRow& r);
 template <class Pixel, class Order>
-void Sarn_ARWarpRowAvx512(const Sarn_ARWarpRow& r);
+void Sarn_ARWarpRow_avx2(const Sarn_ARWarpRow& r);
+template <class Pixel, class Order>
+void Sarn_ARWarpRow_avx512(const Sarn_ARWarpRow& r);
 
 // ColourView: Sarn_PixelPtr of a colour pixel; MotionView: the two float
 // planes. F, S and D are pointers with byte strides; S, D and the motion
@@ -118,7 +125,7 @@ public:
 
     void run(int index) override {
         const BandRange band = bandRows(index, Sarn_GetThreadCount(), rect->y0, rect->y1);
-        void (*kernel)(const Sarn_ARWarpRow&) = rowKernel();
+        const RowKernel kernel = rowKernels.current();
         Sarn_ARWarpRow row{};
         row.source = source;
         row.sourceStride = sourceStride;
@@ -158,14 +165,8 @@ public:
     float lineOffset;
 
 private:
-    static void (*rowKernel())(const Sarn_ARWarpRow&) {
-        const SimdLevel level = simdLevel();
-        if (level >= SimdLevel::AVX512)
-            return Sarn_ARWarpRowAvx512<Pixel, Order>;
-        if (level >= SimdLevel::AVX2)
-            return Sarn_ARWarpRowAvx2<Pixel, Order>;
-        if (level >= SimdLevel::SSE2)
-            return Sarn_ARWarpRowSse2<Pixel, Order>;
-        return Sarn_ARWarpRowScalar<Pixel, Order>;
-    }
+    using RowKernel = void (*)(const Sarn_ARWarpRow&);
+    static constexpr SimdTiers<RowKernel> rowKernels{
+        Sarn_ARWarpRow_scalar<Pixel, Order>, Sarn_ARWarpRow_sse2<Pixel, Order>, Sarn_ARWarpRow_avx2<Pixel, Order>,
+        Sarn_ARWarpRow_avx512<Pixel, Order>};
 };

@@ -1,0 +1,11 @@
+// AVX2 row kernel of Sarn_ARWarp: the shared group rows over the AVX2
+// lane policy, the rest of the row by the scalar kernel.
+#include "image/ColourWarpLanes_avx2.h"
+#include "image/ColourWarpRows.h"
+
+template <class Pixel, class Order>
+void Sarn_ARWarpRow_avx2(const Sarn_ARWarpRow& r) {
+    Sarn_ARWarpTail<Pixel, Order>(r, arWarpGroupRows<Avx2ColourWarpLanes<Pixel>, Order>(r));
+}
+
+SARN_AR_WARP_ROW_INSTANCES(Sarn_ARWarpRow_avx2)

@@ -1,0 +1,11 @@
+// SSE2 row kernel of Sarn_DiscardWarp: the shared group rows over the
+// SSE2 lane policy, the rest of the row by the scalar kernel.
+#include "image/ColourWarpLanes_sse2.h"
+#include "image/ColourWarpRows.h"
+
+template <class Pixel>
+void Sarn_DiscardWarpRow_sse2(const Sarn_DiscardWarpRow& r) {
+    Sarn_DiscardWarpTail<Pixel>(r, discardWarpGroupRows<Sse2ColourWarpLanes<Pixel>>(r));
+}
+
+SARN_DISCARD_WARP_ROW_INSTANCES(Sarn_DiscardWarpRow_sse2)
