@@ -5,7 +5,7 @@
 #include "motion/IGNC.h"
 #include "motion/IGNCParamsFastSobel.h"
 #include "parallel/ProcessorFeatures.h"
-#include "parallel/ThreadCount.h"
+#include "parallel/Sarn_SetThreadCount.h"
 #include "tests/support/TestHost.h"
 
 #include <benchmark/benchmark.h>

@@ -3,7 +3,7 @@
 // discard kernels, compiled here with the baseline instruction set.
 #include "image/SarnARWarp.h"
 #include "image/SarnDiscardWarp.h"
-#include "parallel/SarnThread.h"
+#include "parallel/Sarn_Thread.h"
 
 template <class Pixel>
 void Sarn_DiscardWarpTail(const Sarn_DiscardWarpRow& r, int32_t x0) {

@@ -7,7 +7,7 @@
 #include "image/SarnPixel.h"
 #include "parallel/JobBinding.h"
 #include "parallel/ProcessorFeatures.h"
-#include "parallel/ThreadCount.h"
+#include "parallel/Sarn_SetThreadCount.h"
 #include "sdk/AE_Effect.h"
 
 #include <cmath>

@@ -9,9 +9,9 @@
 #include "motion/IGNCSweep.h"
 #include "motion/MotionInternals.h"
 #include "parallel/JobBinding.h"
-#include "parallel/SarnThread.h"
+#include "parallel/Sarn_Thread.h"
 #include "parallel/ProcessorFeatures.h"
-#include "parallel/ThreadCount.h"
+#include "parallel/Sarn_SetThreadCount.h"
 #include "image/SarnPixel.h"
 
 #include <cstdint>

@@ -6,8 +6,8 @@
 
 #include "image/SarnPixel.h"
 #include "parallel/JobBinding.h"
-#include "parallel/SarnThread.h"
-#include "parallel/ThreadCount.h"
+#include "parallel/Sarn_Thread.h"
+#include "parallel/Sarn_SetThreadCount.h"
 
 #include <cstdint>
 #include <cstring>

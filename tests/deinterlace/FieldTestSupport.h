@@ -2,7 +2,7 @@
 // deinterlace tests.
 #pragma once
 
-#include "host/AEHost.h"
+#include "parallel/AEHost.h"
 #include "image/SarnPixel.h"
 
 #include <algorithm>

@@ -1,9 +1,10 @@
 #include "image/Sarn_LumY.h"
 #include "motion/EstimateFrameMotion.h"
 #include "image/SarnDiscardWarp.h"
+#include "parallel/AEHost.h"
 #include "parallel/KelException.h"
 #include "parallel/ProcessorFeatures.h"
-#include "parallel/ThreadCount.h"
+#include "parallel/Sarn_SetThreadCount.h"
 #include "tests/motion/FrameMotionSupport.h"
 #include "tests/support/TestHost.h"
 
@@ -294,6 +295,8 @@ private:
     int count_;
 };
 
+// A cancel at any stage (the solver's sweeps among them) reaches the render's
+// own environment, whose status the render answers with.
 TEST(FrameMotionResources, NothingLeaksOnACancelAtAnyStage) {
     using Stage = Sarn_MotionObserver::Stage;
     const struct {
@@ -303,9 +306,11 @@ TEST(FrameMotionResources, NothingLeaksOnACancelAtAnyStage) {
                  {Stage::Sweeps, 5},    {Stage::CopyOut, 1},   {Stage::Discard, 1}};
     for (const auto& c : cases) {
         TestHost host(2);
+        const AEHost render(host.inData(), nullptr, nullptr);
         Sarn_SetThreadCount(2);
         CancelAt cancel(host, c.stage, c.count);
         EXPECT_THROW(runStep(host, &cancel), Kel::Interrupted) << int(c.stage);
+        EXPECT_EQ(render.status, PF_Interrupt_CANCEL) << int(c.stage);
         EXPECT_EQ(host.liveHandles(), 0) << int(c.stage);
         EXPECT_EQ(host.lockedHandles(), 0) << int(c.stage);
     }

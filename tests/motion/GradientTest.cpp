@@ -1,6 +1,6 @@
 #include "motion/IGNC.h"
 #include "motion/IGNCParamsFastSobel.h"
-#include "parallel/ThreadCount.h"
+#include "parallel/Sarn_SetThreadCount.h"
 #include "tests/motion/MotionTestField.h"
 #include "tests/support/TestHost.h"
 

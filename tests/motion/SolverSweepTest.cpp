@@ -1,7 +1,7 @@
 #include "motion/IGNC.h"
 #include "motion/IGNCParamsFastSobel.h"
 #include "parallel/ProcessorFeatures.h"
-#include "parallel/ThreadCount.h"
+#include "parallel/Sarn_SetThreadCount.h"
 #include "tests/motion/MotionTestField.h"
 #include "tests/support/TestHost.h"
 

@@ -1,4 +1,4 @@
-#include "host/CopyFrame.h"
+#include "image/CopyFrame.h"
 
 #include "image/HostFrames.h"
 
