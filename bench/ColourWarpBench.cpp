@@ -4,8 +4,8 @@
 // Arguments: SIMD tier (0 scalar, 1 SSE2, 2 AVX2, 3 AVX-512), workers.
 #include "image/Sarn_ARWarp.h"
 #include "parallel/ProcessorFeatures.h"
-#include "parallel/SarnThread.h"
-#include "parallel/ThreadCount.h"
+#include "parallel/Sarn_Thread.h"
+#include "parallel/Sarn_SetThreadCount.h"
 #include "tests/support/TestHost.h"
 
 #include <benchmark/benchmark.h>

@@ -6,7 +6,7 @@
 #include "image/Sarn_Resize.h"
 #include "motion/Sarn_Warp.h"
 #include "parallel/ProcessorFeatures.h"
-#include "parallel/ThreadCount.h"
+#include "parallel/Sarn_SetThreadCount.h"
 #include "tests/support/TestHost.h"
 // The test host is small and has no test-framework dependency; compiling it
 // here keeps the benchmark free of the test support library.

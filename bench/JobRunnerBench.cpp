@@ -2,7 +2,7 @@
 // fallback threads (started and joined per run), through the test host's
 // generic iteration (threads started per run) and through the reference
 // host's pooled generic iteration (threads kept across runs).
-#include "host/AEHost.h"
+#include "parallel/AEHost.h"
 #include "host/PluginEntry.h"
 #include "refhost/RefHost.h"
 #include "parallel/SystemThread.h"

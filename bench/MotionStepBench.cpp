@@ -7,7 +7,7 @@
 // pages of its 37 MB motion field (counted in rest%).
 #include "motion/EstimateFrameMotion.h"
 #include "parallel/ProcessorFeatures.h"
-#include "parallel/ThreadCount.h"
+#include "parallel/Sarn_SetThreadCount.h"
 #include "tests/support/TestHost.h"
 
 #include <benchmark/benchmark.h>

@@ -19,7 +19,7 @@
 //                      and output frames, copying the clip frame in and the
 //                      output back, checking the input is untouched).
 #include "deinterlace/DeinterlaceFields.h"
-#include "host/AEHost.h"
+#include "parallel/AEHost.h"
 #include "host/PluginEntry.h"
 #include "parallel/ProcessorFeatures.h"
 #include "refhost/RefHost.h"

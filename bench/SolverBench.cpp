@@ -5,7 +5,7 @@
 #include "motion/Sarn_IGNC.h"
 #include "motion/IGNC_ParamsFastSobel.h"
 #include "parallel/ProcessorFeatures.h"
-#include "parallel/ThreadCount.h"
+#include "parallel/Sarn_SetThreadCount.h"
 #include "tests/support/TestHost.h"
 
 #include <benchmark/benchmark.h>

@@ -3,7 +3,7 @@
 #include "deinterlace/FieldJob.h"
 #include "deinterlace/FieldMedianKernel.h"
 #include "deinterlace/FieldView.h"
-#include "deinterlace/ViewOfWorld.h"
+#include "image/ViewOfWorld.h"
 #include "parallel/JobBinding.h"
 
 template <class Pixel, class Order>

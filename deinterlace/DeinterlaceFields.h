@@ -2,8 +2,8 @@
 // in bands on the job runner.
 #pragma once
 
-#include "deinterlace/ImageView.h"
-#include "host/AEHost.h"
+#include "image/ImageView.h"
+#include "parallel/AEHost.h"
 #include "image/Sarn_Pixel.h"
 
 #include <cstdint>

@@ -2,7 +2,7 @@
 // DeinterlaceFields, only read by the bands.
 #pragma once
 
-#include "deinterlace/ImageView.h"
+#include "image/ImageView.h"
 
 class AEHost;
 

@@ -6,7 +6,7 @@
 
 #include "deinterlace/FieldJob.h"
 #include "deinterlace/FieldMedianRows.h"
-#include "deinterlace/ImageView.h"
+#include "image/ImageView.h"
 #include "deinterlace/NeighbourhoodView.h"
 #include "image/Sarn_Pixel.h"
 #include "parallel/ProcessorFeatures.h"

@@ -4,7 +4,7 @@
 // field rows k and k + 1 are the frame rows directly above and below it.
 #pragma once
 
-#include "deinterlace/ImageView.h"
+#include "image/ImageView.h"
 
 #include <cstdint>
 

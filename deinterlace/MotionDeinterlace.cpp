@@ -2,8 +2,8 @@
 
 #include "deinterlace/DeinterlaceFields.h"
 #include "deinterlace/FieldView.h"
-#include "deinterlace/ViewOfWorld.h"
-#include "host/CopyFrame.h"
+#include "image/ViewOfWorld.h"
+#include "image/CopyFrame.h"
 #include "image/HostFrames.h"
 #include "image/HostMemory.h"
 #include "image/Sarn_Pixel.h"
@@ -123,16 +123,18 @@ void motionStep(const RenderContext& context, const ImageView<Pixel::bytes>& wri
 // chain starts at the earliest frame of an unbroken run. Returns how many are
 // held. Out of memory and cancel are the host's failures, not a missing frame,
 // and end the render.
-int32_t checkoutEarlierFrames(LayerCheckout (&held)[kMostEarlierFrames], int32_t wanted,
-                              PF_ParamIndex layerIndex, A_long checkoutBase) {
+int32_t checkoutEarlierFrames(AEHost& host, LayerCheckout (&held)[kMostEarlierFrames],
+                              int32_t wanted, PF_ParamIndex layerIndex, A_long checkoutBase) {
     int32_t found = 0;
     for (; found < std::min(wanted, kMostEarlierFrames); ++found) {
         LayerCheckout& frame = held[found];
         const PF_Err err = frame.checkout(layerIndex, checkoutBase, -(found + 1));
         if (err == PF_Err_OUT_OF_MEMORY)
             throw std::bad_alloc();
-        if (err == PF_Interrupt_CANCEL)
+        if (err == PF_Interrupt_CANCEL) {
+            host.status = PF_Interrupt_CANCEL; // the render answers with its status
             throw Kel::Interrupted{};
+        }
         if (!frame.hasPixels())
             break;
     }
@@ -156,7 +158,7 @@ void MotionDeinterlace(AEHost& host, const RenderContext& context, PF_ParamIndex
     const bool legacy = host.smartCallbacks == nullptr;
     LayerCheckout held[kMostEarlierFrames]{LayerCheckout(host), LayerCheckout(host)};
     const int32_t earlierFrames =
-        legacy ? checkoutEarlierFrames(held, settings.earlierFrames, layerIndex, checkoutBase)
+        legacy ? checkoutEarlierFrames(host, held, settings.earlierFrames, layerIndex, checkoutBase)
                : settings.earlierFrames;
 
     const uint64_t planeBytes = uint64_t(width) * uint64_t((height + 1) / 2) * sizeof(float);

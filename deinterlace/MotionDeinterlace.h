@@ -4,9 +4,9 @@
 // motion from the previous field's reconstruction.
 #pragma once
 
-#include "deinterlace/ImageView.h"
-#include "host/AEHost.h"
-#include "host/RenderContext.h"
+#include "image/ImageView.h"
+#include "parallel/AEHost.h"
+#include "parallel/RenderContext.h"
 
 #include <cstdint>
 

@@ -3,7 +3,7 @@
 // k (the kept row above) to k + 1 (the kept row below).
 #pragma once
 
-#include "deinterlace/ImageView.h"
+#include "image/ImageView.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
 #include "host/About.h"
 
-#include "host/AEHost.h"
+#include "parallel/AEHost.h"
 #include "sdk/AE_EffectCB.h"
 
 #include <cstring>

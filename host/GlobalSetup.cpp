@@ -1,6 +1,6 @@
 #include "host/GlobalSetup.h"
 
-#include "host/AEHost.h"
+#include "parallel/AEHost.h"
 #include "resources/EffectIdentity.h"
 
 const std::array<PrPixelFormat, 8> kAnnouncedPixelFormats = {

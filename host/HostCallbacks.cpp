@@ -1,6 +1,6 @@
 #include "host/HostCallbacks.h"
 
-#include "host/AEHost.h"
+#include "parallel/AEHost.h"
 
 namespace {
 

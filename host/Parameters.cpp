@@ -1,6 +1,6 @@
 #include "host/Parameters.h"
 
-#include "host/AEHost.h"
+#include "parallel/AEHost.h"
 #include "host/ParamCheckout.h"
 #include "host/HostSuiteCache.h"
 #include "sdk/AE_EffectCB.h"

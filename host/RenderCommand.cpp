@@ -6,19 +6,19 @@
 
 #include "deinterlace/DeinterlaceFields.h"
 #include "deinterlace/MotionDeinterlace.h"
-#include "host/AEHost.h"
+#include "parallel/AEHost.h"
 #include "host/CommandGuard.h"
-#include "host/CopyFrame.h"
+#include "image/CopyFrame.h"
 #include "host/ParamCheckout.h"
 #include "host/Parameters.h"
-#include "host/PixelFormats.h"
+#include "image/PixelFormats.h"
 #include "host/PreRenderData.h"
 #include "host/QualitySettings.h"
-#include "host/RenderContext.h"
+#include "parallel/RenderContext.h"
 #include "image/HostFrames.h"
 #include "parallel/KelException.h"
 #include "parallel/ProcessorFeatures.h"
-#include "parallel/ThreadCount.h"
+#include "parallel/Sarn_SetThreadCount.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -229,9 +229,7 @@ PF_Err renderCommand(PF_InData* in_data, PF_OutData* out_data, PF_ParamDef** par
     } catch (const std::bad_alloc&) {
         return PF_Err_OUT_OF_MEMORY;
     } catch (const Kel::Interrupted&) {
-        // Library jobs run on an AEHost of their own, so a cancel they saw
-        // leaves this one's status at 0: a cancel is a cancel all the same.
-        return host.status != 0 ? host.status : PF_Interrupt_CANCEL;
+        return host.status.load();
     }
 }
 

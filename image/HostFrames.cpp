@@ -1,6 +1,6 @@
 #include "image/HostFrames.h"
 
-#include "host/PixelFormats.h"
+#include "image/PixelFormats.h"
 
 #include <algorithm>
 #include <cstdint>

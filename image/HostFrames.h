@@ -2,7 +2,7 @@
 // through the host's callbacks, and check-out of earlier layer frames.
 #pragma once
 
-#include "host/AEHost.h"
+#include "parallel/AEHost.h"
 
 // One host frame owned for a scope; empty (null data) until allocated.
 class ScratchWorld {

@@ -2,7 +2,7 @@
 // channel orders), and the scalar row tail of the vector kernels, compiled
 // here with the baseline instruction set.
 #include "image/Sarn_ARWarp.h"
-#include "parallel/SarnThread.h"
+#include "parallel/Sarn_Thread.h"
 
 template <class Pixel, class Order>
 void Sarn_ARWarpTail(const Sarn_ARWarpRow& r, int32_t x0) {

@@ -2,8 +2,8 @@
 // [index * n / N, (index + 1) * n / N).
 #pragma once
 
-#include "parallel/SarnThread.h"
-#include "parallel/ThreadCount.h"
+#include "parallel/Sarn_Thread.h"
+#include "parallel/Sarn_SetThreadCount.h"
 
 #include <cstdint>
 #include <cstring>

@@ -1,7 +1,7 @@
 // The Sarn_DiscardWarp instances (three colour depths), and the scalar row
 // tail of the vector kernels, compiled here with the baseline instruction set.
 #include "image/Sarn_DiscardWarp.h"
-#include "parallel/SarnThread.h"
+#include "parallel/Sarn_Thread.h"
 
 template <class Pixel>
 void Sarn_DiscardWarpTail(const Sarn_DiscardWarpRow& r, int32_t x0) {

@@ -6,7 +6,7 @@
 #include "image/Sarn_Pixel.h"
 #include "parallel/JobBinding.h"
 #include "parallel/SimdTiers.h"
-#include "parallel/ThreadCount.h"
+#include "parallel/Sarn_SetThreadCount.h"
 #include "sdk/AE_Effect.h"
 
 #include <cstdint>

@@ -4,8 +4,8 @@
 
 #include "image/Sarn_Pixel.h"
 #include "parallel/JobBinding.h"
-#include "parallel/SarnThread.h"
-#include "parallel/ThreadCount.h"
+#include "parallel/Sarn_Thread.h"
+#include "parallel/Sarn_SetThreadCount.h"
 
 #include <cstdint>
 

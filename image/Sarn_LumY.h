@@ -5,8 +5,8 @@
 
 #include "image/Sarn_Pixel.h"
 #include "parallel/JobBinding.h"
-#include "parallel/SarnThread.h"
-#include "parallel/ThreadCount.h"
+#include "parallel/Sarn_Thread.h"
+#include "parallel/Sarn_SetThreadCount.h"
 
 #include <cstdint>
 #include <type_traits>

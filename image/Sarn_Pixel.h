@@ -114,7 +114,8 @@ struct Sarn_PixelPtrSep {
 
 using Sarn_MotionPlanes = Sarn_PixelPtrSep<Sarn_LumF, 2>;
 
-// Columns x0 .. x1 - 1 and rows y0 .. y1 - 1.
+// Columns x0 .. x1 - 1 and rows y0 .. y1 - 1: the library jobs' processing
+// rectangle, in their {x0, x1, y0, y1} order (ViewRect is the pipeline's).
 struct Sarn_Rect {
     int32_t x0, x1, y0, y1;
 };

@@ -13,8 +13,8 @@
 #include "parallel/JobBinding.h"
 #include "parallel/KelException.h"
 #include "parallel/ProcessorFeatures.h"
-#include "parallel/SarnThread.h"
-#include "parallel/ThreadCount.h"
+#include "parallel/Sarn_Thread.h"
+#include "parallel/Sarn_SetThreadCount.h"
 #include "parallel/platform/PlatformThread.h"
 
 #include <algorithm>

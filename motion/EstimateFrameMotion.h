@@ -4,7 +4,7 @@
 // discarded. Also the launcher of the colour warp that uses those planes.
 #pragma once
 
-#include "host/RenderContext.h"
+#include "parallel/RenderContext.h"
 #include "image/Sarn_Pixel.h"
 #include "motion/Sarn_MotionObserver.h"
 

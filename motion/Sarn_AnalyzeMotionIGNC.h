@@ -3,7 +3,7 @@
 // geometrically from start to end values.
 #pragma once
 
-#include "host/RenderContext.h"
+#include "parallel/RenderContext.h"
 #include "image/HostMemory.h"
 #include "image/Sarn_Pixel.h"
 #include "image/Sarn_ClearMem.h"
@@ -15,7 +15,7 @@
 #include "motion/Sarn_AnalyzeMotion.h"
 #include "motion/Sarn_MotionObserver.h"
 #include "motion/Sarn_Warp.h"
-#include "parallel/SarnThread.h"
+#include "parallel/Sarn_Thread.h"
 
 #include <algorithm>
 #include <cmath>

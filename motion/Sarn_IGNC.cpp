@@ -2,7 +2,7 @@
 // that every template compiles with the library.
 #include "motion/Sarn_IGNC.h"
 #include "motion/IGNC_ParamsFastSobel.h"
-#include "parallel/SarnThread.h"
+#include "parallel/Sarn_Thread.h"
 
 template class Sarn_IGNC<Sarn_AE_Environ, Sarn_PixelPtr<Sarn_Lum8>, IGNC_ParamsFastSobel>;
 template class Sarn_IGNC<Sarn_AE_Environ, Sarn_PixelPtr<Sarn_Lum16>, IGNC_ParamsFastSobel>;

@@ -9,9 +9,9 @@
 #include "motion/IGNC_Sweep.h"
 #include "motion/Sarn_MotionInternals.h"
 #include "parallel/JobBinding.h"
-#include "parallel/SarnThread.h"
+#include "parallel/Sarn_Thread.h"
 #include "parallel/ProcessorFeatures.h"
-#include "parallel/ThreadCount.h"
+#include "parallel/Sarn_SetThreadCount.h"
 #include "image/Sarn_Pixel.h"
 
 #include <cstdint>

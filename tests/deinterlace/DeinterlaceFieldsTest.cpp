@@ -2,7 +2,7 @@
 // smart origins map to view coordinates, and the view helpers.
 #include "deinterlace/DeinterlaceFields.h"
 #include "deinterlace/FieldView.h"
-#include "deinterlace/ImageView.h"
+#include "image/ImageView.h"
 #include "FieldTestSupport.h"
 
 #include <gtest/gtest.h>

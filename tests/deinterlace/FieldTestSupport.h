@@ -2,7 +2,7 @@
 // deinterlace tests.
 #pragma once
 
-#include "host/AEHost.h"
+#include "parallel/AEHost.h"
 #include "image/Sarn_Pixel.h"
 
 #include <algorithm>

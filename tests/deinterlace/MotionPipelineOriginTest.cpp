@@ -3,8 +3,8 @@
 // (0, 0). Also inputs without pixels and earlier frames the host cannot give,
 // called in process.
 #include "deinterlace/MotionDeinterlace.h"
-#include "host/AEHost.h"
-#include "host/CopyFrame.h"
+#include "parallel/AEHost.h"
+#include "image/CopyFrame.h"
 #include "image/Sarn_Pixel.h"
 #include "parallel/ProcessorFeatures.h"
 #include "refhost/RenderDriver.h"

@@ -1,8 +1,8 @@
 #include "image/Sarn_ARWarp.h"
 #include "image/Sarn_DiscardWarp.h"
 #include "parallel/ProcessorFeatures.h"
-#include "parallel/SarnThread.h"
-#include "parallel/ThreadCount.h"
+#include "parallel/Sarn_Thread.h"
+#include "parallel/Sarn_SetThreadCount.h"
 #include "tests/support/TestHost.h"
 
 #include <gtest/gtest.h>

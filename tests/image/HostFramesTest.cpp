@@ -1,7 +1,7 @@
 // The host frame helpers against the reference host in-process: scratch
 // frames with and without the world suite, fills and copies under both render
 // protocols, layer check-out and check-in, and nothing left held on any path.
-#include "host/CopyFrame.h"
+#include "image/CopyFrame.h"
 #include "host/PluginEntry.h"
 #include "image/HostFrames.h"
 #include "tests/support/RefHostTesting.h"

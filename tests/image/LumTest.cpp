@@ -1,6 +1,6 @@
 #include "image/Sarn_ClearMem.h"
 #include "image/Sarn_Lum.h"
-#include "parallel/ThreadCount.h"
+#include "parallel/Sarn_SetThreadCount.h"
 #include "tests/support/TestHost.h"
 
 #include <gtest/gtest.h>

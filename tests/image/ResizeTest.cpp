@@ -1,5 +1,5 @@
 #include "image/Sarn_Resize.h"
-#include "parallel/ThreadCount.h"
+#include "parallel/Sarn_SetThreadCount.h"
 #include "tests/support/TestHost.h"
 
 #include <gtest/gtest.h>

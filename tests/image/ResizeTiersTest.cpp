@@ -2,7 +2,7 @@
 // every view pairing the motion analysis uses, shrinking and enlarging.
 #include "image/Sarn_Resize.h"
 #include "parallel/ProcessorFeatures.h"
-#include "parallel/ThreadCount.h"
+#include "parallel/Sarn_SetThreadCount.h"
 #include "tests/support/TestHost.h"
 
 #include <gtest/gtest.h>

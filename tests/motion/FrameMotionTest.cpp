@@ -1,9 +1,10 @@
 #include "image/Sarn_LumY.h"
 #include "motion/EstimateFrameMotion.h"
 #include "image/Sarn_DiscardWarp.h"
+#include "parallel/AEHost.h"
 #include "parallel/KelException.h"
 #include "parallel/ProcessorFeatures.h"
-#include "parallel/ThreadCount.h"
+#include "parallel/Sarn_SetThreadCount.h"
 #include "tests/motion/FrameMotionSupport.h"
 #include "tests/support/TestHost.h"
 

@@ -1,6 +1,6 @@
 #include "motion/Sarn_IGNC.h"
 #include "motion/IGNC_ParamsFastSobel.h"
-#include "parallel/ThreadCount.h"
+#include "parallel/Sarn_SetThreadCount.h"
 #include "tests/motion/MotionTestField.h"
 #include "tests/support/TestHost.h"
 

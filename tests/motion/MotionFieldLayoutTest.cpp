@@ -1,7 +1,7 @@
 #include "motion/IGNC_ParamsFastSobel.h"
 #include "motion/Sarn_MotionInternals.h"
-#include "parallel/SarnThread.h"
-#include "parallel/ThreadCount.h"
+#include "parallel/Sarn_Thread.h"
+#include "parallel/Sarn_SetThreadCount.h"
 #include "tests/motion/MotionTestField.h"
 #include "tests/support/TestHost.h"
 

@@ -6,7 +6,7 @@
 #include "motion/EstimateFrameMotion.h"
 #include "motion/Sarn_AnalyzeMotionIGNC.h"
 #include "parallel/ProcessorFeatures.h"
-#include "parallel/ThreadCount.h"
+#include "parallel/Sarn_SetThreadCount.h"
 #include "tests/motion/FrameMotionSupport.h"
 #include "tests/support/TestHost.h"
 

@@ -1,5 +1,5 @@
 #include "motion/Sarn_Warp.h"
-#include "parallel/ThreadCount.h"
+#include "parallel/Sarn_SetThreadCount.h"
 #include "tests/support/TestHost.h"
 
 #include <gtest/gtest.h>

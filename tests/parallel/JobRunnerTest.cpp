@@ -1,4 +1,4 @@
-#include "host/AEHost.h"
+#include "parallel/AEHost.h"
 #include "parallel/KelException.h"
 #include "parallel/SystemThread.h"
 #include "parallel/platform/PlatformThread.h"
@@ -117,7 +117,7 @@ TEST(JobRunner, HostCancelIsStickyOnTheSameHost) {
     // The host now completes runs, yet the cancel stands for this host.
     testHost.setIterationResult(PF_Err_NONE);
     EXPECT_THROW(host.thread(Recorder::band, &r, 2), Kel::Interrupted);
-    // A fresh host (as every library job builds) starts clean.
+    // A new host (the next render's) starts clean.
     AEHost fresh(testHost.inData(), nullptr, nullptr);
     EXPECT_NO_THROW(fresh.thread(Recorder::band, &r, 2));
 }

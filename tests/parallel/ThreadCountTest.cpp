@@ -1,10 +1,10 @@
 // The worker count under hosts that report no processors or iterate other
 // than asked, and under renders that run at once with different counts.
-#include "host/AEHost.h"
+#include "parallel/AEHost.h"
 #include "image/Sarn_Resize.h"
 #include "parallel/KelException.h"
-#include "parallel/SarnThread.h"
-#include "parallel/ThreadCount.h"
+#include "parallel/Sarn_Thread.h"
+#include "parallel/Sarn_SetThreadCount.h"
 #include "tests/support/TestHost.h"
 
 #include <gtest/gtest.h>
@@ -104,8 +104,9 @@ TEST(WorkerCount, BandsReadTheCountTheirJobWasLaunchedWith) {
     Sarn_SetThreadCount(1);
 }
 
-// Two renders at once, each setting its own count at its start as the render
-// command does: every result equals the one rendered alone.
+// Two renders at once over one host, each on an AEHost of its own and setting
+// its own count at its start as the render command does: every result equals
+// the one rendered alone.
 TEST(WorkerCount, ConcurrentRendersWithDifferentCounts) {
     TestHost host(3);
     Image src(37, 29);
@@ -117,6 +118,7 @@ TEST(WorkerCount, ConcurrentRendersWithDifferentCounts) {
     std::atomic<int> wrong{0};
     auto render = [&](int count) {
         for (int frame = 0; frame < 150; ++frame) {
+            const AEHost environment(host.inData(), nullptr, nullptr);
             Sarn_SetThreadCount(count);
             if (resized(host, src, 23, 61).v != alone)
                 ++wrong;

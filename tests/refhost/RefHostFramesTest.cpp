@@ -1,7 +1,7 @@
 // The reference host's frame side: worlds in every pixel format with padded
 // rows, fill and copy as a host does them, memory handles, and the pooled
 // generic iteration with its injected faults.
-#include "host/AEHost.h"
+#include "parallel/AEHost.h"
 #include "host/PluginEntry.h"
 #include "parallel/KelException.h"
 #include "refhost/HandleStore.h"

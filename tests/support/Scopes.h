@@ -3,7 +3,7 @@
 #pragma once
 
 #include "parallel/ProcessorFeatures.h"
-#include "parallel/ThreadCount.h"
+#include "parallel/Sarn_SetThreadCount.h"
 
 #include <vector>
 

@@ -4,8 +4,8 @@
 // minus the output origin so that it lines up with the input.
 #pragma once
 
-#include "deinterlace/ImageView.h"
-#include "host/AEHost.h"
+#include "image/ImageView.h"
+#include "parallel/AEHost.h"
 
 template <int BytesPerPixel>
 ImageView<BytesPerPixel> viewOfWorld(const AEHost& host, const PF_EffectWorld& buffer) {

@@ -1,4 +1,4 @@
-#include "host/CopyFrame.h"
+#include "image/CopyFrame.h"
 
 #include "image/HostFrames.h"
 
@@ -7,7 +7,8 @@
 
 namespace {
 
-// 64-bit, so that no origin or shift a host sends can overflow.
+// ViewRect's order in layer coordinates, 64-bit so that no origin or shift a
+// host sends can overflow; a zero-sized one is empty (it covers nothing).
 struct LayerRect {
     int64_t left, top, right, bottom;
     bool contains(const LayerRect& other) const {

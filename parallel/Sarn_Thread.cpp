@@ -1,8 +1,8 @@
-#include "parallel/SarnThread.h"
+#include "parallel/Sarn_Thread.h"
 
-#include "host/AEHost.h"
+#include "parallel/AEHost.h"
 #include "parallel/JobBinding.h"
-#include "parallel/ThreadCount.h"
+#include "parallel/Sarn_SetThreadCount.h"
 
 namespace {
 // A job and the band count it was launched with, which its bands cut their
@@ -20,8 +20,15 @@ void runBand(void* object, int32_t index, int32_t, int32_t) {
 } // namespace
 
 void Sarn_AE_Environ::Thread::execute() {
-    AEHost host(inData, nullptr, nullptr);
     LaunchedJob launched{this, Sarn_GetThreadCount()};
     JobBinding binding{&launched, runBand};
-    host.thread(dispatchBand, &binding, launched.count);
+    // The render's own environment: a cancel this job sees becomes the
+    // render's status, and every later job of the render stops at once.
+    if (AEHost* host = AEHost::of(inData)) {
+        host->thread(dispatchBand, &binding, launched.count);
+        return;
+    }
+    // A job run outside any render (a test, a benchmark) gets one of its own.
+    AEHost own(inData, nullptr, nullptr);
+    own.thread(dispatchBand, &binding, launched.count);
 }

@@ -1,5 +1,6 @@
 // Rectangles {left, top, right, bottom} and image views (rectangle, pointer to
-// the pixel at (left, top), row stride in bytes) of the deinterlacing code.
+// the pixel at (left, top), row stride in bytes) of the frame pipeline and the
+// field kernel.
 #pragma once
 
 #include <algorithm>
@@ -7,7 +8,8 @@
 
 // Columns left .. right - 1 and rows top .. bottom - 1. A rectangle whose
 // right is less than its left (or bottom less than top) is empty; zero width
-// or height is not.
+// or height is not. The host's PF_LRect order, in the render's view
+// coordinates; Sarn_Rect is the library jobs' rectangle, in their order.
 struct ViewRect {
     int32_t left, top, right, bottom;
 

@@ -18,7 +18,9 @@ struct Sarn_AE_Environ {
     public:
         explicit Thread(PF_InData* inData) : inData(inData) {}
         // Runs run(index) for every index 0 .. Sarn_GetThreadCount() - 1 in
-        // parallel and returns when all have finished; failures are rethrown.
+        // parallel, on the AEHost of the render that owns the job (the one
+        // living on this thread for inData), and returns when all have
+        // finished; failures are rethrown.
         void execute();
 
         PF_InData* inData;

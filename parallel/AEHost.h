@@ -8,6 +8,7 @@
 #include "sdk/AE_EffectCB.h"
 #include "sdk/AE_EffectSuites.h"
 
+#include <atomic>
 #include <cstdint>
 
 constexpr A_long kApplIdKeyG = PF_FOURCC_LE('K', 'e', 'y', 'G');
@@ -26,6 +27,8 @@ class AEHost {
 public:
     // Acquires the world suite unless the host is "KeyG" or has no usable
     // basic suite; a world suite lacking one of its functions is not used.
+    // While it lives it is this thread's environment for `inData`: the
+    // library jobs its render runs find it through of().
     AEHost(PF_InData* inData, PF_EffectWorld* output, PF_SmartRenderCallbacks* smartCallbacks);
     ~AEHost();
     AEHost(const AEHost&) = delete;
@@ -48,9 +51,19 @@ public:
 
     bool hasHostIteration() const;
 
+    // The innermost AEHost living on this thread for `inData` (the render's
+    // own, so that a cancel a job sees is the render's); null when none.
+    static AEHost* of(const PF_InData* inData);
+
     PF_InData* inData;
     PF_EffectWorld* output;
     PF_SmartRenderCallbacks* smartCallbacks;
     PF_WorldSuite2* worldSuite = nullptr;
-    int32_t status = 0; // 0, or PF_Interrupt_CANCEL once the host reported a cancel
+    // 0, or PF_Interrupt_CANCEL once the host reported a cancel. Atomic: the
+    // host's thread 0 reads it inside runs, and it may be another thread
+    // than the one that sets it.
+    std::atomic<int32_t> status{0};
+
+private:
+    AEHost* enclosing_; // this thread's previous environment, current again after this one
 };

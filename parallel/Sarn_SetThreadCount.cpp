@@ -1,4 +1,4 @@
-#include "parallel/ThreadCount.h"
+#include "parallel/Sarn_SetThreadCount.h"
 
 #include <atomic>
 

@@ -2,7 +2,7 @@
 // places in the layer.
 #pragma once
 
-#include "host/AEHost.h"
+#include "parallel/AEHost.h"
 
 // Smart render: buffers are placed by their origins, on whichever side of
 // each other they lie. Legacy render: the two processing areas, lined up
