@@ -14,8 +14,6 @@
 #include <algorithm>
 #include <cctype>
 
-using namespace refhost;
-
 namespace {
 
 // The export and import tables of a loaded module, read from its PE headers
