@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Makes dist/Velmora-<version>-windows-x64.zip and -windows-x86.zip: the
-# plug-in, velmora.exe and a README each. Builds what is missing in
+# plug-in, velmora.exe, a README and the licence notices of the statically
+# linked runtimes each. Builds what is missing in
 # build-win-x64 and build-win-x86 (the folders scripts/windows-test.sh uses).
 #   scripts/package-windows.sh [x64] [x86]     (both when none is named)
 set -euo pipefail
@@ -29,6 +30,13 @@ for arch in ${@:-x64 x86}; do
   "$strip" --strip-unneeded -o "$stage/$name/velmora.exe" "$build/cli/velmora.exe"
   sed -e "s/@VERSION@/$version/" -e "s/@ARCH@/$arch/" packaging/windows/README.txt |
     sed 's/$/\r/' >"$stage/$name/README.txt"
+  # The notices of what is linked in, as Debian ships them with the packages
+  # the build used.
+  mkdir "$stage/$name/licences"
+  for notice in gcc-mingw-w64-base:gcc-runtime mingw-w64-common:mingw-w64-runtime-and-winpthreads \
+                libz-mingw-w64:zlib; do
+    sed 's/$/\r/' "/usr/share/doc/${notice%%:*}/copyright" >"$stage/$name/licences/${notice#*:}.txt"
+  done
   rm -f "dist/$name.zip"
   (cd "$stage" && zip -qrX "$OLDPWD/dist/$name.zip" "$name")
   rm -rf "$stage"

@@ -42,7 +42,7 @@ TEST(EntryGuard, ExceptionTableWithNothingLeftHeld) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
+        RefHost host(HostProfile::afterEffects(), entryForThrowingHost());
         host.faults().throwAt[c.site] = c.thrower;
         const CommandResult result =
             c.site == CallbackSite::AddParam ? host.paramsSetup() : host.globalSetup();
@@ -58,7 +58,7 @@ TEST(EntryGuard, ExceptionTableWithNothingLeftHeld) {
 }
 
 TEST(EntryGuard, ExceptionsInsideTheEnableRuleStayThere) {
-    RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
+    RefHost host(HostProfile::afterEffects(), entryForThrowingHost());
     ASSERT_EQ(host.paramsSetup().err, PF_Err_NONE);
     host.faults().throwAt[CallbackSite::UpdateParamUI] = [] { throw std::bad_alloc(); };
     host.setPopup(2, 3);

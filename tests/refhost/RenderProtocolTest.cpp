@@ -308,13 +308,14 @@ TEST(RenderFailure, MessageThrownDuringARenderFailsIt) {
     // Smart "Off" checks its parameters out; legacy "Fast" its earlier frame.
     for (const auto& [protocol, motion] : {std::pair{Protocol::Smart, 1}, std::pair{Protocol::Legacy, 2}}) {
         SCOPED_TRACE(protocolName(protocol));
-        Host h;
-        h.host.faults().throwAt[CallbackSite::CheckoutParam] = [] { throw std::string("Disk full."); };
-        const RenderResult r = h.driver.render(clip, 2, withMotion(motion), protocol);
+        RefHost host(HostProfile::afterEffects(), entryForThrowingHost());
+        RenderDriver driver(host);
+        host.faults().throwAt[CallbackSite::CheckoutParam] = [] { throw std::string("Disk full."); };
+        const RenderResult r = driver.render(clip, 2, withMotion(motion), protocol);
         EXPECT_EQ(r.err, PF_Err_INTERNAL_STRUCT_DAMAGED);
         EXPECT_TRUE(r.showsMessage);
         EXPECT_EQ(r.message, "Disk full.");
-        EXPECT_NOTHING_HELD(h.host);
+        EXPECT_NOTHING_HELD(host);
     }
 }
 

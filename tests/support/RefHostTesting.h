@@ -1,6 +1,7 @@
 // Helpers for tests that drive the plug-in through the reference host.
 #pragma once
 
+#include "host/PluginEntry.h"
 #include "refhost/PluginLibrary.h"
 #include "refhost/RefHost.h"
 
@@ -11,6 +12,20 @@
 inline refhost::PluginLibrary& loadedPlugin() {
     static refhost::PluginLibrary library(VELMORA_PLUGIN_PATH);
     return library;
+}
+
+// The entry point for tests whose host callbacks throw C++ exceptions into a
+// command. On 32-bit Windows such an exception cannot unwind through the
+// DLL's frames: DWARF unwinding with a static libgcc in each module, so the
+// test program's unwinder has no tables for the DLL. A real host calls a C
+// interface and never throws, so there the same code linked into the test
+// program is called instead.
+inline PF_EntryFunc entryForThrowingHost() {
+#if defined(_WIN32) && !defined(_WIN64)
+    return &PluginEntry;
+#else
+    return loadedPlugin().entry();
+#endif
 }
 #endif
 
