@@ -121,9 +121,11 @@ CliOptions parseCliOptions(const std::vector<std::string>& args) {
             o.command = CliCommand::Version;
             return o;
         } else if (name == "--fields") {
-            static constexpr Choice c[] = {{"upper", int(FieldOrder::Upper)}, {"lower", int(FieldOrder::Lower)}, {"auto", -1}};
-            const int choice = int(choose<FieldOrder>(name, takeValue(), c));
-            o.fields = choice < 0 ? std::nullopt : std::optional(FieldOrder(choice));
+            constexpr int automatic = -1;  // from the tags, else measured
+            static constexpr Choice c[] = {{"upper", int(FieldOrder::Upper)}, {"lower", int(FieldOrder::Lower)},
+                                           {"auto", automatic}};
+            const int choice = choose<int>(name, takeValue(), c);
+            o.fields = choice == automatic ? std::nullopt : std::optional(FieldOrder(choice));
         } else if (name == "--motion") {
             static constexpr Choice c[] = {{"off", 1}, {"fast", 2}, {"better", 3}, {"best", 4}};
             o.motion = choose<MotionMode>(name, takeValue(), c);
