@@ -42,13 +42,10 @@ std::string sceneStream(Scene scene, const std::string& frameTag, std::vector<st
     Y4mFrame woven(sceneAt(0).layout());
     for (int i = 0; i < kFrames; ++i) {
         const int t = scene == Scene::Still ? 0 : scene == Scene::Progressive ? i : 2 * i;
-        const Y4mFrame& early = sceneAt(t);
-        const Y4mFrame& late = sceneAt(scene == Scene::Progressive || scene == Scene::Still ? t : t + 1);
+        const int later = scene == Scene::UpperFirst || scene == Scene::LowerFirst ? t + 1 : t;
         // The field shown first comes from the earlier moment.
-        if (scene == Scene::LowerFirst)
-            weaveFields(late, early, woven);
-        else
-            weaveFields(early, late, woven);
+        const bool lowerFirst = scene == Scene::LowerFirst;
+        weaveFields(sceneAt(lowerFirst ? later : t), sceneAt(lowerFirst ? t : later), woven);
         pictures.emplace_back(reinterpret_cast<const char*>(woven.data()), size_t(woven.size()));
         bytes += "FRAME" + frameTag + "\n" + pictures.back();
     }
@@ -59,11 +56,7 @@ std::string sceneStream(Scene scene, const std::string& frameTag, std::vector<st
 
 // Width 1, rows woven 10, 0, 30, 0: |2*0 - 10 - 30| + |2*30 - 0 - 0|.
 TEST(FieldOrder, CombingOfAWeaveFollowsItsDefinition) {
-    Y4mHeader header;
-    header.width = 1;
-    header.height = 4;
-    header.chroma = Y4mChroma::Mono;
-    const Y4mFrameLayout layout(header);
+    const Y4mFrameLayout layout(parseY4mHeader("YUV4MPEG2 W1 H4 Cmono"));
     Y4mFrame upper(layout), lower(layout);
     const uint8_t upperRows[] = {10, 99, 30, 99}, lowerRows[] = {77, 0, 77, 0};
     std::memcpy(upper.data(), upperRows, 4);
