@@ -123,8 +123,11 @@ CliOptions parseCliOptions(const std::vector<std::string>& args) {
             o.command = CliCommand::Version;
             return o;
         } else if (name == "--fields") {
-            static constexpr Choice c[] = {{"upper", int(FieldOrder::Upper)}, {"lower", int(FieldOrder::Lower)}};
-            o.fields = choose<FieldOrder>(name, takeValue(), c);
+            constexpr int automatic = -1;  // from the tags, else measured
+            static constexpr Choice c[] = {{"upper", int(FieldOrder::Upper)}, {"lower", int(FieldOrder::Lower)},
+                                           {"auto", automatic}};
+            const int choice = choose<int>(name, takeValue(), c);
+            o.fields = choice == automatic ? std::nullopt : std::optional(FieldOrder(choice));
         } else if (name == "--motion") {
             static constexpr Choice c[] = {{"off", 1}, {"fast", 2}, {"better", 3}, {"best", 4}};
             o.motion = choose<MotionMode>(name, takeValue(), c);
@@ -203,8 +206,10 @@ or "-" for standard input and output:
   ffmpeg -i in.mts -f yuv4mpegpipe - | velmora - - | ffmpeg -i - out.mp4
 
 Options:
-  --fields upper|lower     field kept (default: from the interlace tags; frames
-                           tagged Ip pass through unchanged)
+  --fields upper|lower|auto
+                           field kept; auto (the default): from the interlace
+                           tags, else measured on the first frames (progressive
+                           frames pass through unchanged)
   --motion off|fast|better|best
                            motion compensation (default: better)
   --correct-errors         discard motion vectors whose colours do not match

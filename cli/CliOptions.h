@@ -33,7 +33,7 @@ inline constexpr MotionMode kDefaultMotion = MotionMode::Better;
 struct CliOptions {
     CliCommand command = CliCommand::Deinterlace;
     std::vector<std::string> operands;      // INPUT OUTPUT, DIR, ...
-    std::optional<FieldOrder> fields;       // none: from the interlace tag
+    std::optional<FieldOrder> fields;       // none (auto): from the tags, else measured
     MotionMode motion = kDefaultMotion;
     bool correctErrors = false;
     int threads = 0;                        // 0: every processor

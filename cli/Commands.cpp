@@ -3,6 +3,7 @@
 #include "cli/OutputFile.h"
 #include "cli/CliError.h"
 #include "cli/DeinterlaceStream.h"
+#include "cli/FieldOrderChoice.h"
 #include "cli/Demo.h"
 #include "cli/FieldWeave.h"
 #include "cli/IgnoreSigpipe.h"
@@ -75,9 +76,10 @@ std::string sizeText(int64_t bytes) {
 // Refuses, before anything is allocated, a run the machine cannot hold: it
 // would otherwise end in the kernel's out-of-memory killer rather than in a
 // message.
-void checkMemory(const Y4mHeader& header, PixelFormat format, std::optional<int64_t> limit, const std::string& name) {
+void checkMemory(const Y4mHeader& header, PixelFormat format, std::optional<int64_t> limit, const std::string& name,
+                 int64_t lookaheadBytes) {
     const int64_t budget = limit ? *limit : machineMemoryBytes();
-    const int64_t need = streamMemoryEstimate(header, format);
+    const int64_t need = streamMemoryEstimate(header, format) + lookaheadBytes;
     if (budget <= 0 || need <= budget)
         return;
     throw CliError(name + ": " + std::to_string(header.width) + "x" + std::to_string(header.height) +
@@ -98,25 +100,17 @@ int deinterlace(const CliOptions& o) {
     const Y4mHeader& header = reader.header();
     const bool quiet = o.progress == ProgressMode::Never;
 
-    FieldOrder fields = FieldOrder::Upper;
-    if (o.fields) {
-        fields = *o.fields;
-    } else if (header.interlace == Y4mInterlace::TopFirst || header.interlace == Y4mInterlace::BottomFirst) {
-        fields = header.interlace == Y4mInterlace::TopFirst ? FieldOrder::Upper : FieldOrder::Lower;
-    } else if (!quiet && header.interlace != Y4mInterlace::Mixed) {
-        // A mixed (Im) stream tags its frames; untagged frames keep the upper field.
-        std::cerr << "velmora: warning: the input is not marked It or Ib; keeping the upper field "
-                     "(--fields lower to change)\n";
-    }
     StreamSettings settings;
-    settings.params.fields = fields == FieldOrder::Upper ? 1 : 2;
-    settings.fieldsFromFrameTags = !o.fields;
     settings.params.motion = A_long(o.motion);
     settings.params.correctMotionErrors = o.correctErrors;
     settings.protocol = o.protocol == RenderProtocol::Smart ? refhost::Protocol::Smart : refhost::Protocol::Legacy;
     settings.format = o.format.value_or(defaultPixelFormat(header.bitDepth));
     settings.matrix = o.matrix;
-    checkMemory(header, settings.format, o.memoryLimit, nameOf(inPath, "standard input"));
+    checkMemory(header, settings.format, o.memoryLimit, nameOf(inPath, "standard input"),
+                o.fields ? 0 : cli::fieldOrderLookaheadBytes(reader));
+    const FieldOrder fields = o.fields ? *o.fields : cli::chooseFieldOrder(reader, quiet, std::cerr);
+    settings.params.fields = fields == FieldOrder::Upper ? 1 : 2;
+    settings.fieldsFromFrameTags = !o.fields;
 
     PluginSession session(pluginPathOf(o), o.host, o.threads);
     Output out(outPath);

@@ -1,6 +1,7 @@
 #include "cli/Demo.h"
 
 #include "cli/OutputFile.h"
+#include "cli/BitmapText.h"
 #include "cli/CliError.h"
 #include "cli/DeinterlaceStream.h"
 #include "cli/DemoScene.h"
@@ -27,6 +28,9 @@ constexpr int kShownFrame = 6;
 constexpr int kSkippedFrames = 2;
 // The crop of compare.png: a corner of each quarter of the scene.
 constexpr int kCropX = 100, kCropY = 60, kCropW = 160, kCropH = 160, kCropScale = 2, kGap = 4;
+// compare.png's labels: a strip above the panels, black text at 3 pixels a
+// font cell (21 pixels high), centred on each panel.
+constexpr int kLabelStrip = 36, kLabelScale = 3;
 
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
@@ -80,19 +84,29 @@ void writeWholePng(const std::string& path, const Y4mFrame& f) {
     writePngRgb8(path, w, h, rgb.data(), int64_t(w) * 3);
 }
 
-void writeComparePng(const std::string& path, const std::vector<const Y4mFrame*>& panels) {
+struct ComparePanel {
+    const Y4mFrame* frame;
+    std::string label;
+};
+
+void writeComparePng(const std::string& path, const std::vector<ComparePanel>& panels) {
     const int panelW = kCropW * kCropScale, panelH = kCropH * kCropScale;
-    const int w = int(panels.size()) * (panelW + kGap) - kGap;
-    std::vector<uint8_t> rgb(size_t(w) * size_t(panelH) * 3, 255);
+    const int w = int(panels.size()) * (panelW + kGap) - kGap, h = kLabelStrip + panelH;
+    std::vector<uint8_t> rgb(size_t(w) * size_t(h) * 3, 255);
     for (size_t p = 0; p < panels.size(); ++p) {
+        const int left = int(p) * (panelW + kGap);
+        const int textW = cli::bitmapTextWidth(panels[p].label, kLabelScale);
+        static constexpr uint8_t black[3] = {0, 0, 0};
+        cli::drawBitmapText(rgb.data(), w, h, int64_t(w) * 3, left + (panelW - textW) / 2,
+                            (kLabelStrip - cli::kGlyphHeight * kLabelScale) / 2, panels[p].label, kLabelScale, black);
         for (int y = 0; y < panelH; ++y) {
             for (int x = 0; x < panelW; ++x) {
-                const size_t at = (size_t(y) * size_t(w) + p * size_t(panelW + kGap) + size_t(x)) * 3;
-                rgbOf(*panels[p], kCropX + x / kCropScale, kCropY + y / kCropScale, &rgb[at]);
+                const size_t at = (size_t(kLabelStrip + y) * size_t(w) + size_t(left + x)) * 3;
+                rgbOf(*panels[p].frame, kCropX + x / kCropScale, kCropY + y / kCropScale, &rgb[at]);
             }
         }
     }
-    writePngRgb8(path, w, panelH, rgb.data(), int64_t(w) * 3);
+    writePngRgb8(path, w, h, rgb.data(), int64_t(w) * 3);
 }
 
 // PSNR-Y of the whole picture, then of each quarter of the scene.
@@ -193,13 +207,13 @@ void runDemo(const DemoSettings& settings, std::ostream& out) {
     }
 
     const int shown = std::min(kShownFrame, settings.frames - 1);
-    std::vector<const Y4mFrame*> panels{&interlaced[size_t(shown)]};
+    std::vector<ComparePanel> panels{{&interlaced[size_t(shown)], "interlaced"}};
     writeWholePng(dir + "interlaced.png", interlaced[size_t(shown)]);
     for (size_t m = 0; m < results.size(); ++m) {
-        panels.push_back(&results[m][size_t(shown)]);
+        panels.push_back({&results[m][size_t(shown)], motionModeName(modes[m])});
         writeWholePng(dir + "velmora-" + lowerName(modes[m]) + ".png", results[m][size_t(shown)]);
     }
-    panels.push_back(&truth[size_t(shown)]);
+    panels.push_back({&truth[size_t(shown)], "truth"});
     writeWholePng(dir + "truth.png", truth[size_t(shown)]);
     writeComparePng(dir + "compare.png", panels);
     out << "\nWrote " << dir << "{truth,interlaced,velmora-off,-fast,-better,-best}.y4m and .png (frame " << shown

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string_view>
+#include <utility>
 
 namespace cli {
 
@@ -118,12 +119,44 @@ std::optional<int64_t> Y4mReader::countFrames(int64_t dataStart) const {
 bool Y4mReader::readFrame(Y4mFrame& frame) {
     if (frame.size() != layout_.frameBytes)
         throw CliError(name_ + ": frame buffer does not match the stream's picture size");
+    if (aheadTaken_ < ahead_.size()) {
+        frame = std::move(ahead_[aheadTaken_++]);
+        if (aheadTaken_ == ahead_.size()) {
+            ahead_.clear();
+            aheadTaken_ = 0;
+        }
+    } else if (aheadError_) {
+        std::rethrow_exception(std::exchange(aheadError_, nullptr));
+    } else if (ended_ || !readFromStream(frame)) {
+        return false;
+    }
+    if (frame.interlace == Y4mInterlace::Unspecified)
+        frame.interlace = untaggedInterlace_;
+    return true;
+}
+
+std::span<const Y4mFrame> Y4mReader::readAhead(size_t count) {
+    try {
+        while (ahead_.size() - aheadTaken_ < count && !ended_ && !aheadError_) {
+            ahead_.emplace_back(layout_);
+            if (!readFromStream(ahead_.back()))
+                ahead_.pop_back();
+        }
+    } catch (const CliError&) {
+        ahead_.pop_back();
+        aheadError_ = std::current_exception();
+    }
+    return std::span<const Y4mFrame>(ahead_).subspan(aheadTaken_);
+}
+
+bool Y4mReader::readFromStream(Y4mFrame& frame) {
     const int64_t number = framesRead_ + 1;
     std::string line;
     switch (readLine(in_, line)) {
     case LineResult::EndOfStream:
         if (std::ferror(in_))
             throw CliError(name_ + ": read error before frame " + std::to_string(number) + readErrorText(in_));
+        ended_ = true;
         return false;
     case LineResult::Truncated:
         throw CliError(name_ + ": truncated frame " + std::to_string(number) + " (stream ends in its FRAME line)" +

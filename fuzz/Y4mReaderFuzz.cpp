@@ -1,11 +1,13 @@
 // libFuzzer target for the Y4M reader and the frame conversions behind it.
 #include "cli/CliError.h"
+#include "cli/FieldOrderChoice.h"
 #include "cli/PixelConversion.h"
 #include "cli/Y4mReader.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <sstream>
 #include <vector>
 
 using namespace cli;
@@ -32,6 +34,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const PixelFormat format = PixelFormat(refhost::allPixelFormats()[size % refhost::allPixelFormats().size()].code);
         const ColourMatrix matrix = size & 16 ? ColourMatrix::BT601 : ColourMatrix::BT709;
         FrameConverter converter(reader.header(), format, matrix);
+        // Half the inputs have their field order measured first, on frames read ahead.
+        if (size & 32) {
+            std::ostringstream messages;
+            cli::chooseFieldOrder(reader, false, messages);
+        }
         Y4mFrame frame(reader.layout());
         std::vector<float> pixels(size_t(converter.rowBytes() / 4 + 1) * size_t(reader.header().height));
         for (int i = 0; i < 4 && reader.readFrame(frame); ++i) {

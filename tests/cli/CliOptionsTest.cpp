@@ -54,6 +54,7 @@ TEST(CliOptions, EveryOptionSetsItsField) {
     EXPECT_EQ(o.operands, (std::vector<std::string>{"-", "out.y4m"}));
     EXPECT_EQ(parse({"--progress", "a", "b"}).progress, ProgressMode::Always);
     EXPECT_EQ(parse({"--host", "keyg", "a", "b"}).host, HostKind::KeyG);
+    EXPECT_EQ(parse({"--fields", "lower", "--fields", "auto", "a", "b"}).fields, std::nullopt);
     EXPECT_EQ(parse({"--motion", "off", "a", "b"}).motion, MotionMode::Off);
     EXPECT_EQ(parse({"--memory-limit", "3G", "a", "b"}).memoryLimit, int64_t(3) << 30);
     EXPECT_EQ(parse({"--memory-limit=512k", "a", "b"}).memoryLimit, 512 << 10);

@@ -3,6 +3,7 @@
 // and is left alone.
 #include "CliTestFiles.h"
 
+#include "cli/BitmapText.h"
 #include "cli/Demo.h"
 #include "cli/DemoScene.h"
 #include "cli/Y4mReader.h"
@@ -213,7 +214,8 @@ TEST(Demo, TableShowsThePsnrOfTheClipsWritten) {
 }
 
 // Every picture is frame 6 in RGB; compare.png sets 2x crops of the clips side
-// by side, from (100, 60), 160 x 160 each, 4 white columns apart.
+// by side, from (100, 60), 160 x 160 each, 4 white columns apart, below a
+// 36-row strip where each is labelled with its name in black.
 TEST(Demo, PicturesShowTheShownFrame) {
     const DemoRun& run = demoRun();
     std::vector<std::vector<Y4mFrame>> clips;
@@ -234,16 +236,35 @@ TEST(Demo, PicturesShowTheShownFrame) {
     }
     int width = 0, height = 0;
     const std::vector<uint8_t> compare = readPng(run.dir + "/compare.png", width, height);
+    constexpr int strip = 36;
     ASSERT_EQ(width, 6 * 320 + 5 * 4);
-    ASSERT_EQ(height, 320);
-    for (int y = 0; y < height; ++y)
+    ASSERT_EQ(height, strip + 320);
+    for (int y = strip; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             const int panel = x / 324, inPanel = x % 324;
             uint8_t want[3] = {255, 255, 255};
             if (inPanel < 320)
-                rgbOf(clips[size_t(panel)][kShown], 100 + inPanel / 2, 60 + y / 2, want);
+                rgbOf(clips[size_t(panel)][kShown], 100 + inPanel / 2, 60 + (y - strip) / 2, want);
             ASSERT_TRUE(std::equal(want, want + 3, &compare[size_t(y * width + x) * 3])) << x << "," << y;
         }
+    // The strip holds each panel's label as the font draws it, in ink of its
+    // own: white where the text leaves the strip blank.
+    const char* const labels[] = {"interlaced", "Off", "Fast", "Better", "Best", "truth"};
+    std::vector<uint8_t> drawn(size_t(width) * strip * 3, 255);
+    size_t ink = 0;
+    for (int panel = 0; panel < 6; ++panel) {
+        const int textW = cli::bitmapTextWidth(labels[panel], 3);
+        cli::drawBitmapText(drawn.data(), width, strip, int64_t(width) * 3, panel * 324 + (320 - textW) / 2, 7,
+                            labels[panel], 3, {0, 0, 0});
+        for (const char* c = labels[panel]; *c != 0; ++c)
+            EXPECT_TRUE(cli::hasGlyph(*c)) << *c;
+        const size_t before = ink;
+        for (int y = 0; y < strip; ++y)
+            for (int x = panel * 324; x < panel * 324 + 320; ++x)
+                ink += compare[size_t(y * width + x) * 3] == 0;
+        EXPECT_GT(ink, before) << labels[panel];
+    }
+    EXPECT_TRUE(std::equal(drawn.begin(), drawn.end(), compare.begin()));
     std::vector<std::string> files;
     for (const char* name : kClips)
         for (const char* suffix : {".png", ".y4m"})
