@@ -43,6 +43,9 @@ struct StreamSettings {
     // i: the second field of input frame i and the first of frame i + 1, in
     // the opposite order), so that the plug-in looks back at the fields just
     // before it in time. The last frame is paired with its own first field.
+    // At a clip's first frame the motion modes show the second field (no
+    // earlier field to bring motion from), so the pair there is that frame
+    // rendered with "Off" (its first field) and then as usual.
     bool fieldRate = false;
 };
 
