@@ -338,30 +338,46 @@ TEST_F(DeinterlaceStreamTest, AFailingStageEndsTheStreamWithItsError) {
     StreamSettings settings;
     settings.params.motion = 2;
 
-    // The plug-in runs out of memory on the fourth frame: frames 0 to 2 are
-    // written, frame 3 is named.
-    {
+    // The plug-in runs out of memory on the fourth frame (the first world it
+    // asks for after the world requests of frames 0 to 2, counted in a run
+    // of those three): frames 0 to 2 are written, frame 3 is named. With two
+    // jobs, the one whose host fails first: the frames before it are written.
+    PluginSession second(VELMORA_PLUGIN_PATH, HostKind::AfterEffects, 1);
+    for (const bool twoJobs : {false, true}) {
         FilePtr in(std::fopen(input.string().c_str(), "rb"));
         const auto output = folder_.path() / "out.y4m";
         FilePtr out(std::fopen(output.string().c_str(), "wb"));
         Y4mReader reader(in.get(), "input");
         Y4mWriter writer(out.get(), reader.header(), "output");
+        if (twoJobs) {
+            second.host().failWorldRequest(1);
+        } else {
+            StreamSettings firstThree = settings;
+            firstThree.rangeCount = 3;
+            const int before = session_.host().worldRequests();
+            streamThrough(session_, input, folder_.path() / "three.y4m", firstThree);
+            session_.host().failWorldRequest(session_.host().worldRequests() - before + 1);
+        }
         int64_t rendered = 0;
         std::string error;
         try {
-            deinterlaceStream(session_.driver(), reader, writer, settings, [&](int64_t n) {
-                rendered = n;
-                if (n == 3)
-                    session_.host().failWorldRequest(1);
-            });
+            const std::vector<RenderDriver*> jobs{&session_.driver(), &second.driver()};
+            deinterlaceStream(twoJobs ? jobs : std::vector<RenderDriver*>{jobs[0]}, reader, writer, settings,
+                              [&](int64_t n) { rendered = n; });
         } catch (const CliError& e) {
             error = e.what();
         }
         session_.host().failWorldRequest(0);
-        EXPECT_NE(error.find("failed on frame 3"), std::string::npos) << error;
-        EXPECT_EQ(rendered, 3);
-        EXPECT_EQ(writer.framesWritten(), 3);
+        second.host().failWorldRequest(0);
+        const size_t at = error.find("failed on frame ");
+        ASSERT_NE(at, std::string::npos) << error;
+        const int64_t failedFrame = std::stoll(error.substr(at + 16));
+        if (!twoJobs)
+            EXPECT_EQ(failedFrame, 3);
+        EXPECT_EQ(rendered, failedFrame);
+        EXPECT_EQ(writer.framesWritten(), failedFrame);
     }
+    EXPECT_NOTHING_HELD(second.host());
     EXPECT_NOTHING_HELD(session_.host());
 
     // The output fills up after the header and two frames: the writer's
