@@ -1,6 +1,7 @@
 // The streaming deinterlace loop: reads Y4M frames, hands each one to the
 // plug-in as a host does and writes the rendered frames, keeping only the
-// frames the plug-in may still check out (the current one and two earlier).
+// frames the plug-in checks out (the current one and those its mode looks
+// back at), in one job or several rendering frames at once.
 #pragma once
 
 #include "cli/PixelConversion.h"
@@ -14,7 +15,7 @@
 #include <optional>
 #include <vector>
 
-// Frames a render may check out: the current one and the two earlier ones
+// Most frames a render checks out: the current one and the two earlier ones
 // that "Best" reads.
 inline constexpr int kStreamWindowFrames = 3;
 
