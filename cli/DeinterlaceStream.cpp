@@ -257,7 +257,9 @@ StreamResult deinterlaceStream(const std::vector<RenderDriver*>& jobs, Y4mReader
     const int jobCount = std::max<int>(1, int(jobs.size()));
     const int earlier = earlierFramesOf(settings.params.motion);
     const int64_t first = std::max<int64_t>(0, settings.rangeStart);
-    const int64_t end = settings.rangeCount ? first + *settings.rangeCount : INT64_MAX;
+    const int64_t end = settings.rangeCount && *settings.rangeCount < INT64_MAX - first
+                            ? first + std::max<int64_t>(0, *settings.rangeCount)
+                            : INT64_MAX;
     const int64_t contextFirst = std::max<int64_t>(0, first - earlier);
 
     // The reader hands out frames in input order: to the jobs through `work`
