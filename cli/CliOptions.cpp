@@ -26,13 +26,26 @@ Enum choose(const std::string& option, const std::string& value, const Choice (&
     throw CliError(option + ": unknown value \"" + value + "\" (one of " + names + ")");
 }
 
-int parseThreads(const std::string& value) {
+int parseThreads(const std::string& value, const char* option = "--threads", const char* what = "thread") {
     int n = 0;
     const char* end = value.data() + value.size();
     const auto [ptr, ec] = std::from_chars(value.data(), end, n);
     if (ec != std::errc() || ptr != end || n < 1 || n > 256)
-        throw CliError("--threads: \"" + value + "\" is not a thread count from 1 to 256");
+        throw CliError(std::string(option) + ": \"" + value + "\" is not a " + what + " count from 1 to 256");
     return n;
+}
+
+// START:COUNT, both whole numbers, COUNT at least 1.
+void parseRange(const std::string& value, CliOptions& o) {
+    int64_t start = -1, count = 0;
+    const char* end = value.data() + value.size();
+    const auto [colon, ec] = std::from_chars(value.data(), end, start);
+    const auto [ptr, ec2] = colon != end && *colon == ':' ? std::from_chars(colon + 1, end, count)
+                                                          : std::from_chars_result{colon, std::errc::invalid_argument};
+    if (ec != std::errc() || ec2 != std::errc() || ptr != end || start < 0 || count < 1)
+        throw CliError("--range: \"" + value + "\" is not START:COUNT (a first frame from 0 and a frame count from 1)");
+    o.rangeStart = start;
+    o.rangeCount = count;
 }
 
 // Bytes, with an optional binary suffix K, M, G or T; "none" is 0.
@@ -136,6 +149,13 @@ CliOptions parseCliOptions(const std::vector<std::string>& args) {
             o.correctErrors = true;
         } else if (name == "--threads") {
             o.threads = parseThreads(takeValue());
+        } else if (name == "--jobs") {
+            o.jobs = parseThreads(takeValue(), "--jobs", "job");
+        } else if (name == "--range") {
+            parseRange(takeValue(), o);
+        } else if (name == "--rate") {
+            static constexpr Choice c[] = {{"frame", 0}, {"field", 1}};
+            o.fieldRate = choose<int>(name, takeValue(), c) == 1;
         } else if (name == "--protocol") {
             static constexpr Choice c[] = {{"smart", int(RenderProtocol::Smart)}, {"legacy", int(RenderProtocol::Legacy)}};
             o.protocol = choose<RenderProtocol>(name, takeValue(), c);
@@ -213,7 +233,15 @@ Options:
   --motion off|fast|better|best
                            motion compensation (default: better)
   --correct-errors         discard motion vectors whose colours do not match
-  --threads N              host worker threads (default: every processor)
+  --threads N              host worker threads of each job (default: every
+                           processor, divided among the jobs)
+  --jobs N                 frames rendered at once, each by a host of its own
+                           (default: 1)
+  --range START:COUNT      render only input frames START ... START+COUNT-1
+                           (from 0); the parts of a clip rendered apart and
+                           joined equal the whole run
+  --rate frame|field       one output frame per input frame, or one per field
+                           at twice the frame rate (default: frame)
   --protocol smart|legacy  render protocol (default: smart)
   --host ae|premiere|keyg  host to play (default: ae)
   --format CODE            pixel format handed to the plug-in: argb bgra vuya

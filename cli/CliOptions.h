@@ -30,6 +30,9 @@ enum class ProgressMode { Auto, Always, Never };
 // dB for about ten times the time (README, peer comparison).
 inline constexpr MotionMode kDefaultMotion = MotionMode::Better;
 
+// Frames rendered at once without --jobs (README, speed of --jobs).
+inline constexpr int kDefaultJobs = 1;
+
 struct CliOptions {
     CliCommand command = CliCommand::Deinterlace;
     std::vector<std::string> operands;      // INPUT OUTPUT, DIR, ...
@@ -46,6 +49,10 @@ struct CliOptions {
     // Runs estimated to need more memory are refused. None: the machine's
     // memory; 0: never refuse (--memory-limit none).
     std::optional<int64_t> memoryLimit;
+    bool fieldRate = false;                 // --rate field: one frame per field
+    int jobs = kDefaultJobs;                // frames rendered at once
+    int64_t rangeStart = 0;                 // --range START:COUNT
+    std::optional<int64_t> rangeCount;
 };
 
 // Parses argv[1..]; throws CliError naming the bad option or value, or a

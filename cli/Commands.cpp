@@ -15,6 +15,7 @@
 #include "cli/platform/CliPlatform.h"
 #include "refhost/PluginReport.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -23,6 +24,8 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <thread>
+#include <vector>
 
 namespace cli {
 
@@ -76,10 +79,11 @@ std::string sizeText(int64_t bytes) {
 // Refuses, before anything is allocated, a run the machine cannot hold: it
 // would otherwise end in the kernel's out-of-memory killer rather than in a
 // message.
-void checkMemory(const Y4mHeader& header, PixelFormat format, std::optional<int64_t> limit, const std::string& name,
+void checkMemory(const Y4mHeader& header, PixelFormat format, const CliOptions& o, const std::string& name,
                  int64_t lookaheadBytes) {
+    const std::optional<int64_t> limit = o.memoryLimit;
     const int64_t budget = limit ? *limit : machineMemoryBytes();
-    const int64_t need = streamMemoryEstimate(header, format) + lookaheadBytes;
+    const int64_t need = streamMemoryEstimate(header, format, o.jobs, o.fieldRate) + lookaheadBytes;
     if (budget <= 0 || need <= budget)
         return;
     throw CliError(name + ": " + std::to_string(header.width) + "x" + std::to_string(header.height) +
@@ -106,20 +110,34 @@ int deinterlace(const CliOptions& o) {
     settings.protocol = o.protocol == RenderProtocol::Smart ? refhost::Protocol::Smart : refhost::Protocol::Legacy;
     settings.format = o.format.value_or(defaultPixelFormat(header.bitDepth));
     settings.matrix = o.matrix;
-    checkMemory(header, settings.format, o.memoryLimit, nameOf(inPath, "standard input"),
+    settings.fieldRate = o.fieldRate;
+    settings.rangeStart = o.rangeStart;
+    settings.rangeCount = o.rangeCount;
+    checkMemory(header, settings.format, o, nameOf(inPath, "standard input"),
                 o.fields ? 0 : cli::fieldOrderLookaheadBytes(reader));
     const FieldOrder fields = o.fields ? *o.fields : cli::chooseFieldOrder(reader, quiet, std::cerr);
     settings.params.fields = fields == FieldOrder::Upper ? 1 : 2;
     settings.fieldsFromFrameTags = !o.fields;
 
-    PluginSession session(pluginPathOf(o), o.host, o.threads);
+    // One host per job, each with its share of the processors unless told.
+    const int threads =
+        o.threads > 0 ? o.threads : std::max(1, int(std::max(1u, std::thread::hardware_concurrency())) / o.jobs);
+    std::vector<std::unique_ptr<PluginSession>> sessions;
+    std::vector<refhost::RenderDriver*> drivers;
+    for (int j = 0; j < o.jobs; ++j) {
+        sessions.push_back(std::make_unique<PluginSession>(pluginPathOf(o), o.host, threads));
+        drivers.push_back(&sessions.back()->driver());
+    }
     Output out(outPath);
-    Y4mWriter writer(out.file(), header, nameOf(outPath, "standard output"));
+    Y4mWriter writer(out.file(), o.fieldRate ? fieldRateHeaderOf(header) : header, nameOf(outPath, "standard output"));
     const bool showProgress =
         o.progress == ProgressMode::Always || (o.progress == ProgressMode::Auto && CliPlatform::standardErrorIsTerminal());
-    ProgressMeter progress(showProgress, reader.frameCount());
+    std::optional<int64_t> total = reader.frameCount();
+    if (total)
+        total = std::clamp<int64_t>(*total - o.rangeStart, 0, o.rangeCount.value_or(INT64_MAX));
+    ProgressMeter progress(showProgress, total);
     const StreamResult result =
-        deinterlaceStream(session.driver(), reader, writer, settings, [&](int64_t n) { progress.update(n); });
+        deinterlaceStream(drivers, reader, writer, settings, [&](int64_t n) { progress.update(n); });
     writer.flush();
     out.commit();
     progress.finish(result.frames);

@@ -2,11 +2,16 @@
 
 #include "cli/BoundedQueue.h"
 #include "cli/CliError.h"
+#include "cli/FieldWeave.h"
 #include "cli/platform/CliPlatform.h"
 
 #include <algorithm>
 #include <chrono>
+#include <atomic>
 #include <condition_variable>
+#include <deque>
+#include <future>
+#include <memory>
 #include <mutex>
 #include <cstring>
 #include <exception>
@@ -17,6 +22,12 @@
 #include <vector>
 
 namespace cli {
+
+using refhost::Clip;
+using refhost::Frame;
+using refhost::RenderDriver;
+using refhost::RenderParams;
+using refhost::RenderResult;
 
 namespace {
 
@@ -118,18 +129,34 @@ private:
     std::thread thread_;
 };
 
-// A frame read and converted for the plug-in. A frame tagged progressive
-// keeps its stream bytes, written out unchanged instead of rendered.
+using SharedPixels = std::shared_ptr<const std::vector<uint8_t>>;
+
+// One input frame as read and converted for the plug-in, with (at field
+// rate) its frame of the stream re-paired by one field. A frame tagged
+// progressive keeps its stream bytes, written out unchanged instead of
+// rendered.
 struct DecodedFrame {
-    std::vector<uint8_t> pixels;
+    int64_t index = 0;
+    SharedPixels pixels, repaired;
     Y4mInterlace interlace = Y4mInterlace::Unspecified;
-    std::optional<Y4mFrame> passThrough;
+    std::shared_ptr<const Y4mFrame> passThrough;
 };
 
 // What the writer receives: a rendered frame, or a frame to write as read.
 struct OutputFrame {
-    refhost::Frame rendered;
-    std::optional<Y4mFrame> passThrough;
+    Frame rendered;
+    std::shared_ptr<const Y4mFrame> passThrough;
+};
+
+// One input frame to render, with the frames before it that the mode looks
+// back at (oldest first, the frame itself last), per stream: the input, and
+// at field rate the re-paired stream.
+struct WorkItem {
+    int64_t index = 0;
+    int64_t firstIndex = 0; // input index of window[0]
+    std::vector<const DecodedFrame*> window;
+    std::vector<std::shared_ptr<const DecodedFrame>> keep;
+    std::promise<std::vector<OutputFrame>> done;
 };
 
 A_long keptFieldOf(const DecodedFrame& frame, const StreamSettings& settings) {
@@ -138,31 +165,96 @@ A_long keptFieldOf(const DecodedFrame& frame, const StreamSettings& settings) {
     return frame.interlace == Y4mInterlace::BottomFirst ? 2 : 1;
 }
 
+// A job's clip of one stream: the window of the last frame it rendered,
+// topped up with the frames the next one needs (copies: other jobs hold the
+// same frames), or started again when the next window does not follow on.
+class JobClip {
+public:
+    JobClip(const Clip& shape) : clip_(shape) {}
+
+    void sync(const WorkItem& item, bool repaired) {
+        const int64_t last = item.index;
+        const int64_t held = clip_.framesHeld();
+        if (held == 0 || first_ + held - 1 >= last || first_ + held < item.firstIndex || first_ > item.firstIndex) {
+            for (std::vector<uint8_t>& old : clip_.dropFramesBefore(clip_.frameCount()))
+                spare_ = std::move(old);
+            clip_.renumberFrom(0);
+            first_ = item.firstIndex;
+        } else {
+            for (std::vector<uint8_t>& old : clip_.dropFramesBefore(clip_.firstFrame() + int(item.firstIndex - first_)))
+                spare_ = std::move(old);
+            first_ = item.firstIndex;
+        }
+        for (int64_t i = first_ + clip_.framesHeld(); i <= last; ++i) {
+            const std::vector<uint8_t>& src = repaired ? *item.window[size_t(i - item.firstIndex)]->repaired
+                                                       : *item.window[size_t(i - item.firstIndex)]->pixels;
+            std::vector<uint8_t> copy = std::move(spare_);
+            copy.assign(src.begin(), src.end());
+            clip_.addFrame(std::move(copy));
+        }
+        if (clip_.firstFrame() >= kRenumberAfter)
+            clip_.renumberFrom(0);
+    }
+    const Clip& clip() const { return clip_; }
+
+private:
+    Clip clip_;
+    int64_t first_ = 0; // input index of the oldest frame held
+    std::vector<uint8_t> spare_;
+};
+
 } // namespace
 
-int64_t streamMemoryEstimate(const Y4mHeader& header, PixelFormat format) {
+int earlierFramesOf(A_long motion) {
+    switch (motion) {
+    case 1:
+        return 0;
+    case 2:
+    case 3:
+        return 1;
+    default:
+        return 2;
+    }
+}
+
+Y4mHeader fieldRateHeaderOf(const Y4mHeader& header) {
+    Y4mHeader h = header;
+    if (h.frameRateNum > 0 && h.frameRateDen > 0) {
+        if (h.frameRateDen % 2 == 0)
+            h.frameRateDen /= 2;
+        else
+            h.frameRateNum *= 2;
+        h.frameRate = std::to_string(h.frameRateNum) + ":" + std::to_string(h.frameRateDen);
+    }
+    return h;
+}
+
+int64_t streamMemoryEstimate(const Y4mHeader& header, PixelFormat format, int jobs, bool fieldRate) {
     const int64_t pixels = int64_t(header.width) * header.height;
     const int64_t frameBytes = pixels * formatInfo(format).bytesPerPixel;
     const int64_t streamBytes = Y4mFrameLayout(header).frameBytes;
-    // Pixel frames: the reader's and the queue to the renderer, the clip's
-    // window, the host's copies of the frames a render checks out, its output
-    // and the frame handed back, the queue to the writer and the writer's.
-    const int64_t framesInFlight = 1 + int64_t(kQueuedFrames) + kStreamWindowFrames + kStreamWindowFrames + 2 +
-                                   int64_t(kQueuedFrames) + 1;
+    const int64_t streams = fieldRate ? 2 : 1;
+    // Pixel frames: the reader's window and the frames queued to the jobs;
+    // per job its clip, the host's copies of the frames a render checks out,
+    // its output and the frame handed back; the results waiting for the
+    // writer, its queue and the writer's own.
+    const int64_t framesInFlight = streams * (kStreamWindowFrames + int64_t(kQueuedFrames)) +
+                                   int64_t(jobs) * streams * (kStreamWindowFrames + kStreamWindowFrames + 2) +
+                                   streams * (int64_t(jobs) + int64_t(kQueuedFrames) + 1);
     // Recycled frames: both free lists, bounded by bytes.
     const int64_t recycled = std::min<int64_t>(2 * int64_t(kRecycledBytes), 3 * frameBytes);
     // Stream frames: the reader's, the writer's and progressive frames on
     // their way through.
-    const int64_t streamFrames = 4;
-    // The plug-in's own working memory ("Best", the most): luminance
-    // pictures, motion fields and scratch frames, from peak resident memory
-    // of whole runs in every pixel depth, about 29 bytes a pixel plus 2.5
-    // frames.
-    const int64_t pluginBytes = pixels * 30 + frameBytes * 3;
+    const int64_t streamFrames = 4 + (fieldRate ? 2 : 0);
+    // The plug-in's own working memory ("Best", the most) in each job:
+    // luminance pictures, motion fields and scratch frames, from peak
+    // resident memory of whole runs in every pixel depth, about 29 bytes a
+    // pixel plus 2.5 frames.
+    const int64_t pluginBytes = int64_t(jobs) * (pixels * 30 + frameBytes * 3);
     return framesInFlight * frameBytes + recycled + streamFrames * streamBytes + pluginBytes;
 }
 
-StreamResult deinterlaceStream(refhost::RenderDriver& driver, Y4mReader& reader, Y4mWriter& writer,
+StreamResult deinterlaceStream(const std::vector<RenderDriver*>& jobs, Y4mReader& reader, Y4mWriter& writer,
                                const StreamSettings& settings, const std::function<void(int64_t)>& onFrame) {
     const auto start = std::chrono::steady_clock::now();
     const Y4mHeader& header = reader.header();
@@ -170,42 +262,105 @@ StreamResult deinterlaceStream(refhost::RenderDriver& driver, Y4mReader& reader,
     const int pixelBytes = formatInfo(settings.format).bytesPerPixel;
     const size_t rowBytes = size_t(converter.rowBytes());
     const size_t frameBytes = rowBytes * size_t(header.height);
+    const int jobCount = std::max<int>(1, int(jobs.size()));
+    const int earlier = earlierFramesOf(settings.params.motion);
+    const int64_t first = std::max<int64_t>(0, settings.rangeStart);
+    const int64_t end = settings.rangeCount && *settings.rangeCount < INT64_MAX - first
+                            ? first + std::max<int64_t>(0, *settings.rangeCount)
+                            : INT64_MAX;
+    const int64_t contextFirst = std::max<int64_t>(0, first - earlier);
 
-    // Reading and converting the next frame, and converting and writing the
-    // last one, run on threads of their own while the plug-in renders.
-    // Buffers travel back to their first stage through the `free` queues
-    // (dropped when those are full, so that no stage ever waits on them).
-    const size_t spareInputs = recycledFrames(kStreamWindowFrames + kQueuedFrames + 2, frameBytes);
+    // The reader hands out frames in input order: to the jobs through `work`
+    // and, as the promise of their output, to the writer's side through
+    // `order`, whose bound keeps memory to a few frames per job.
+    BoundedQueue<std::shared_ptr<WorkItem>> work{size_t(jobCount)};
+    BoundedQueue<std::future<std::vector<OutputFrame>>> order(size_t(jobCount) + kQueuedFrames);
+    BoundedQueue<OutputFrame> rendered(kQueuedFrames * (settings.fieldRate ? 2 : 1));
     const size_t spareOutputs = recycledFrames(kQueuedFrames + 2, frameBytes);
-    BoundedQueue<DecodedFrame> decoded(kQueuedFrames);
-    BoundedQueue<std::vector<uint8_t>> freeInput(spareInputs);
-    BoundedQueue<OutputFrame> rendered(kQueuedFrames);
     BoundedQueue<std::vector<uint8_t>> freeOutput(spareOutputs);
-    std::exception_ptr readError, writeError;
+    std::exception_ptr readError, writeError, jobError;
+    std::mutex jobErrorMutex;
+    std::atomic<bool> failed{false}, jobFailed{false};
+
+    auto convert = [&](const Y4mFrame& in) {
+        auto pixels = std::make_shared<std::vector<uint8_t>>(frameBytes);
+        converter.toPixels(in, pixels->data(), int64_t(rowBytes));
+        return SharedPixels(std::move(pixels));
+    };
 
     StageThread readStage(
         [&] {
             try {
-                Y4mFrame in(reader.layout());
-                while (reader.readFrame(in)) {
-                    DecodedFrame frame;
-                    frame.pixels = freeInput.tryPop().value_or(std::vector<uint8_t>{});
-                    frame.pixels.resize(frameBytes);
-                    converter.toPixels(in, frame.pixels.data(), int64_t(rowBytes));
-                    frame.interlace = in.interlace;
-                    if (in.interlace == Y4mInterlace::Progressive) {
-                        frame.passThrough.emplace(std::move(in));
-                        in = Y4mFrame(reader.layout());
+                std::deque<std::shared_ptr<DecodedFrame>> window;
+                Y4mFrame in(reader.layout()), previous(reader.layout()), repaired(reader.layout());
+                // Hands out the newest frame of the window once it is
+                // complete (at field rate: once its re-paired frame is made).
+                auto handOut = [&]() -> bool {
+                    const DecodedFrame& newest = *window.back();
+                    if (newest.index < first)
+                        return true;
+                    auto item = std::make_shared<WorkItem>();
+                    item->index = newest.index;
+                    for (const auto& f : window)
+                        if (f->index >= newest.index - earlier) {
+                            if (item->window.empty())
+                                item->firstIndex = f->index;
+                            item->window.push_back(f.get());
+                            item->keep.push_back(f);
+                        }
+                    if (!order.push(item->done.get_future()))
+                        return false;
+                    return work.push(std::move(item));
+                };
+                int64_t index = 0;
+                bool pending = false; // the newest frame waits for its re-paired frame
+                const int64_t readEnd = end == INT64_MAX || !settings.fieldRate ? end : end + 1;
+                for (; index < readEnd && reader.readFrame(in); ++index) {
+                    if (index < contextFirst)
+                        continue;
+                    auto frame = std::make_shared<DecodedFrame>();
+                    frame->index = index;
+                    frame->pixels = convert(in);
+                    frame->interlace = in.interlace;
+                    if (pending) {
+                        // The previous frame's second field, then this frame's first.
+                        DecodedFrame& last = *window.back();
+                        const bool upperFirst = keptFieldOf(last, settings) == 1;
+                        weaveFields(upperFirst ? in : previous, upperFirst ? previous : in, repaired);
+                        last.repaired = convert(repaired);
+                        pending = false;
+                        if (!handOut())
+                            break;
                     }
-                    if (!decoded.push(std::move(frame)))
+                    if (index >= end)
+                        break; // read only for the re-pairing
+                    if (in.interlace == Y4mInterlace::Progressive) {
+                        auto copy = std::make_shared<Y4mFrame>(reader.layout());
+                        std::memcpy(copy->data(), in.data(), size_t(in.size()));
+                        frame->passThrough = std::move(copy);
+                    }
+                    while (!window.empty() && window.front()->index < index - earlier)
+                        window.pop_front();
+                    window.push_back(std::move(frame));
+                    if (settings.fieldRate) {
+                        std::swap(in, previous);
+                        pending = true;
+                    } else if (!handOut()) {
                         break;
+                    }
+                }
+                if (pending) {
+                    // The last frame: its own first field stands in for the next one's.
+                    window.back()->repaired = window.back()->pixels;
+                    handOut();
                 }
             } catch (...) {
                 readError = std::current_exception();
             }
-            decoded.close();
+            work.close();
+            order.close();
         },
-        decoded);
+        work, order);
 
     StageThread writeStage(
         [&] {
@@ -229,51 +384,125 @@ StreamResult deinterlaceStream(refhost::RenderDriver& driver, Y4mReader& reader,
                 }
             } catch (...) {
                 writeError = std::current_exception();
-                // The renderer stops at once instead of waiting for a frame
+                // The renders stop at once instead of waiting for a frame
                 // the reader may never get.
-                decoded.close();
+                failed = true;
+                order.close();
+                work.close();
             }
-            // Nothing more is taken: the renderer stops at its next push.
+            // Nothing more is taken: the collector stops at its next push.
             rendered.close();
             freeOutput.close();
         },
         rendered);
 
-    refhost::Clip clip(PF_PixelFormat(pixelFormatCode(settings.format)), header.width, header.height);
-    StreamResult result;
-    refhost::RenderParams params = settings.params;
-    while (std::optional<DecodedFrame> frame = decoded.pop()) {
-        while (std::optional<std::vector<uint8_t>> spare = freeOutput.tryPop())
-            driver.recycle(std::move(*spare));
-        // Frames older than two before this one are never checked out again.
-        for (std::vector<uint8_t>& old : clip.dropFramesBefore(clip.frameCount() - (kStreamWindowFrames - 1)))
-            if (spareInputs > 0)
-                freeInput.tryPush(std::move(old));
-        if (clip.firstFrame() >= kRenumberAfter)
-            clip.renumberFrom(0);
-        // Progressive frames join the clip too: later frames may look back at them.
-        clip.addFrame(std::move(frame->pixels));
-        result.mostFramesHeld = std::max(result.mostFramesHeld, clip.framesHeld());
-
-        OutputFrame output;
-        if (frame->passThrough) {
-            output.passThrough = std::move(frame->passThrough);
-        } else {
-            params.fields = keptFieldOf(*frame, settings);
-            refhost::RenderResult r = driver.render(clip, clip.frameCount() - 1, params, settings.protocol);
-            // A message the plug-in asks to show means its render did not
-            // finish, whatever the error code says.
-            if (r.err != PF_Err_NONE || r.showsMessage)
-                throw CliError(pluginFailure(r, result.frames));
-            if (r.frame.pixels.empty())
-                throw CliError("the plug-in made no output for frame " + std::to_string(result.frames));
-            output.rendered = std::move(r.frame);
+    std::atomic<int> mostFramesHeld{0};
+    const Clip shape(PF_PixelFormat(pixelFormatCode(settings.format)), header.width, header.height);
+    std::vector<std::thread> jobThreads;
+    // Every job drains the queue to its end, so that no promise is left
+    // waiting; after a failure the items left are dropped unrendered.
+    struct JobsGuard {
+        std::vector<std::thread>& threads;
+        BoundedQueue<std::shared_ptr<WorkItem>>& work;
+        std::atomic<bool>& failed;
+        ~JobsGuard() {
+            failed = true;
+            work.close();
+            for (std::thread& t : threads)
+                t.join();
         }
-        if (!rendered.push(std::move(output)))
+    } jobsGuard{jobThreads, work, failed};
+    for (int j = 0; j < jobCount; ++j)
+        jobThreads.emplace_back([&, driver = jobs[size_t(j)]] {
+            JobClip clips[2] = {JobClip(shape), JobClip(shape)};
+            while (std::optional<std::shared_ptr<WorkItem>> item = work.pop()) {
+                if (failed)
+                    continue;
+                WorkItem& w = **item;
+                try {
+                    std::vector<OutputFrame> outputs;
+                    const DecodedFrame& frame = *w.window.back();
+                    const int streams = settings.fieldRate ? 2 : 1;
+                    for (int stream = 0; stream < streams; ++stream) {
+                        // Progressive frames join the clip too: later frames may look back at them.
+                        clips[stream].sync(w, stream == 1);
+                        for (int held = mostFramesHeld.load(); held < clips[stream].clip().framesHeld();)
+                            mostFramesHeld.compare_exchange_weak(held, clips[stream].clip().framesHeld());
+                    }
+                    // The renders of this frame, in time order: (stream, motion).
+                    std::vector<std::pair<int, A_long>> renders;
+                    for (int stream = 0; stream < streams; ++stream)
+                        renders.emplace_back(stream, settings.params.motion);
+                    if (settings.fieldRate && w.index == 0 && settings.params.motion != 1) {
+                        // With no earlier field the motion modes show the first
+                        // frame at the time of its second field: its first
+                        // field is interpolated alone, as "Off" does.
+                        renders = {{0, 1}, {0, settings.params.motion}};
+                    }
+                    for (const auto& [stream, motion] : renders) {
+                        OutputFrame output;
+                        if (frame.passThrough) {
+                            output.passThrough = frame.passThrough;
+                        } else {
+                            while (std::optional<std::vector<uint8_t>> spare = freeOutput.tryPop())
+                                driver->recycle(std::move(*spare));
+                            RenderParams params = settings.params;
+                            params.motion = motion;
+                            params.fields = keptFieldOf(frame, settings);
+                            if (stream == 1)
+                                params.fields = 3 - params.fields;
+                            const Clip& clip = clips[stream].clip();
+                            RenderResult r = driver->render(clip, clip.frameCount() - 1, params, settings.protocol);
+                            // A message the plug-in asks to show means its render did not
+                            // finish, whatever the error code says.
+                            if (r.err != PF_Err_NONE || r.showsMessage)
+                                throw CliError(pluginFailure(r, w.index));
+                            if (r.frame.pixels.empty())
+                                throw CliError("the plug-in made no output for frame " + std::to_string(w.index));
+                            output.rendered = std::move(r.frame);
+                        }
+                        outputs.push_back(std::move(output));
+                    }
+                    w.done.set_value(std::move(outputs));
+                } catch (...) {
+                    std::lock_guard lock(jobErrorMutex);
+                    if (!jobFailed.exchange(true))
+                        jobError = std::current_exception();
+                    failed = true;
+                }
+            }
+        });
+
+    StreamResult result;
+    while (std::optional<std::future<std::vector<OutputFrame>>> next = order.pop()) {
+        std::vector<OutputFrame> outputs;
+        try {
+            outputs = next->get();
+        } catch (const std::future_error&) {
+            break; // dropped after a failure
+        }
+        bool written = true;
+        for (OutputFrame& output : outputs)
+            written = written && rendered.push(std::move(output));
+        if (!written)
             break; // the writer failed
         ++result.frames;
         if (onFrame)
             onFrame(result.frames);
+    }
+    if (jobFailed) {
+        // Every job ends, the reader is interrupted, and what is queued for
+        // the writer is dropped: the output is not committed.
+        failed = true;
+        work.close();
+        order.close();
+        rendered.close();
+        readStage.stop();
+        writeStage.stop();
+        for (std::thread& t : jobThreads)
+            t.join();
+        jobThreads.clear();
+        std::rethrow_exception(jobError);
     }
     // The writer drains what is queued before it ends.
     rendered.close();
@@ -285,6 +514,7 @@ StreamResult deinterlaceStream(refhost::RenderDriver& driver, Y4mReader& reader,
     readStage.join();
     if (readError)
         std::rethrow_exception(readError);
+    result.mostFramesHeld = mostFramesHeld.load();
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return result;
 }

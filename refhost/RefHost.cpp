@@ -4,13 +4,34 @@
 #include <cmath>
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <mutex>
+#include <thread>
 #include <new>
 #include <stdexcept>
 
 namespace refhost {
 
 namespace {
-std::atomic<RefHost*> activeHost{nullptr};
+// Hosts alive, and the one whose command runs on this thread (and on the
+// workers of its pool): several hosts may render at once on threads of their
+// own, each reached by its callbacks without an effect reference through the
+// thread it runs on. A thread outside any command reaches the host only while
+// it is the sole one.
+std::mutex hostsMutex;
+std::vector<RefHost*> hosts;
+thread_local RefHost* threadHost = nullptr;
+
+class ThreadHostScope {
+public:
+    explicit ThreadHostScope(RefHost* host) : previous_(threadHost) { threadHost = host; }
+    ~ThreadHostScope() { threadHost = previous_; }
+    ThreadHostScope(const ThreadHostScope&) = delete;
+    ThreadHostScope& operator=(const ThreadHostScope&) = delete;
+
+private:
+    RefHost* previous_;
+};
 } // namespace
 
 std::string suiteKey(const char* name, int32_t version) {
@@ -19,9 +40,10 @@ std::string suiteKey(const char* name, int32_t version) {
 
 RefHost::RefHost(HostProfile profile, PF_EntryFunc entry)
     : profile_(std::move(profile)), entry_(entry), worlds_(profile_.rowPaddingBytes) {
-    RefHost* expected = nullptr;
-    if (!activeHost.compare_exchange_strong(expected, this))
-        throw std::logic_error("only one reference host may exist at a time");
+    {
+        std::lock_guard lock(hostsMutex);
+        hosts.push_back(this);
+    }
     worlds_.setRecycling(profile_.recycleMemory);
     handles_.setRecycling(profile_.recycleMemory);
 
@@ -81,10 +103,16 @@ RefHost::RefHost(HostProfile profile, PF_EntryFunc entry)
 
 RefHost::~RefHost() {
     pool_.reset();
-    activeHost.store(nullptr);
+    std::lock_guard lock(hostsMutex);
+    hosts.erase(std::find(hosts.begin(), hosts.end(), this));
 }
 
-RefHost* RefHost::active() { return activeHost.load(); }
+RefHost* RefHost::active() {
+    if (threadHost != nullptr)
+        return threadHost;
+    std::lock_guard lock(hostsMutex);
+    return hosts.size() == 1 ? hosts.front() : nullptr;
+}
 
 RefHost* RefHost::fromEffectRef(PF_ProgPtr effect_ref) {
     RefHost* host = active();
@@ -115,6 +143,7 @@ CommandResult RefHost::command(PF_Cmd cmd, const CommandCall& call) {
     result.out = call.outSeed;
     inData_.num_params = numParams_;
     PF_ParamDef** params = call.passParams ? paramArray() : nullptr;
+    const ThreadHostScope scope(this);
     result.err = entry_(cmd, call.nullInData ? nullptr : &inData_,
                         call.nullOutData ? nullptr : &result.out, params, call.output, call.extra);
     return result;
@@ -595,7 +624,13 @@ A_u_longlong RefHost::handleSize(PF_Handle handle) {
 IterationPool& RefHost::pool() {
     std::lock_guard lock(poolMutex_);
     if (!pool_)
-        pool_ = std::make_unique<IterationPool>(std::max(1, profile_.workerThreads));
+        pool_ = std::make_unique<IterationPool>(
+            std::max(1, profile_.workerThreads), [this](std::function<void()> body) {
+                return std::thread([this, body = std::move(body)] {
+                    const ThreadHostScope scope(this);
+                    body();
+                });
+            });
     return *pool_;
 }
 

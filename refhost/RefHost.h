@@ -8,8 +8,10 @@
 // tests can hand it straight to library code without calling the entry point.
 //
 // Callbacks without an effect reference (string copy, math, the basic suite,
-// memory handles) reach the host through the one active instance: at most one
-// RefHost exists at a time.
+// memory handles) reach the host through the active instance: the host whose
+// command runs on the calling thread (or on whose pool it works), else the
+// only host alive. Several hosts may exist and render at once, each on
+// threads of its own.
 //
 // Frame side: worlds from new_world/dispose_world and the world suite (every
 // pixel format, padded rows, see WorldStore), fill and copy, memory handles
@@ -68,7 +70,8 @@ public:
     RefHost(const RefHost&) = delete;
     RefHost& operator=(const RefHost&) = delete;
 
-    // The active instance, for callbacks that carry no effect reference.
+    // The active instance, for callbacks that carry no effect reference
+    // (null when several hosts exist and none runs on this thread).
     static RefHost* active();
 
     const HostProfile& profile() const { return profile_; }

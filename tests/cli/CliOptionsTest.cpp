@@ -60,6 +60,12 @@ TEST(CliOptions, EveryOptionSetsItsField) {
     EXPECT_EQ(parse({"--memory-limit=512k", "a", "b"}).memoryLimit, 512 << 10);
     EXPECT_EQ(parse({"--memory-limit", "none", "a", "b"}).memoryLimit, 0);
     EXPECT_EQ(parse({"a", "b"}).memoryLimit, std::nullopt);
+    const CliOptions flow = parse({"--jobs", "3", "--range=10:25", "--rate", "field", "a", "b"});
+    EXPECT_EQ(flow.jobs, 3);
+    EXPECT_EQ(flow.rangeStart, 10);
+    EXPECT_EQ(flow.rangeCount, 25);
+    EXPECT_TRUE(flow.fieldRate);
+    EXPECT_FALSE(parse({"--rate", "frame", "a", "b"}).fieldRate);
 }
 
 TEST(CliOptions, Commands) {
@@ -113,6 +119,12 @@ TEST(CliOptions, ErrorsNameTheProblem) {
         {{"--memory-limit", "2X", "a", "b"}, "--memory-limit: \"2X\" is not a size"},
         {{"--memory-limit", "0", "a", "b"}, "--memory-limit"},
         {{"--memory-limit", "9000000T", "a", "b"}, "--memory-limit"},
+        {{"--jobs", "0", "a", "b"}, "--jobs: \"0\" is not a job count"},
+        {{"--range", "5", "a", "b"}, "--range: \"5\" is not START:COUNT"},
+        {{"--range", "5:0", "a", "b"}, "--range"},
+        {{"--range", "-1:3", "a", "b"}, "--range"},
+        {{"--range", "1:3x", "a", "b"}, "--range"},
+        {{"--rate", "double", "a", "b"}, "--rate: unknown value"},
     };
     for (const Case& c : cases) {
         const std::string error = errorOf(c.args);

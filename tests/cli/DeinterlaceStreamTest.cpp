@@ -6,6 +6,7 @@
 #include "cli/CliError.h"
 #include "cli/Commands.h"
 #include "cli/DeinterlaceStream.h"
+#include "cli/FieldWeave.h"
 #include "cli/IgnoreSigpipe.h"
 #include "cli/PluginSession.h"
 #include "cli/Y4mReader.h"
@@ -114,20 +115,27 @@ struct Streamed {
     StreamResult result;
 };
 
-Streamed streamThrough(PluginSession& session, const std::filesystem::path& input, const std::filesystem::path& output,
-                       const StreamSettings& settings) {
+Streamed streamThrough(const std::vector<RenderDriver*>& jobs, const std::filesystem::path& input,
+                       const std::filesystem::path& output, const StreamSettings& settings) {
     Streamed s;
     {
         FilePtr in(std::fopen(input.string().c_str(), "rb"));
         FilePtr out(std::fopen(output.string().c_str(), "wb"));
         Y4mReader reader(in.get(), "input");
-        Y4mWriter writer(out.get(), reader.header(), "output");
-        s.result = deinterlaceStream(session.driver(), reader, writer, settings);
+        Y4mWriter writer(out.get(), settings.fieldRate ? fieldRateHeaderOf(reader.header()) : reader.header(), "output");
+        s.result = deinterlaceStream(jobs, reader, writer, settings);
         writer.flush();
     }
     s.bytes = readFile(output);
     return s;
 }
+
+Streamed streamThrough(PluginSession& session, const std::filesystem::path& input, const std::filesystem::path& output,
+                       const StreamSettings& settings) {
+    return streamThrough({&session.driver()}, input, output, settings);
+}
+
+std::string framesOf(const std::string& stream) { return stream.substr(stream.find('\n') + 1); }
 
 // The same frames rendered by driving the host directly over one clip that
 // holds every frame, converted with an independent converter.
@@ -192,8 +200,8 @@ TEST_F(DeinterlaceStreamTest, StreamGivesWhatTheHostReturnsDrivenDirectly) {
         const std::string direct = drivenDirectly(session_, input, settings);
         EXPECT_EQ(s.result.frames, kFrames);
         EXPECT_TRUE(s.bytes == direct) << "format " << formatName(c.format) << " motion " << c.motion;
-        // The stream kept only the current frame and the two before it.
-        EXPECT_EQ(s.result.mostFramesHeld, kStreamWindowFrames);
+        // The stream kept only the current frame and those the mode looks back at.
+        EXPECT_EQ(s.result.mostFramesHeld, earlierFramesOf(c.motion) + 1);
         // Not a copy of the input: the odd rows were rebuilt.
         EXPECT_NE(s.bytes.substr(s.bytes.find('\n')), readFile(input).substr(readFile(input).find('\n')));
     }
@@ -237,6 +245,93 @@ TEST_F(DeinterlaceStreamTest, LowerFieldChoiceKeepsTheOddRows) {
     EXPECT_TRUE(evenChanged);
 }
 
+// Frames rendered by two jobs at once, and a clip rendered in three parts
+// (each reading the frames before it that its mode looks back at) and joined,
+// equal the plain run, in every mode, at frame and at field rate.
+TEST_F(DeinterlaceStreamTest, JobsAndRangesEqualTheWholeRun) {
+    const auto input = folder_.path() / "in.y4m";
+    writeClip(input, clipHeader(), kFrames);
+    PluginSession second(VELMORA_PLUGIN_PATH, HostKind::AfterEffects, 1);
+    const std::vector<RenderDriver*> twoJobs{&session_.driver(), &second.driver()};
+    for (const bool fieldRate : {false, true})
+        for (A_long motion = 1; motion <= 4; ++motion)
+            for (const Protocol protocol : {Protocol::Smart, Protocol::Legacy}) {
+                if (protocol == Protocol::Legacy && motion != 3)
+                    continue;
+                StreamSettings settings;
+                settings.params.motion = motion;
+                settings.protocol = protocol;
+                settings.fieldRate = fieldRate;
+                const std::string what = "motion " + std::to_string(motion) + (fieldRate ? " field rate" : "");
+                const Streamed whole = streamThrough(session_, input, folder_.path() / "whole.y4m", settings);
+                EXPECT_EQ(whole.result.frames, kFrames);
+                EXPECT_TRUE(streamThrough(twoJobs, input, folder_.path() / "jobs.y4m", settings).bytes == whole.bytes)
+                    << what;
+                std::string joined;
+                for (const int64_t start : {0, 2, 4}) {
+                    settings.rangeStart = start;
+                    settings.rangeCount = 2;
+                    const Streamed part = streamThrough(start == 2 ? twoJobs : std::vector<RenderDriver*>{&second.driver()},
+                                                        input, folder_.path() / "part.y4m", settings);
+                    EXPECT_EQ(part.result.frames, 2) << what;
+                    joined += framesOf(part.bytes);
+                }
+                EXPECT_TRUE(joined == framesOf(whole.bytes)) << what;
+            }
+    EXPECT_NOTHING_HELD(session_.host());
+    EXPECT_NOTHING_HELD(second.host());
+}
+
+// At field rate, output frame k keeps the field taken at time k: a bar that
+// moves one step per field stands in each output's kept rows exactly where
+// the progressive frame k has it, in both field orders and every mode.
+TEST_F(DeinterlaceStreamTest, FieldRateKeepsEveryFieldInTimeOrder) {
+    constexpr int kFields = 8;
+    Y4mHeader progressive = clipHeader();
+    progressive.interlace = Y4mInterlace::Progressive;
+    std::vector<Y4mFrame> truth;
+    for (int t = 0; t < kFields; ++t) {
+        Y4mFrame& f = truth.emplace_back(Y4mFrameLayout(progressive));
+        std::memset(f.data(), 128, size_t(f.size()));
+        for (int y = 0; y < kH; ++y)
+            for (int x = 0; x < kW; ++x)
+                f.row<uint8_t>(0, y)[x] = x / 3 == t + 2 ? 235 : 16;
+    }
+    for (const bool upperFirst : {true, false}) {
+        Y4mHeader h = clipHeader();
+        h.interlace = upperFirst ? Y4mInterlace::TopFirst : Y4mInterlace::BottomFirst;
+        const auto input = folder_.path() / "bar.y4m";
+        {
+            FilePtr out(std::fopen(input.string().c_str(), "wb"));
+            Y4mWriter writer(out.get(), h, "bar", Y4mWriter::Tag::AsGiven);
+            Y4mFrame woven{Y4mFrameLayout(h)};
+            for (int i = 0; i < kFields / 2; ++i) {
+                weaveFields(truth[size_t(2 * i + (upperFirst ? 0 : 1))], truth[size_t(2 * i + (upperFirst ? 1 : 0))], woven);
+                writer.writeFrame(woven);
+            }
+            writer.flush();
+        }
+        for (A_long motion = 1; motion <= 4; ++motion) {
+            StreamSettings settings;
+            settings.params.motion = motion;
+            settings.params.fields = upperFirst ? 1 : 2;
+            settings.fieldRate = true;
+            const Streamed s = streamThrough(session_, input, folder_.path() / "out.y4m", settings);
+            EXPECT_EQ(s.bytes.substr(0, s.bytes.find('\n')).find(" F50:1 "), s.bytes.find(" F50:1 "));
+            EXPECT_NE(s.bytes.find(" F50:1 "), std::string::npos);
+            const std::string frames = framesOf(s.bytes);
+            const size_t frameBytes = 6 + size_t(truth[0].size());
+            ASSERT_EQ(frames.size(), kFields * frameBytes);
+            for (int k = 0; k < kFields; ++k)
+                for (int y = (k % 2 == 0) == upperFirst ? 0 : 1; y < kH; y += 2)
+                    EXPECT_EQ(frames.compare(size_t(k) * frameBytes + 6 + size_t(y) * kW, kW,
+                                             reinterpret_cast<const char*>(truth[size_t(k)].row<uint8_t>(0, y)), kW),
+                              0)
+                        << "output " << k << " row " << y << " motion " << motion << (upperFirst ? " It" : " Ib");
+        }
+    }
+}
+
 // Failures in any stage of the pipeline end the stream with that stage's
 // error, after the frames rendered before it are written, with every thread
 // joined and nothing held by the host.
@@ -246,30 +341,46 @@ TEST_F(DeinterlaceStreamTest, AFailingStageEndsTheStreamWithItsError) {
     StreamSettings settings;
     settings.params.motion = 2;
 
-    // The plug-in runs out of memory on the fourth frame: frames 0 to 2 are
-    // written, frame 3 is named.
-    {
+    // The plug-in runs out of memory on the fourth frame (the first world it
+    // asks for after the world requests of frames 0 to 2, counted in a run
+    // of those three): frames 0 to 2 are written, frame 3 is named. With two
+    // jobs, the one whose host fails first: the frames before it are written.
+    PluginSession second(VELMORA_PLUGIN_PATH, HostKind::AfterEffects, 1);
+    for (const bool twoJobs : {false, true}) {
         FilePtr in(std::fopen(input.string().c_str(), "rb"));
         const auto output = folder_.path() / "out.y4m";
         FilePtr out(std::fopen(output.string().c_str(), "wb"));
         Y4mReader reader(in.get(), "input");
         Y4mWriter writer(out.get(), reader.header(), "output");
+        if (twoJobs) {
+            second.host().failWorldRequest(1);
+        } else {
+            StreamSettings firstThree = settings;
+            firstThree.rangeCount = 3;
+            const int before = session_.host().worldRequests();
+            streamThrough(session_, input, folder_.path() / "three.y4m", firstThree);
+            session_.host().failWorldRequest(session_.host().worldRequests() - before + 1);
+        }
         int64_t rendered = 0;
         std::string error;
         try {
-            deinterlaceStream(session_.driver(), reader, writer, settings, [&](int64_t n) {
-                rendered = n;
-                if (n == 3)
-                    session_.host().failWorldRequest(1);
-            });
+            const std::vector<RenderDriver*> jobs{&session_.driver(), &second.driver()};
+            deinterlaceStream(twoJobs ? jobs : std::vector<RenderDriver*>{jobs[0]}, reader, writer, settings,
+                              [&](int64_t n) { rendered = n; });
         } catch (const CliError& e) {
             error = e.what();
         }
         session_.host().failWorldRequest(0);
-        EXPECT_NE(error.find("failed on frame 3"), std::string::npos) << error;
-        EXPECT_EQ(rendered, 3);
-        EXPECT_EQ(writer.framesWritten(), 3);
+        second.host().failWorldRequest(0);
+        const size_t at = error.find("failed on frame ");
+        ASSERT_NE(at, std::string::npos) << error;
+        const int64_t failedFrame = std::stoll(error.substr(at + 16));
+        if (!twoJobs)
+            EXPECT_EQ(failedFrame, 3);
+        EXPECT_EQ(rendered, failedFrame);
+        EXPECT_EQ(writer.framesWritten(), failedFrame);
     }
+    EXPECT_NOTHING_HELD(second.host());
     EXPECT_NOTHING_HELD(session_.host());
 
     // The output fills up after the header and two frames: the writer's

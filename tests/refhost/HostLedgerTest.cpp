@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 using namespace refhost;
 
 TEST(HostLedger, ReportsWhatIsHeldAndReleasesOfWhatIsNot) {
@@ -49,9 +51,30 @@ TEST(RefHostCallbacks, SuitesAndCheckoutsAreCountedByNameVersionAndRecord) {
     EXPECT_EQ(in.utils->ansi.floor(-1.5), -2.0);
 }
 
-TEST(RefHostCallbacks, OnlyOneHostAtATime) {
-    RefHost host(HostProfile::afterEffects(), &PluginEntry);
-    EXPECT_EQ(RefHost::active(), &host);
-    EXPECT_THROW(RefHost(HostProfile::premiere(), &PluginEntry), std::logic_error);
-    EXPECT_EQ(RefHost::active(), &host);
+namespace {
+thread_local RefHost* seenDuringCommand = nullptr;
+PF_Err entryThatLooksForItsHost(PF_Cmd, PF_InData*, PF_OutData*, PF_ParamDef**, PF_LayerDef*, void*) {
+    seenDuringCommand = RefHost::active();
+    return PF_Err_NONE;
+}
+} // namespace
+
+// Several hosts live at once: callbacks without an effect reference reach the
+// host whose command runs on their thread, and outside any command only a
+// sole host.
+TEST(RefHostCallbacks, EachCommandReachesItsOwnHost) {
+    RefHost a(HostProfile::afterEffects(), &entryThatLooksForItsHost);
+    EXPECT_EQ(RefHost::active(), &a);
+    {
+        RefHost b(HostProfile::premiere(), &entryThatLooksForItsHost);
+        EXPECT_EQ(RefHost::active(), nullptr);
+        std::thread other([&] {
+            b.about();
+            EXPECT_EQ(seenDuringCommand, &b);
+        });
+        a.about();
+        EXPECT_EQ(seenDuringCommand, &a);
+        other.join();
+    }
+    EXPECT_EQ(RefHost::active(), &a);
 }
