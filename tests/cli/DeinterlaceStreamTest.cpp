@@ -197,43 +197,6 @@ TEST_F(DeinterlaceStreamTest, StreamGivesWhatTheHostReturnsDrivenDirectly) {
     EXPECT_NOTHING_HELD(session_.host());
 }
 
-TEST_F(DeinterlaceStreamTest, SmartAndLegacyAgreeForOff) {
-    const auto input = folder_.path() / "in.y4m";
-    writeClip(input, clipHeader(), kFrames);
-    StreamSettings settings;
-    settings.params.motion = 1;
-    for (PixelFormat format : {PixelFormat::vuya, PixelFormat::ae16, PixelFormat::VUya}) {
-        settings.format = format;
-        settings.protocol = Protocol::Smart;
-        const std::string smart = streamThrough(session_, input, folder_.path() / "s.y4m", settings).bytes;
-        settings.protocol = Protocol::Legacy;
-        const std::string legacy = streamThrough(session_, input, folder_.path() / "l.y4m", settings).bytes;
-        EXPECT_TRUE(smart == legacy) << pixelFormatTraits(format).name;
-    }
-}
-
-TEST_F(DeinterlaceStreamTest, LowerFieldChoiceKeepsTheOddRows) {
-    const auto input = folder_.path() / "in.y4m";
-    writeClip(input, clipHeader(), 2);
-    StreamSettings settings;
-    settings.params.motion = 1;
-    settings.params.fields = 2;
-    const std::string out = streamThrough(session_, input, folder_.path() / "o.y4m", settings).bytes;
-    const std::string in = readFile(input);
-    // Same frame layout after the header; odd luma rows of frame 0 unchanged,
-    // even rows rebuilt.
-    const size_t inData = in.find("FRAME\n") + 6, outData = out.find("FRAME\n") + 6;
-    bool evenChanged = false;
-    for (int y = 0; y < kH; ++y) {
-        const bool same = in.compare(inData + size_t(y) * kW, kW, out, outData + size_t(y) * kW, kW) == 0;
-        if (y % 2 == 1)
-            EXPECT_TRUE(same) << "row " << y;
-        else
-            evenChanged |= !same;
-    }
-    EXPECT_TRUE(evenChanged);
-}
-
 // Failures in any stage of the pipeline end the stream with that stage's
 // error, after the frames rendered before it are written, with every thread
 // joined and nothing held by the host.

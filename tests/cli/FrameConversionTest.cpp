@@ -131,30 +131,6 @@ TEST(FrameConversion, VuyaChannelLayoutAndScales) {
     }
 }
 
-TEST(FrameConversion, Vuya16MapRoundTripsEveryCode) {
-    for (int bits = 8; bits <= 16; ++bits) {
-        const int maxCode = (1 << bits) - 1;
-        EXPECT_EQ(vuya16FromCode(0, bits), 0);
-        EXPECT_EQ(vuya16FromCode(maxCode, bits), 32768);
-        int previous = -1;
-        for (int code = 0; code <= maxCode; ++code) {
-            const int value = vuya16FromCode(code, bits);
-            ASSERT_EQ(value, int(std::floor(code * 32768.0 / maxCode + 0.5))) << bits << " " << code;
-            ASSERT_GE(value, previous);
-            previous = value;
-            const int back = codeFromVuya16(value, bits);
-            if (bits <= 15)
-                ASSERT_EQ(back, code) << bits << " bits, code " << code;
-            else
-                ASSERT_LE(std::abs(back - code), 1) << code;
-        }
-        // Only 16-bit codes are finer than the scale, so only there does every
-        // value survive the trip through a code.
-        for (int value = 0; value <= 32768 && bits == 16; ++value)
-            ASSERT_EQ(vuya16FromCode(codeFromVuya16(value, bits), bits), value) << bits << " " << value;
-    }
-}
-
 // The chroma rows of an interlaced 4:2:0 frame alternate between the fields:
 // chroma row 2j + f belongs to field f and covers its field rows 2j, 2j + 1.
 TEST(FrameConversion, InterlacedChromaStaysWithinItsField) {
