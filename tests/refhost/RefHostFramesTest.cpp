@@ -3,6 +3,7 @@
 // sizes rows as asked. The rest of its frame side (worlds, fill, copy,
 // handles, the pooled iteration) is exercised by every render test.
 #include "host/PluginEntry.h"
+#include "refhost/HandleStore.h"
 #include "refhost/WorldStore.h"
 #include "tests/support/RefHostTesting.h"
 
@@ -42,4 +43,37 @@ TEST(RefHostHandles, LeakIsReportedAndNthRequestFails) {
     EXPECT_NE(host.ledger().report().find("16 bytes"), std::string::npos);
     u->host_dispose_handle(a);
     EXPECT_NOTHING_HELD(host);
+}
+
+// Within one frame the copy walks rows away from the overlap, as hosts do.
+TEST(RefHostCopy, OverlappingCopyWithinOneFrame) {
+    RefHost host(HostProfile::afterEffects(), &PluginEntry);
+    PF_InData& in = host.inData();
+    PF_EffectWorld w = host.makeHostWorld(6, 6, PF_PixelFormat_ARGB32, "w");
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 6; ++x)
+            reinterpret_cast<uint8_t*>(w.data)[y * w.rowbytes + x * 4] = uint8_t(10 * y + x);
+    PF_Rect s{0, 0, 4, 4}, d{1, 1, 6, 6};
+    ASSERT_EQ(in.utils->copy(in.effect_ref, &w, &w, &s, &d), PF_Err_NONE);
+    for (int y = 1; y < 5; ++y)
+        for (int x = 1; x < 5; ++x)
+            EXPECT_EQ(reinterpret_cast<uint8_t*>(w.data)[y * w.rowbytes + x * 4], 10 * (y - 1) + x - 1);
+    host.disposeHostWorld(&w);
+}
+
+// A recycled block goes to a handle of its own size only: a larger one would
+// hide a write past a smaller request.
+TEST(RefHostHandles, RecyclingReusesBlocksOfTheSameSizeOnly) {
+    HandleStore store;
+    store.setRecycling(true);
+    PF_Handle a = store.create(1000, nullptr);
+    ASSERT_NE(a, nullptr);
+    void* const first = *a;
+    ASSERT_TRUE(store.dispose(a, nullptr, nullptr));
+    PF_Handle smaller = store.create(999, nullptr);
+    EXPECT_NE(*smaller, first);
+    PF_Handle same = store.create(1000, nullptr);
+    EXPECT_EQ(*same, first);
+    ASSERT_TRUE(store.dispose(smaller, nullptr, nullptr));
+    ASSERT_TRUE(store.dispose(same, nullptr, nullptr));
 }

@@ -182,39 +182,6 @@ TEST(RenderOff, SamePictureSamePixelsInEveryChannelOrder) {
     EXPECT_NOTHING_HELD(h.host);
 }
 
-// Worked by hand: bytes B, G, R, A; kept rows alternate (200, 0, 0, 255) and
-// (0, 0, 0, 255). Ranked by B + G + R the six neighbours are three of 200 and
-// three of 0, the middle pair averages to (100, 0, 0, 255), which lies between
-// above and below. (Ranked by G + R + A all six tie and "below" would win.)
-TEST(RenderOff, BgraBlueDetailAveragedLikeArgb) {
-    OffHost h;
-    const A_long width = 4, height = 5;
-    Clip clip(PrPixelFormat_BGRA_4444_8u, width, height);
-    std::vector<uint8_t> bytes;
-    const std::array<uint8_t, 4> blue{200, 0, 0, 255}, black{0, 0, 0, 255}, grey{7, 7, 7, 9};
-    for (A_long y = 0; y < height; ++y)
-        for (A_long x = 0; x < width; ++x) {
-            const auto& px = y % 2 == 1 ? grey : (y % 4 == 0 ? blue : black);
-            bytes.insert(bytes.end(), px.begin(), px.end());
-        }
-    clip.addFrame(bytes);
-    for (Protocol protocol : {Protocol::Smart, Protocol::Legacy}) {
-        SCOPED_TRACE(protocolName(protocol));
-        const RenderResult r = h.driver.render(clip, 0, off(1), protocol);
-        ASSERT_EQ(r.err, PF_Err_NONE);
-        for (A_long y = 0; y < height; ++y)
-            for (A_long x = 0; x < width; ++x) {
-                const uint8_t* px = &r.frame.pixels[size_t(y * width + x) * 4];
-                const std::array<uint8_t, 4> got{px[0], px[1], px[2], px[3]};
-                const std::array<uint8_t, 4> want =
-                    y % 2 == 1 ? std::array<uint8_t, 4>{100, 0, 0, 255}
-                               : (y % 4 == 0 ? blue : black);
-                EXPECT_EQ(got, want) << "pixel (" << x << ", " << y << ")";
-            }
-    }
-    EXPECT_NOTHING_HELD(h.host);
-}
-
 // Smart render of part of the layer: the input arrives grown by the rows and
 // columns the filter reads, the output is the requested part (smaller than
 // the input), and pixel (x, y) of a buffer at origin (ox, oy) is layer pixel
