@@ -292,7 +292,7 @@ TEST_F(DeinterlaceStreamTest, AFailingStageEndsTheStreamWithItsError) {
 
 // Each frame's own interlace tag decides: Ip frames are written exactly as
 // read, It and Ib frames keep the field they name, untagged frames of a mixed
-// stream the default upper one.
+// stream the one of the settings (here the lower one).
 TEST_F(DeinterlaceStreamTest, FrameTagsChooseTheKeptFieldOrPassTheFrameThrough) {
     Y4mHeader h = clipHeader();
     h.interlace = Y4mInterlace::Mixed;
@@ -310,10 +310,11 @@ TEST_F(DeinterlaceStreamTest, FrameTagsChooseTheKeptFieldOrPassTheFrameThrough) 
 
     StreamSettings settings;
     settings.params.motion = 1;
+    settings.params.fields = 2;
     const std::string out = streamThrough(session_, input, folder_.path() / "o.y4m", settings).bytes;
     const size_t outHeaderBytes = out.find('\n') + 1;
     ASSERT_EQ(out.size(), outHeaderBytes + 4 * (6 + frameBytes));
-    const int keptParity[] = {0, 1, -1, 0}; // -1: the whole frame as read
+    const int keptParity[] = {0, 1, -1, 1}; // -1: the whole frame as read
     for (int t = 0; t < 4; ++t) {
         const std::string in = whole.substr(headerBytes + t * (6 + frameBytes) + 6, frameBytes);
         const std::string got = out.substr(outHeaderBytes + t * (6 + frameBytes) + 6, frameBytes);

@@ -22,3 +22,13 @@ TEST(HostLedger, ReportsWhatIsHeldAndReleasesOfWhatIsNot) {
     EXPECT_FALSE(ledger.nothingHeld());
     EXPECT_EQ(ledger.misuses().size(), 1u);
 }
+
+// Suites come only in the versions the host has: a plug-in asking for
+// another one is refused, as a real host would refuse it.
+TEST(RefHostCallbacks, SuitesOnlyInTheVersionsTheHostHas) {
+    RefHost host(HostProfile::afterEffects(), &PluginEntry);
+    const void* suite = nullptr;
+    EXPECT_EQ(host.inData().pica_basicP->AcquireSuite(kPFWorldSuite, 1, &suite), kSPSuiteNotFoundError);
+    EXPECT_EQ(suite, nullptr);
+    EXPECT_NOTHING_HELD(host);
+}
