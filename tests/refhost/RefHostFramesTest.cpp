@@ -27,6 +27,7 @@ TEST(RefHostWorlds, RowPaddingRoundsUpAndNegativeMeansNone) {
         PF_EffectWorld w{};
         ASSERT_EQ(store.create(5, 2, PF_PixelFormat_ARGB32, true, WorldStore::Owner::Host, "w", &w), PF_Err_NONE);
         EXPECT_EQ(w.rowbytes, 5 * 4 + extra) << "padding " << padding;
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(w.data) % 32, 0u); // whatever the allocator's alignment
         EXPECT_TRUE(store.paddingIntact(w.data));
         EXPECT_TRUE(store.destroy(&w, WorldStore::Owner::Host));
     }
