@@ -2,6 +2,7 @@
 // the demo's table.
 #include "CliTestFiles.h"
 
+#include "cli/CliError.h"
 #include "cli/CliOptions.h"
 #include "cli/Commands.h"
 #include "cli/FieldWeave.h"
@@ -46,6 +47,10 @@ TEST(FieldWeave, EvenRowsFromTheFirstFrameOddRowsFromTheSecond) {
         for (int y = 0; y < layout.height[p]; ++y)
             for (int x = 0; x < layout.width[p]; ++x)
                 EXPECT_EQ(out.row<uint8_t>(p, y)[x], (y % 2 == 0 ? 0 : 100) + 10 * p + y) << p << " " << y;
+    // A frame of another layout is refused, whichever of the two it is.
+    const Y4mFrame small{Y4mFrameLayout(header420(6, 4))};
+    EXPECT_THROW(weaveFields(a, small, out), CliError);
+    EXPECT_THROW(weaveFields(small, b, out), CliError);
 }
 
 TEST(FieldWeave, HeaderHalvesTheRateAndMarksUpperFirst) {

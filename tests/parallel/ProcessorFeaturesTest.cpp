@@ -1,4 +1,5 @@
 #include "parallel/ProcessorFeatures.h"
+#include "tests/support/Scopes.h"
 
 #include <gtest/gtest.h>
 
@@ -38,11 +39,10 @@ TEST(ProcessorFeatures, ThisProcessorHasSseAndSse2) {
 }
 
 TEST(ProcessorFeatures, SimdLimitCapsTheLevel) {
-    setSimdLevelLimit(SimdLevel::Scalar);
-    EXPECT_EQ(simdLevel(), SimdLevel::Scalar);
-    setSimdLevelLimit(SimdLevel::SSE2);
-    EXPECT_EQ(simdLevel(), SimdLevel::SSE2);
-    setSimdLevelLimit(SimdLevel::AVX512);
+    for (SimdLevel limit : {SimdLevel::Scalar, SimdLevel::SSE2}) {
+        SimdLimitScope scope(limit);
+        EXPECT_EQ(simdLevel(), limit);
+    }
     EXPECT_EQ(simdLevel(), detectedSimdLevel());
 }
 

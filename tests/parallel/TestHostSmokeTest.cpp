@@ -1,5 +1,6 @@
 #include "parallel/Sarn_Thread.h"
 #include "parallel/Sarn_SetThreadCount.h"
+#include "tests/support/Scopes.h"
 #include "tests/support/TestHost.h"
 
 #include <gtest/gtest.h>
@@ -22,7 +23,7 @@ TEST(LibraryJob, RunsEveryBandOnceOnEitherRunner) {
     for (int workers : {0, 3}) {
         TestHost host(workers);
         for (int count : {1, 2, 5}) {
-            Sarn_SetThreadCount(count);
+            ThreadCountScope scope(count);
             std::vector<std::atomic<int>> marks(static_cast<size_t>(count));
             MarkBands job(host.inData(), &marks);
             job.execute();
@@ -31,5 +32,4 @@ TEST(LibraryJob, RunsEveryBandOnceOnEitherRunner) {
         }
         EXPECT_EQ(host.iterationCalls() > 0, workers > 0);
     }
-    Sarn_SetThreadCount(1);
 }

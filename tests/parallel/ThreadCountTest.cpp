@@ -5,6 +5,7 @@
 #include "parallel/KelException.h"
 #include "parallel/Sarn_Thread.h"
 #include "parallel/Sarn_SetThreadCount.h"
+#include "tests/support/Scopes.h"
 #include "tests/support/TestHost.h"
 
 #include <gtest/gtest.h>
@@ -74,7 +75,7 @@ TEST(WorkerCount, HostsReportingNoProcessorsGiveOneBand) {
     for (A_long reported : {0, -3}) {
         reportedIterations = reported;
         EXPECT_EQ(host.processorCount(), 1) << reported;
-        Sarn_SetThreadCount(reported);
+        ThreadCountScope count(reported);
         EXPECT_EQ(Sarn_GetThreadCount(), 1) << reported;
     }
 }
@@ -94,14 +95,13 @@ TEST(WorkerCount, IterationsOtherThanAskedForRunNoBand) {
 TEST(WorkerCount, BandsReadTheCountTheirJobWasLaunchedWith) {
     for (int workers : {1, 0}) { // host iteration in band order; fallback threads
         TestHost testHost(workers);
-        Sarn_SetThreadCount(4);
+        ThreadCountScope count(4);
         RecordCounts job(testHost.inData());
         job.execute();
         for (const std::atomic<int>& count : job.seen)
             EXPECT_EQ(count.load(), 4) << "workers " << workers;
         EXPECT_EQ(Sarn_GetThreadCount(), 4); // this thread's render keeps its own
     }
-    Sarn_SetThreadCount(1);
 }
 
 // Two renders at once over one host, each on an AEHost of its own and setting
@@ -112,7 +112,7 @@ TEST(WorkerCount, ConcurrentRendersWithDifferentCounts) {
     Image src(37, 29);
     for (size_t i = 0; i < src.v.size(); ++i)
         src.v[i] = float((i * 7919) % 251);
-    Sarn_SetThreadCount(1);
+    ThreadCountScope one(1);
     const std::vector<float> alone = resized(host, src, 23, 61).v;
 
     std::atomic<int> wrong{0};

@@ -12,48 +12,18 @@ bool greyed(RefHost& host) { return (host.param(kCorrect).ui_flags & PF_PUI_DISA
 
 } // namespace
 
-TEST(ParamsSetup, DeclaresTheThreeParametersExactly) {
+// Each declaration's fields are pinned by the registration report; here what
+// the report does not show: the current values and the calls it takes.
+TEST(ParamsSetup, DeclaresTheThreeParametersWithTheirDefaultsAsValues) {
     RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
     const CommandResult result = host.paramsSetup();
     ASSERT_EQ(result.err, PF_Err_NONE);
     EXPECT_EQ(result.out.num_params, 4);
-    ASSERT_EQ(host.paramCount(), 4);
-    EXPECT_EQ(host.numParams(), 4);
-
-    const PF_ParamDef& fields = host.param(kFields);
-    EXPECT_EQ(fields.uu.id, 1);
-    EXPECT_EQ(fields.param_type, PF_Param_POPUP);
-    EXPECT_STREQ(fields.name, "Fields");
-    EXPECT_EQ(fields.u.pd.num_choices, 2);
-    EXPECT_STREQ(fields.u.pd.u.namesptr, "Upper Field First|Lower Field First");
-    EXPECT_EQ(fields.u.pd.dephault, 1);
-    EXPECT_EQ(fields.u.pd.value, 1);
-    EXPECT_EQ(fields.flags, 0);
-    EXPECT_EQ(fields.ui_flags, 0);
-
-    const PF_ParamDef& motion = host.param(kMotion);
-    EXPECT_EQ(motion.uu.id, 2);
-    EXPECT_EQ(motion.param_type, PF_Param_POPUP);
-    EXPECT_STREQ(motion.name, "Motion Compensation");
-    EXPECT_EQ(motion.u.pd.num_choices, 4);
-    EXPECT_STREQ(motion.u.pd.u.namesptr, "Off|Fast|Better|Best");
-    EXPECT_EQ(motion.u.pd.dephault, 1);
-    EXPECT_EQ(motion.u.pd.value, 1);
-    EXPECT_EQ(motion.flags, 0x40);
-    EXPECT_EQ(motion.ui_flags, 0);
-
-    const PF_ParamDef& correct = host.param(kCorrect);
-    EXPECT_EQ(correct.uu.id, 3);
-    EXPECT_EQ(correct.param_type, PF_Param_CHECKBOX);
-    EXPECT_STREQ(correct.name, "");
-    EXPECT_STREQ(correct.u.bd.u.nameptr, "Correct Motion Errors");
-    EXPECT_EQ(correct.u.bd.value, 0);
-    EXPECT_EQ(correct.u.bd.dephault, 0);
-    EXPECT_EQ(correct.flags, 0);
-    EXPECT_EQ(correct.ui_flags, 0x20);
-
+    ASSERT_EQ(host.numParams(), 4);
+    EXPECT_EQ(host.param(kFields).u.pd.value, 1);
+    EXPECT_EQ(host.param(kMotion).u.pd.value, 1);
+    EXPECT_EQ(host.param(kCorrect).u.bd.value, 0);
     EXPECT_EQ(host.ledger().calls("strcpy"), 3);
-    EXPECT_EQ(host.ledger().calls("add_param"), 3);
     EXPECT_NOTHING_HELD(host);
 }
 

@@ -1,11 +1,12 @@
 // Helpers for the render tests: test pictures in any of the host's pixel
-// formats, a plain whole-frame computation of the field median filter to
-// compare renders with, and frame comparisons that name the first difference.
+// formats, renders after "Off" checked against the field median's definition,
+// and frame comparisons that name the first difference.
 #pragma once
 
 #include "refhost/Clip.h"
 #include "refhost/PixelFormats.h"
 #include "refhost/RenderDriver.h"
+#include "tests/support/MedianDefinition.h"
 
 #include <gtest/gtest.h>
 
@@ -82,119 +83,57 @@ inline Clip clipOf(PF_PixelFormat format, A_long width, A_long height, int frame
     return clip;
 }
 
-// The field median filter written from its definition, over whole frames.
-template <class T>
-class PlainFieldMedian {
-public:
-    using Bright = std::conditional_t<std::is_floating_point_v<T>, float, int32_t>;
-    struct Px {
-        T c[4];
-    };
-
-    explicit PlainFieldMedian(int alphaAt) {
-        int n = 0;
-        for (int c = 0; c < 4; ++c)
-            if (c != alphaAt)
-                colour_[size_t(n++)] = c;
-    }
-
-    Bright b(const Px& p) const {
-        if constexpr (std::is_floating_point_v<T>) {
-            const float first = p.c[colour_[0]] + p.c[colour_[1]];
-            return first + p.c[colour_[2]];
-        } else {
-            return int32_t(p.c[colour_[0]]) + int32_t(p.c[colour_[1]]) + int32_t(p.c[colour_[2]]);
-        }
-    }
-
-    // The darker of a pair first; equal brightness keeps the given order.
-    void order(const Px& p, const Px& q, Px& low, Px& high) const {
-        if (b(q) < b(p)) {
-            low = q;
-            high = p;
-        } else {
-            low = p;
-            high = q;
-        }
-    }
-
-    Px middlePairAverage(const Px& p1, const Px& p2, const Px& p3, const Px& p4, const Px& p5,
-                         const Px& p6) const {
-        Px l1, h1, l2, h2, l3, h3;
-        order(p1, p2, l1, h1);
-        order(p3, p4, l2, h2);
-        order(p5, p6, l3, h3);
-        const Px m = b(l2) < b(l1) ? l2 : l1;
-        const Px n = b(l2) < b(l1) ? l1 : l2;
-        const Px s = b(m) <= b(l3) ? l3 : m;
-        const Px bigM = b(h3) < b(h1) ? h1 : h3;
-        const Px bigN = b(h3) < b(h1) ? h3 : h1;
-        const Px t = b(h2) <= b(bigM) ? h2 : bigM;
-        Px xl, xh, yl, yh;
-        order(bigN, n, xl, xh);
-        order(t, s, yl, yh);
-        const Px p = b(xl) <= b(yl) ? yl : xl;
-        const Px q = b(yh) <= b(xh) ? yh : xh;
-        Px avg;
-        for (int c = 0; c < 4; ++c) {
-            if constexpr (std::is_floating_point_v<T>)
-                avg.c[c] = (p.c[c] + q.c[c]) * 0.5f;
-            else
-                avg.c[c] = T((int32_t(p.c[c]) + int32_t(q.c[c])) >> 1);
-        }
-        return avg;
-    }
-
-    Px medianOfThree(const Px& a, const Px& above, const Px& below) const {
-        if (b(above) < b(below)) {
-            if (b(a) <= b(above))
-                return above;
-            return b(a) <= b(below) ? a : below;
-        }
-        if (b(a) <= b(below))
-            return below;
-        return b(a) <= b(above) ? a : above;
-    }
-
-private:
-    std::array<int, 3> colour_{};
-};
-
-// The whole frame after "Off": kept rows as they are; every row of the other
-// parity from the kept rows next to it (the nearest kept row stands in for a
-// missing one at the top or bottom), columns clamped at the frame's sides.
+// Whether `got`, the rectangle `part` of a frame after "Off", agrees with the
+// field median's definition over the input frame `in`: kept rows unchanged;
+// every other row from the kept rows next to it (the nearest kept row stands
+// in for a missing one at the top or bottom), columns clamped at the sides.
 // keptField 1 keeps the even rows, 2 the odd rows.
-inline std::vector<uint8_t> plainOff(const PixelFormatInfo& info, A_long width, A_long height,
-                                     const std::vector<uint8_t>& in, int keptField) {
-    std::vector<uint8_t> out = in;
+inline ::testing::AssertionResult offAgrees(const PixelFormatInfo& info, A_long width,
+                                            A_long height, const std::vector<uint8_t>& in,
+                                            int keptField, const std::vector<uint8_t>& got,
+                                            PF_LRect part) {
+    const size_t bpp = size_t(info.bytesPerPixel);
+    const A_long partW = part.right - part.left;
+    if (got.size() != size_t(partW) * size_t(part.bottom - part.top) * bpp)
+        return ::testing::AssertionFailure() << "size " << got.size();
     const int kept = keptField == 2 ? 1 : 0;
-    if (height <= kept || width <= 0)
-        return out; // no kept row at all
     const A_long lastKept = (height - 1 - kept) / 2 * 2 + kept;
+    ::testing::AssertionResult result = ::testing::AssertionSuccess();
     withChannelType(info.depth, [&](auto zero) {
-        using T = decltype(zero);
-        using K = PlainFieldMedian<T>;
-        const K kernel(info.alphaAt);
-        const size_t bpp = size_t(info.bytesPerPixel);
-        auto at = [&](A_long x, A_long y) {
-            x = std::clamp<A_long>(x, 0, width - 1);
-            typename K::Px p;
-            std::memcpy(&p, in.data() + (size_t(y) * size_t(width) + size_t(x)) * bpp, bpp);
+        using Px = mediandef::Pixel<decltype(zero)>;
+        auto at = [&](const std::vector<uint8_t>& bytes, A_long rowWidth, A_long x, A_long y) {
+            Px p;
+            std::memcpy(&p, bytes.data() + (size_t(y) * size_t(rowWidth) + size_t(x)) * bpp, bpp);
             return p;
         };
-        for (A_long y = 1 - kept; y < height; y += 2) {
-            const A_long above = y - 1 < 0 ? kept : y - 1;
-            const A_long below = y + 1 > lastKept ? lastKept : y + 1;
-            for (A_long x = 0; x < width; ++x) {
-                const auto u = at(x, above), d = at(x, below);
-                const auto a = kernel.middlePairAverage(at(x - 1, above), u, at(x + 1, above),
-                                                        at(x - 1, below), d, at(x + 1, below));
-                const auto r = kernel.medianOfThree(a, u, d);
-                std::memcpy(out.data() + (size_t(y) * size_t(width) + size_t(x)) * bpp, &r, bpp);
+        for (A_long y = part.top; y < part.bottom && result; ++y)
+            for (A_long x = part.left; x < part.right && result; ++x) {
+                const Px out = at(got, partW, x - part.left, y - part.top);
+                bool ok;
+                if ((y & 1) == kept || height <= kept) {
+                    ok = out == at(in, width, x, y);
+                } else {
+                    const A_long up = y - 1 < 0 ? kept : y - 1, down = std::min(y + 1, lastKept);
+                    std::array<Px, 6> six;
+                    for (int i = 0; i < 3; ++i) {
+                        const A_long c = std::clamp<A_long>(x - 1 + i, 0, width - 1);
+                        six[size_t(i)] = at(in, width, c, up);
+                        six[size_t(i) + 3] = at(in, width, c, down);
+                    }
+                    ok = mediandef::admissible(six, out, info.alphaAt);
+                }
+                if (!ok)
+                    result = ::testing::AssertionFailure() << "pixel (" << x << ", " << y
+                                                           << ") is not the field median";
             }
-        }
     });
-    return out;
+    return result;
+}
+
+inline ::testing::AssertionResult offAgrees(const PixelFormatInfo& info, A_long width,
+                                            A_long height, const std::vector<uint8_t>& in,
+                                            int keptField, const std::vector<uint8_t>& got) {
+    return offAgrees(info, width, height, in, keptField, got, PF_LRect{0, 0, width, height});
 }
 
 // Rows top..bottom-1 and columns left..right-1 of a packed frame.
