@@ -87,14 +87,14 @@ TEST(MotionPipelineSteps, OutputAlignedWithTheLastKeptField) {
             SCOPED_TRACE(std::string(modeName(motion)) + ", Fields " + std::to_string(fields));
             const RenderResult first = driver.render(clip, 0, motionParams(motion, fields), Protocol::Smart);
             ASSERT_EQ(first.err, PF_Err_NONE) << first.message;
-            EXPECT_TRUE(pantest::rowsEqual(first.frame.pixels, current0, row, height, 1 - firstFieldRow));
+            EXPECT_EQ(pantest::rowsDiffering(first.frame.pixels, current0, row, height, 1 - firstFieldRow), 0);
             EXPECT_GT(pantest::rowsDiffering(first.frame.pixels, current0, row, height, firstFieldRow),
                       height / 4);
 
             for (Protocol protocol : {Protocol::Smart, Protocol::Legacy}) {
                 const RenderResult later = driver.render(clip, 2, motionParams(motion, fields), protocol);
                 ASSERT_EQ(later.err, PF_Err_NONE) << later.message;
-                EXPECT_TRUE(pantest::rowsEqual(later.frame.pixels, current2, row, height, firstFieldRow));
+                EXPECT_EQ(pantest::rowsDiffering(later.frame.pixels, current2, row, height, firstFieldRow), 0);
                 EXPECT_GT(pantest::rowsDiffering(later.frame.pixels, current2, row, height, 1 - firstFieldRow),
                           height / 4);
             }
@@ -158,29 +158,10 @@ TEST(MotionPipelineSteps, OddAndTinySizes) {
                     const RenderResult r = driver.render(clip, 2, motionParams(motion, fields), protocol);
                     ASSERT_EQ(r.err, PF_Err_NONE) << r.message;
                     ASSERT_EQ(r.frame.height, height);
-                    EXPECT_TRUE(pantest::rowsEqual(r.frame.pixels, clip.frame(2), row, height, keptRow));
+                    EXPECT_EQ(pantest::rowsDiffering(r.frame.pixels, clip.frame(2), row, height, keptRow), 0);
                     EXPECT_NOTHING_HELD(host);
                 }
         }
-}
-
-// A legacy layer with no width or no height renders without error and holds
-// nothing. (Under smart render such a layer has no pixels to check out; the
-// in-process test of an input without pixels covers the pipeline there.)
-TEST(MotionPipelineSteps, EmptyLegacyLayers) {
-    RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
-    RenderDriver driver(host);
-    for (auto [width, height] : {std::pair{0, 8}, std::pair{16, 0}, std::pair{0, 0}}) {
-        Clip clip(PF_PixelFormat_ARGB32, width, height);
-        for (int i = 0; i < 3; ++i)
-            clip.addFrame(std::vector<uint8_t>(clip.frameBytes()));
-        for (A_long motion : {kFast, kBest})
-        {
-            const RenderResult r = driver.render(clip, 2, motionParams(motion), Protocol::Legacy);
-            EXPECT_EQ(r.err, PF_Err_NONE) << width << "x" << height << ": " << r.message;
-            EXPECT_NOTHING_HELD(host);
-        }
-    }
 }
 
 // An earlier frame a legacy host refuses in the middle of a layer (a cut)
@@ -236,7 +217,7 @@ TEST(MotionPipelineSteps, HostWithoutWorldSuite) {
         for (Protocol protocol : {Protocol::Smart, Protocol::Legacy}) {
             const RenderResult r = driver.render(clip, 2, motionParams(kBetter), protocol);
             ASSERT_EQ(r.err, PF_Err_NONE) << r.message;
-            EXPECT_TRUE(pantest::rowsEqual(r.frame.pixels, clip.frame(2), clip.rowBytes(), height, 0));
+            EXPECT_EQ(pantest::rowsDiffering(r.frame.pixels, clip.frame(2), clip.rowBytes(), height, 0), 0);
             EXPECT_GT(pantest::rowsDiffering(r.frame.pixels, clip.frame(2), clip.rowBytes(), height, 1),
                       height / 4);
             EXPECT_NOTHING_HELD(host);
