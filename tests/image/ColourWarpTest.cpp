@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -307,6 +308,96 @@ TYPED_TEST(DiscardWarpDepths, DiscardWarpMatchesPlainComputation) {
             }
         }
     }
+}
+
+// Values for the tier comparison: mostly in range, some that clamp or are not
+// finite (16-bit channels above full scale, which the host never makes, must
+// still load unsigned).
+template <class Pixel>
+float extremeChannel(std::mt19937& rng) {
+    if (rng() % 7 != 0)
+        return randomChannel<Pixel>(rng);
+    const float inf = std::numeric_limits<float>::infinity();
+    if constexpr (Pixel::isFloat) {
+        const float values[] = {NAN, inf, -inf, -0.0f, 3.0e38f, -3.0e38f, 1.0e-40f};
+        return values[rng() % 7];
+    } else {
+        const float values[] = {0.0f, Pixel::fullScale, Pixel::bytes == 8 ? 65535.0f : 1.0f};
+        return values[rng() % 3];
+    }
+}
+
+// Equal bytes, but any NaN equals any NaN: which payload an operation passes
+// on depends on the operand order the compiler chose, not on the kernel.
+bool sameBits(const Image& a, const Image& b, bool floats) {
+    if (!floats)
+        return a.storage == b.storage;
+    for (size_t at = 0; at + 4 <= a.storage.size(); at += 4) {
+        float x, y;
+        std::memcpy(&x, &a.storage[at], 4);
+        std::memcpy(&y, &b.storage[at], 4);
+        if (!(std::isnan(x) && std::isnan(y)) && std::memcmp(&x, &y, 4) != 0)
+            return false;
+    }
+    return true;
+}
+
+// Every SIMD tier against the scalar kernel through the jobs, widths 1 to 37
+// at offsets that leave partial groups, on extreme values and vectors (NaN,
+// infinite, huge, the invalid marker) and sample positions at every side of
+// the source bounds; the images' margins catch writes outside the rectangle.
+TYPED_TEST(ColourWarpInstances, EveryTierEqualsScalarOnExtremes) {
+    using Pixel = typename TypeParam::Pixel;
+    TestHost host(0);
+    std::mt19937 rng(20261206);
+    const float inf = std::numeric_limits<float>::infinity();
+    const float specials[] = {NAN, inf, -inf, -1000000.0f, 3.0e9f, -3.0e9f, 1.5e30f, -0.0f, 1073741824.0f};
+    int64_t changed = 0, total = 0;
+    for (int32_t width = 1; width <= 37; ++width)
+        for (int32_t x0 : {-5, 0, 3}) {
+            const Sarn_Rect rect{x0, x0 + width, -1, 6};
+            const WarpSetup w{{x0, x0 + width, 0, 6}, {x0 - 2, x0 + width + 3, -1, 13}, rect, float(width % 2)};
+            // A whole-number threshold, which a difference at a whole-pixel
+            // vector can equal.
+            const float threshold = Pixel::isFloat ? 0.625f : std::round(0.45f * fullScaleOf<Pixel>());
+            const DiscardSetup discard{rect, 1.0f, 1.0f, 0.0f, 0.0f, threshold};
+            Image f(rect.x0, rect.x1, 0, 6, Pixel::bytes), d(rect.x0, rect.x1, rect.y0, rect.y1, Pixel::bytes);
+            Image s(w.sourceRect.x0, w.sourceRect.x1, -1, 13, Pixel::bytes);
+            Image mx(rect.x0, rect.x1, rect.y0, rect.y1, 4), my = mx;
+            for (Image* image : {&f, &d, &s}) {
+                const int32_t columns = image->stride / image->bytes;
+                for (int32_t y = image->y0; y < image->y0 + int32_t(image->storage.size() / size_t(image->stride)); ++y)
+                    for (int32_t x = image->x0; x < image->x0 + columns; ++x)
+                        for (int c = 0; c < 4; ++c)
+                            setChannel<Pixel>(*image, x, y, c, extremeChannel<Pixel>(rng));
+            }
+            std::uniform_real_distribution<float> dx(-4.0f, 4.0f), dy(-3.5f, 3.5f);
+            for (int32_t y = rect.y0; y < rect.y1; ++y)
+                for (int32_t x = rect.x0; x < rect.x1; ++x) {
+                    const uint32_t kind = rng() % 8;
+                    const float u = kind == 0 ? specials[rng() % 9] : dx(rng), v = kind == 1 ? specials[rng() % 9] : dy(rng);
+                    setMotion(mx, x, y, kind == 2 ? std::round(u) : u);
+                    setMotion(my, x, y, kind == 2 ? std::round(v) : v);
+                }
+            Image warped = d, markedX = mx, markedY = my;
+            {
+                const SimdLimitScope limit(SimdLevel::Scalar);
+                runARWarp<TypeParam>(host, f, s, warped, mx, my, w);
+                runDiscard<TypeParam>(host, s, d, markedX, markedY, discard);
+            }
+            changed += warped.storage != d.storage;
+            ++total;
+            for (SimdLevel tier : runnableSimdTiers()) {
+                const SimdLimitScope limit(tier);
+                Image out = d, outX = mx, outY = my;
+                runARWarp<TypeParam>(host, f, s, out, mx, my, w);
+                runDiscard<TypeParam>(host, s, d, outX, outY, discard);
+                ASSERT_TRUE(sameBits(out, warped, Pixel::isFloat)) << "tier " << int(tier) << " width " << width << " x0 " << x0;
+                ASSERT_TRUE(sameBits(outX, markedX, true) && sameBits(outY, markedY, true))
+                    << "discard, tier " << int(tier) << " width " << width << " x0 " << x0;
+            }
+        }
+    EXPECT_GT(changed, total / 2);
 }
 
 // S is the frame whose other rows are F, so the compensated neighbours A and
