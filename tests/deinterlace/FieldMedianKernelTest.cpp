@@ -1,6 +1,7 @@
 // The field kernel's rules on small frames worked by hand: ranking and ties,
 // edges, the rows at the frame's top and bottom, and rounding per depth.
 #include "deinterlace/DeinterlaceFields.h"
+#include "deinterlace/FieldMedianKernel.h"
 #include "FieldTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -208,4 +209,18 @@ TEST(FieldMedianKernel, MatchesTheDefinitionForAllInstances) {
     checkAgainstDefinition<Sarn_Pixel8, Sarn_OrderRGBA>(400);
     checkAgainstDefinition<Sarn_Pixel16, Sarn_OrderRGBA>(500);
     checkAgainstDefinition<Sarn_PixelF, Sarn_OrderRGBA>(600);
+}
+
+// A band area of negative height but positive width holds no row, whatever
+// the band split: the band method writes nothing (no band may take the
+// wrapped height for a count of rows).
+TEST(FieldMedianKernel, AreaOfNegativeHeightWritesNothing) {
+    Frame<uint8_t> in(4, 4), out(4, 4);
+    fillFromPalette<uint8_t, Sarn_OrderARGB>(in, 3);
+    ImageView<4> inView{ViewRect{0, 0, 4, 4}, in.bytes.data(), in.stride};
+    ImageView<4> outView{ViewRect{0, 0, 4, 4}, out.bytes.data(), out.stride};
+    FieldJob<4> job{ViewRect{0, 3, 4, 1}, nullptr, &outView, &inView};
+    for (int32_t index = 0; index < 3; ++index)
+        FieldMedianKernel<Sarn_Pixel8, Sarn_OrderARGB>::band(&job, index, 3, 0);
+    EXPECT_TRUE(std::all_of(out.bytes.begin(), out.bytes.end(), [](uint8_t b) { return b == 0xA5; }));
 }

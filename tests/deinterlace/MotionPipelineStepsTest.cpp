@@ -224,3 +224,23 @@ TEST(MotionPipelineSteps, HostWithoutWorldSuite) {
         }
     }
 }
+
+// A frame of one row has a single field and no motion to estimate between
+// fields: the quality's passes cost no host memory ("Best" asks for as many
+// handles as "Fast"), with either field first.
+TEST(MotionPipelineSteps, OneRowFramesEstimateNoMotion) {
+    RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
+    RenderDriver driver(host);
+    for (A_long fields : {1, 2}) {
+        const Clip clip = pantest::panClip(PF_PixelFormat_ARGB32, 24, 1, 3, 1.5, fields == 2);
+        int handles[kBest + 1] = {};
+        for (A_long motion : {kFast, kBest}) {
+            const int before = host.handleRequests();
+            const RenderResult r = driver.render(clip, 2, motionParams(motion, fields), Protocol::Smart);
+            ASSERT_EQ(r.err, PF_Err_NONE) << r.message;
+            handles[motion] = host.handleRequests() - before;
+        }
+        EXPECT_EQ(handles[kBest], handles[kFast]) << "Fields " << fields;
+        EXPECT_NOTHING_HELD(host);
+    }
+}
