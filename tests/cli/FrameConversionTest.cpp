@@ -84,7 +84,7 @@ TEST(FrameConversion, ProgressiveFramesRoundTripThroughVuya) {
                 converter.toPixels(in, pixels.data(), pixels.rowBytes);
                 // Rows are written up to their last pixel, odd widths included.
                 for (int y = 0; y < header.height; ++y)
-                    for (int64_t i = int64_t(header.width) * pixels.info.pixelBytes; i < pixels.rowBytes; ++i)
+                    for (int64_t i = int64_t(header.width) * pixels.info.bytesPerPixel; i < pixels.rowBytes; ++i)
                         ASSERT_EQ(pixels.data()[y * pixels.rowBytes + i], 0) << tag << " " << size << " row " << y;
                 converter.fromPixels(pixels.data(), pixels.rowBytes, out);
                 // An 8-bit buffer holds deeper codes only approximately; 16-bit

@@ -1,14 +1,16 @@
-// Frames, host records and an independent plain field interpolation for the
-// deinterlace tests.
+// Frames and host records for the deinterlace tests, and the field median's
+// definition worked by brute force, to check the comparison network against.
 #pragma once
 
 #include "parallel/AEHost.h"
 #include "image/Sarn_Pixel.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <random>
 #include <vector>
 
 namespace fieldtest {
@@ -29,8 +31,11 @@ struct TestHost {
     }
 };
 
+template <class T>
+using Px = std::array<T, 4>;
+
 // A frame of 4-channel pixels of channel type T, rows `stride` bytes apart,
-// with a host world describing it.
+// filled with 0xA5 bytes (and one guard byte after the last row).
 template <class T>
 struct Frame {
     int32_t width, height, stride;
@@ -46,102 +51,87 @@ struct Frame {
         world.height = h;
         world.extent_hint = PF_Rect{0, 0, w, h};
     }
-    T get(int32_t x, int32_t y, int c) const {
-        T v;
-        std::memcpy(&v, bytes.data() + size_t(y) * stride + (size_t(x) * 4 + c) * sizeof(T), sizeof v);
-        return v;
+    Px<T> get(int32_t x, int32_t y) const {
+        Px<T> p;
+        std::memcpy(p.data(), bytes.data() + size_t(y) * stride + size_t(x) * sizeof p, sizeof p);
+        return p;
     }
-    void set(int32_t x, int32_t y, int c, T v) {
-        std::memcpy(bytes.data() + size_t(y) * stride + (size_t(x) * 4 + c) * sizeof(T), &v, sizeof v);
-    }
-    void setPixel(int32_t x, int32_t y, const T (&p)[4]) {
-        for (int c = 0; c < 4; ++c)
-            set(x, y, c, p[c]);
-    }
-    void fillRow(int32_t y, const T (&p)[4]) {
-        for (int32_t x = 0; x < width; ++x)
-            setPixel(x, y, p);
+    void set(int32_t x, int32_t y, const Px<T>& p) {
+        std::memcpy(bytes.data() + size_t(y) * stride + size_t(x) * sizeof p, p.data(), sizeof p);
     }
 };
 
-// The kernel written out plainly, pixel by pixel, from the definition.
 template <class T, class Order>
-struct PlainKernel {
-    struct Px {
-        T c[4];
-    };
-    using B = std::conditional_t<std::is_same_v<T, float>, float, int32_t>;
+auto brightness(const Px<T>& p) {
+    if constexpr (std::is_same_v<T, float>) {
+        float sum = p[Order::c1];
+        sum = sum + p[Order::c2];
+        return sum + p[Order::c3];
+    } else {
+        return int32_t(p[Order::c1]) + int32_t(p[Order::c2]) + int32_t(p[Order::c3]);
+    }
+}
 
-    static B b(const Px& p) {
-        if constexpr (std::is_same_v<T, float>) {
-            float s = p.c[Order::c1];
-            s = s + p.c[Order::c2];
-            s = s + p.c[Order::c3];
-            return s;
-        } else {
-            return B(p.c[Order::c1]) + B(p.c[Order::c2]) + B(p.c[Order::c3]);
-        }
-    }
-    // Pair rule: the second is low only when strictly darker.
-    static void pair(int i, int j, const Px* p, int& lo, int& hi) {
-        if (b(p[j]) < b(p[i])) {
-            lo = j;
-            hi = i;
-        } else {
-            lo = i;
-            hi = j;
-        }
-    }
-    static Px middleAverage(const Px (&six)[6]) {
-        int l[3], h[3];
-        for (int i = 0; i < 3; ++i)
-            pair(2 * i, 2 * i + 1, six, l[i], h[i]);
-        int m, n;
-        pair(l[0], l[1], six, m, n);
-        const int s = b(six[m]) <= b(six[l[2]]) ? l[2] : m;
-        int bigN, bigM;
-        pair(h[0], h[2], six, bigN, bigM);
-        const int t = b(six[h[1]]) <= b(six[bigM]) ? h[1] : bigM;
-        int xl, xh, yl, yh;
-        pair(bigN, n, six, xl, xh);
-        pair(t, s, six, yl, yh);
-        const Px& P = six[b(six[xl]) <= b(six[yl]) ? yl : xl];
-        const Px& Q = six[b(six[yh]) <= b(six[xh]) ? yh : xh];
-        Px a;
-        for (int c = 0; c < 4; ++c) {
+// Fills the frame from a palette of five random pixels of distinct
+// brightness: pixels of equal brightness are then equal, which the brute
+// force below needs (which of several differently coloured pixels of one
+// brightness the network takes is pinned by the worked examples instead).
+template <class T, class Order>
+void fillFromPalette(Frame<T>& frame, uint32_t seed) {
+    std::mt19937 random(seed);
+    std::vector<Px<T>> palette;
+    while (palette.size() < 5) {
+        Px<T> p;
+        for (T& c : p)
             if constexpr (std::is_same_v<T, float>)
-                a.c[c] = (P.c[c] + Q.c[c]) * 0.5f;
+                c = float(int(random() % 41) - 10) * 0.0625f;
             else
-                a.c[c] = T((uint32_t(P.c[c]) + uint32_t(Q.c[c])) / 2u);
-        }
-        return a;
+                c = T(random() % (sizeof(T) == 1 ? 256 : 32769));
+        if (std::none_of(palette.begin(), palette.end(), [&](const Px<T>& q) {
+                return brightness<T, Order>(q) == brightness<T, Order>(p);
+            }))
+            palette.push_back(p);
     }
-    static Px median(const Px& a, const Px& up, const Px& down) {
-        const B ba = b(a), bu = b(up), bd = b(down);
-        if (bu < bd)
-            return ba <= bu ? up : (ba <= bd ? a : down);
-        return ba <= bd ? down : (ba <= bu ? a : up);
-    }
+    for (int32_t y = 0; y < frame.height; ++y)
+        for (int32_t x = 0; x < frame.width; ++x)
+            frame.set(x, y, palette[random() % palette.size()]);
+}
 
-    // Expected pixel at frame (x, y) of a rebuilt row, reading the kept rows
-    // of `in` (parity keptParity) within the input rectangle
-    // [left, right) x [top, bottom) given in frame coordinates of `in`.
-    static Px expected(const Frame<T>& in, int32_t left, int32_t top, int32_t right,
-                       int32_t bottom, int keptParity, int32_t x, int32_t y) {
-        int32_t firstKept = (top & 1) == keptParity ? top : top + 1;
-        int32_t lastKept = ((bottom - 1) & 1) == keptParity ? bottom - 1 : bottom - 2;
-        auto keptRow = [&](int32_t r) { return std::min(lastKept, std::max(firstKept, r)); };
-        auto col = [&](int32_t c) { return std::min(right - 1, std::max(left, c)); };
-        auto px = [&](int32_t c, int32_t r) {
-            Px p;
-            for (int ch = 0; ch < 4; ++ch)
-                p.c[ch] = in.get(col(c), keptRow(r), ch);
-            return p;
-        };
-        const Px six[6] = {px(x - 1, y - 1), px(x, y - 1), px(x + 1, y - 1),
-                           px(x - 1, y + 1), px(x, y + 1), px(x + 1, y + 1)};
-        return median(middleAverage(six), six[1], six[4]);
+// The rebuilt pixel at frame (x, y) by its definition: sort the six kept
+// neighbours by brightness, average the third and fourth channel-wise
+// (integers halved rounding down, floats times one half), then clamp that
+// average by brightness between the darker and the brighter of the pixels
+// above and below (above counts as the brighter when they tie); a tie with
+// the darker gives the neighbour, a tie with the brighter the average.
+// Kept rows and columns outside the frame repeat the nearest one.
+template <class T, class Order>
+Px<T> definedPixel(const Frame<T>& in, int keptParity, int32_t x, int32_t y) {
+    const int32_t firstKept = keptParity, lastKept = (in.height - 1 - keptParity) / 2 * 2 + keptParity;
+    auto kept = [&](int32_t c, int32_t r) {
+        return in.get(std::clamp(c, 0, in.width - 1), std::clamp(r, firstKept, lastKept));
+    };
+    std::array<Px<T>, 6> six;
+    for (int i = 0; i < 3; ++i) {
+        six[size_t(i)] = kept(x - 1 + i, y - 1);
+        six[size_t(i + 3)] = kept(x - 1 + i, y + 1);
     }
-};
+    const Px<T> above = six[1], below = six[4];
+    std::sort(six.begin(), six.end(), [](const Px<T>& a, const Px<T>& b) {
+        return brightness<T, Order>(a) < brightness<T, Order>(b);
+    });
+    Px<T> average;
+    for (int c = 0; c < 4; ++c)
+        if constexpr (std::is_same_v<T, float>)
+            average[size_t(c)] = (six[2][size_t(c)] + six[3][size_t(c)]) * 0.5f;
+        else
+            average[size_t(c)] = T((uint32_t(six[2][size_t(c)]) + six[3][size_t(c)]) >> 1);
+    const bool aboveDarker = brightness<T, Order>(above) < brightness<T, Order>(below);
+    const Px<T>& darker = aboveDarker ? above : below;
+    const Px<T>& brighter = aboveDarker ? below : above;
+    const auto level = brightness<T, Order>(average);
+    if (level <= brightness<T, Order>(darker))
+        return darker;
+    return level <= brightness<T, Order>(brighter) ? average : brighter;
+}
 
 } // namespace fieldtest

@@ -101,15 +101,6 @@ inline double psnr(const PixelFormatInfo& info, const std::vector<uint8_t>& a,
     return 10.0 * std::log10(255.0 * 255.0 / std::max(sum / double(n), 1e-9));
 }
 
-// Rows y0, y0 + 2, ... of two packed frames of the same size are equal.
-inline bool rowsEqual(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b,
-                      size_t rowBytes, int height, int y0) {
-    for (int y = y0; y < height; y += 2)
-        if (std::memcmp(&a[size_t(y) * rowBytes], &b[size_t(y) * rowBytes], rowBytes) != 0)
-            return false;
-    return true;
-}
-
 // Number of rows y0, y0 + 2, ... that differ.
 inline int rowsDiffering(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b,
                          size_t rowBytes, int height, int y0) {

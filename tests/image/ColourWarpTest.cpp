@@ -1,14 +1,14 @@
 #include "image/Sarn_ARWarp.h"
 #include "image/Sarn_DiscardWarp.h"
-#include "parallel/ProcessorFeatures.h"
 #include "parallel/Sarn_Thread.h"
-#include "parallel/Sarn_SetThreadCount.h"
+#include "tests/support/Scopes.h"
 #include "tests/support/TestHost.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -183,14 +183,6 @@ void referenceDiscard(Image& s, Image& r, Image& mx, Image& my, const DiscardSet
         }
 }
 
-// Restores one worker and the widest SIMD tier whatever a test does.
-struct RunnerGuard {
-    ~RunnerGuard() {
-        Sarn_SetThreadCount(1);
-        setSimdLevelLimit(SimdLevel::AVX512);
-    }
-};
-
 template <class PixelT, class OrderT>
 struct Instance {
     using Pixel = PixelT;
@@ -234,7 +226,6 @@ TYPED_TEST_SUITE(DiscardWarpDepths, Depths);
 TYPED_TEST(ColourWarpInstances, ARWarpMatchesPlainComputation) {
     using Pixel = typename TypeParam::Pixel;
     using Order = typename TypeParam::Order;
-    RunnerGuard guard;
     TestHost host(2);
     std::mt19937 rng(1234);
     const WarpSetup setups[] = {
@@ -261,10 +252,10 @@ TYPED_TEST(ColourWarpInstances, ARWarpMatchesPlainComputation) {
             }
         Image expected = d;
         referenceARWarp<Pixel, Order>(f, s, expected, mx, my, w);
-        for (SimdLevel level : {SimdLevel::Scalar, SimdLevel::SSE2, SimdLevel::AVX2, SimdLevel::AVX512}) {
-            setSimdLevelLimit(level);
+        for (SimdLevel level : runnableSimdTiers()) {
+            const SimdLimitScope limit(level);
             for (int threads : {1, 2, 3, 7}) {
-                Sarn_SetThreadCount(threads);
+                const ThreadCountScope bands(threads);
                 Image out = d;
                 runARWarp<TypeParam>(host, f, s, out, mx, my, w);
                 EXPECT_TRUE(out.storage == expected.storage)
@@ -276,7 +267,6 @@ TYPED_TEST(ColourWarpInstances, ARWarpMatchesPlainComputation) {
 
 TYPED_TEST(DiscardWarpDepths, DiscardWarpMatchesPlainComputation) {
     using Pixel = typename TypeParam::Pixel;
-    RunnerGuard guard;
     TestHost host(2);
     std::mt19937 rng(99);
     const float full = fullScaleOf<Pixel>();
@@ -307,10 +297,10 @@ TYPED_TEST(DiscardWarpDepths, DiscardWarpMatchesPlainComputation) {
             EXPECT_GT(marked, 0);
             EXPECT_LT(marked, (b.x1 - b.x0) * (b.y1 - b.y0));
         }
-        for (SimdLevel level : {SimdLevel::Scalar, SimdLevel::SSE2, SimdLevel::AVX2, SimdLevel::AVX512}) {
-            setSimdLevelLimit(level);
+        for (SimdLevel level : runnableSimdTiers()) {
+            const SimdLimitScope limit(level);
             for (int threads : {1, 2, 3, 7}) {
-                Sarn_SetThreadCount(threads);
+                const ThreadCountScope bands(threads);
                 Image outX = mx, outY = my;
                 runDiscard<TypeParam>(host, s, r, outX, outY, w);
                 EXPECT_TRUE(outX.storage == expectedX.storage && outY.storage == expectedY.storage)
@@ -320,28 +310,94 @@ TYPED_TEST(DiscardWarpDepths, DiscardWarpMatchesPlainComputation) {
     }
 }
 
-// A zero field over a constant source equal to the fallback: V = D, so any
-// weight gives D back.
-TYPED_TEST(ColourWarpInstances, ZeroFieldOverConstantSourceKeepsDestination) {
+// Values for the tier comparison: mostly in range, some that clamp or are not
+// finite (16-bit channels above full scale, which the host never makes, must
+// still load unsigned).
+template <class Pixel>
+float extremeChannel(std::mt19937& rng) {
+    if (rng() % 7 != 0)
+        return randomChannel<Pixel>(rng);
+    const float inf = std::numeric_limits<float>::infinity();
+    if constexpr (Pixel::isFloat) {
+        const float values[] = {NAN, inf, -inf, -0.0f, 3.0e38f, -3.0e38f, 1.0e-40f};
+        return values[rng() % 7];
+    } else {
+        const float values[] = {0.0f, Pixel::fullScale, Pixel::bytes == 8 ? 65535.0f : 1.0f};
+        return values[rng() % 3];
+    }
+}
+
+// Equal bytes, but any NaN equals any NaN: which payload an operation passes
+// on depends on the operand order the compiler chose, not on the kernel.
+bool sameBits(const Image& a, const Image& b, bool floats) {
+    if (!floats)
+        return a.storage == b.storage;
+    for (size_t at = 0; at + 4 <= a.storage.size(); at += 4) {
+        float x, y;
+        std::memcpy(&x, &a.storage[at], 4);
+        std::memcpy(&y, &b.storage[at], 4);
+        if (!(std::isnan(x) && std::isnan(y)) && std::memcmp(&x, &y, 4) != 0)
+            return false;
+    }
+    return true;
+}
+
+// Every SIMD tier against the scalar kernel through the jobs, widths 1 to 37
+// at offsets that leave partial groups, on extreme values and vectors (NaN,
+// infinite, huge, the invalid marker) and sample positions at every side of
+// the source bounds; the images' margins catch writes outside the rectangle.
+TYPED_TEST(ColourWarpInstances, EveryTierEqualsScalarOnExtremes) {
     using Pixel = typename TypeParam::Pixel;
     TestHost host(0);
-    std::mt19937 rng(7);
-    const WarpSetup w{{0, 12, 0, 8}, {0, 12, 0, 16}, {0, 12, 0, 7}, 1.0f};
-    const float value[4] = {fullScaleOf<Pixel>(), 17.0f, 0.0f, 101.0f};
-    Image f(0, 12, 0, 8, Pixel::bytes), s(0, 12, 0, 16, Pixel::bytes), d(0, 12, 0, 7, Pixel::bytes);
-    Image mx(0, 12, 0, 7, 4), my(0, 12, 0, 7, 4);
-    fillRandom<Pixel>(f, rng);
-    for (Image* image : {&s, &d})
-        for (int32_t y = image == &s ? -4 : -4; y < (image == &s ? 20 : 11); ++y)
-            for (int32_t x = -4; x < 16; ++x)
-                for (int c = 0; c < 4; ++c)
-                    setChannel<Pixel>(*image, x, y, c, value[c]);
-    for (int32_t y = 0; y < 7; ++y)
-        for (int32_t x = 0; x < 12; ++x)
-            setMotion(mx, x, y, 0.0f), setMotion(my, x, y, 0.0f);
-    const Image before = d;
-    runARWarp<TypeParam>(host, f, s, d, mx, my, w);
-    EXPECT_TRUE(d.storage == before.storage);
+    std::mt19937 rng(20261206);
+    const float inf = std::numeric_limits<float>::infinity();
+    const float specials[] = {NAN, inf, -inf, -1000000.0f, 3.0e9f, -3.0e9f, 1.5e30f, -0.0f, 1073741824.0f};
+    int64_t changed = 0, total = 0;
+    for (int32_t width = 1; width <= 37; ++width)
+        for (int32_t x0 : {-5, 0, 3}) {
+            const Sarn_Rect rect{x0, x0 + width, -1, 6};
+            const WarpSetup w{{x0, x0 + width, 0, 6}, {x0 - 2, x0 + width + 3, -1, 13}, rect, float(width % 2)};
+            // A whole-number threshold, which a difference at a whole-pixel
+            // vector can equal.
+            const float threshold = Pixel::isFloat ? 0.625f : std::round(0.45f * fullScaleOf<Pixel>());
+            const DiscardSetup discard{rect, 1.0f, 1.0f, 0.0f, 0.0f, threshold};
+            Image f(rect.x0, rect.x1, 0, 6, Pixel::bytes), d(rect.x0, rect.x1, rect.y0, rect.y1, Pixel::bytes);
+            Image s(w.sourceRect.x0, w.sourceRect.x1, -1, 13, Pixel::bytes);
+            Image mx(rect.x0, rect.x1, rect.y0, rect.y1, 4), my = mx;
+            for (Image* image : {&f, &d, &s}) {
+                const int32_t columns = image->stride / image->bytes;
+                for (int32_t y = image->y0; y < image->y0 + int32_t(image->storage.size() / size_t(image->stride)); ++y)
+                    for (int32_t x = image->x0; x < image->x0 + columns; ++x)
+                        for (int c = 0; c < 4; ++c)
+                            setChannel<Pixel>(*image, x, y, c, extremeChannel<Pixel>(rng));
+            }
+            std::uniform_real_distribution<float> dx(-4.0f, 4.0f), dy(-3.5f, 3.5f);
+            for (int32_t y = rect.y0; y < rect.y1; ++y)
+                for (int32_t x = rect.x0; x < rect.x1; ++x) {
+                    const uint32_t kind = rng() % 8;
+                    const float u = kind == 0 ? specials[rng() % 9] : dx(rng), v = kind == 1 ? specials[rng() % 9] : dy(rng);
+                    setMotion(mx, x, y, kind == 2 ? std::round(u) : u);
+                    setMotion(my, x, y, kind == 2 ? std::round(v) : v);
+                }
+            Image warped = d, markedX = mx, markedY = my;
+            {
+                const SimdLimitScope limit(SimdLevel::Scalar);
+                runARWarp<TypeParam>(host, f, s, warped, mx, my, w);
+                runDiscard<TypeParam>(host, s, d, markedX, markedY, discard);
+            }
+            changed += warped.storage != d.storage;
+            ++total;
+            for (SimdLevel tier : runnableSimdTiers()) {
+                const SimdLimitScope limit(tier);
+                Image out = d, outX = mx, outY = my;
+                runARWarp<TypeParam>(host, f, s, out, mx, my, w);
+                runDiscard<TypeParam>(host, s, d, outX, outY, discard);
+                ASSERT_TRUE(sameBits(out, warped, Pixel::isFloat)) << "tier " << int(tier) << " width " << width << " x0 " << x0;
+                ASSERT_TRUE(sameBits(outX, markedX, true) && sameBits(outY, markedY, true))
+                    << "discard, tier " << int(tier) << " width " << width << " x0 " << x0;
+            }
+        }
+    EXPECT_GT(changed, total / 2);
 }
 
 // S is the frame whose other rows are F, so the compensated neighbours A and
@@ -387,153 +443,6 @@ TYPED_TEST(ColourWarpInstances, PerfectPredictionReplacesAndBadPredictionKeeps) 
                         EXPECT_EQ(channel<Pixel>(d, x, y, c), std::floor(expected + 0.5f)) << x << "," << y;
                     }
                 }
-    }
-}
-
-// Sample positions at each side of the source rectangle's bounds (a negative
-// origin included, where floor and truncation part): one cell inside warps,
-// the boundary cell leaves D unchanged.
-TYPED_TEST(ColourWarpInstances, ARWarpBoundsAreTight) {
-    using Pixel = typename TypeParam::Pixel;
-    TestHost host(0);
-    const Sarn_Rect source{-3, 12, -5, 15};
-    struct Case {
-        float sx, sy;
-        bool warped;
-    };
-    const Case cases[] = {
-        {-2.5f, 5.5f, false}, {-1.5f, 5.5f, true},  // ix = x0 | x0 + 1
-        {10.5f, 5.5f, false}, {9.5f, 5.5f, true},   // ix = x1 - 2 | x1 - 3
-        {4.5f, -3.5f, false}, {4.5f, -2.5f, true},  // iy = y0 + 1 | y0 + 2 (near the top)
-        {4.5f, 12.5f, false}, {4.5f, 11.5f, true},  // iy = y1 - 3 | y1 - 4
-        {-2.999f, 5.0f, false}, {4.5f, -3.001f, false},
-        {NAN, 5.0f, false}, {4.0f, INFINITY, false}, {-1000000.0f, -1000000.0f, false},
-    };
-    for (const Case& k : cases) {
-        // Constant source 100, kept lines 100, fallback 130: a warp gives ~100.
-        Image s(source.x0, source.x1, source.y0, source.y1, Pixel::bytes);
-        Image f(0, 1, 0, 2, Pixel::bytes), d(0, 1, 0, 1, Pixel::bytes), mx(0, 1, 0, 1, 4), my(0, 1, 0, 1, 4);
-        for (int32_t y = source.y0 - 4; y < source.y1 + 4; ++y)
-            for (int32_t x = source.x0 - 4; x < source.x1 + 4; ++x)
-                for (int c = 0; c < 4; ++c)
-                    setChannel<Pixel>(s, x, y, c, 100.0f);
-        for (int c = 0; c < 4; ++c) {
-            setChannel<Pixel>(f, 0, 0, c, 100.0f);
-            setChannel<Pixel>(f, 0, 1, c, 100.0f);
-            setChannel<Pixel>(d, 0, 0, c, 130.0f);
-        }
-        // sx = 0 + dx, sy = 2 * (0 + dy) + 0.
-        setMotion(mx, 0, 0, k.sx);
-        setMotion(my, 0, 0, k.sy / 2.0f);
-        const WarpSetup w{{0, 1, 0, 2}, source, {0, 1, 0, 1}, 0.0f};
-        runARWarp<TypeParam>(host, f, s, d, mx, my, w);
-        EXPECT_NEAR(channel<Pixel>(d, 0, 0, 1), k.warped ? 100.0f : 130.0f, 0.01f) << k.sx << ", " << k.sy;
-    }
-}
-
-// 8-bit stores round half up and clamp: a channel blended to about 255.62
-// stores 255 (not 256 wrapped to 0), one at about -0.12 stores 0; 16-bit
-// stores round it to 256; float destinations keep the overshoot.
-TYPED_TEST(ColourWarpInstances, BlendedValuesAreClampedOnIntegerStores) {
-    using Pixel = typename TypeParam::Pixel;
-    using Order = typename TypeParam::Order;
-    TestHost host(0);
-    Image s(0, 8, 0, 12, Pixel::bytes), f(0, 8, 0, 6, Pixel::bytes), d(0, 8, 0, 6, Pixel::bytes);
-    Image mx(0, 8, 0, 6, 4), my(0, 8, 0, 6, 4);
-    const int c1 = Order::c1, c2 = Order::c2, c3 = Order::c3, a = Order::alpha;
-    // Every row constant per channel, except frame row 5 in channels c1 and c2:
-    // [250, 255, 255, 250] samples at t = 0.5 to 255 + 5/8, [1, 0, 0, 1] to -1/8.
-    for (int32_t y = 0; y < 12; ++y)
-        for (int32_t x = 0; x < 8; ++x) {
-            const bool edge = x == 2 || x == 5;
-            setChannel<Pixel>(s, x, y, c1, y == 5 && edge ? 250.0f : 255.0f);
-            setChannel<Pixel>(s, x, y, c2, y == 5 && edge ? 1.0f : 0.0f);
-            setChannel<Pixel>(s, x, y, c3, 128.0f);
-            setChannel<Pixel>(s, x, y, a, 200.0f);
-        }
-    for (int32_t y = 0; y < 6; ++y)
-        for (int32_t x = 0; x < 8; ++x) {
-            for (Image* image : {&f, &d}) {
-                setChannel<Pixel>(*image, x, y, c1, 255.0f);
-                setChannel<Pixel>(*image, x, y, c2, 0.0f);
-                setChannel<Pixel>(*image, x, y, c3, 128.0f);
-                setChannel<Pixel>(*image, x, y, a, 200.0f);
-            }
-            setMotion(mx, x, y, 0.5f);
-            setMotion(my, x, y, 0.0f);
-        }
-    // Row 2 samples frame row 5 at x + 0.5: for x = 3 the columns 2 .. 5.
-    const WarpSetup w{{0, 8, 0, 6}, {0, 8, 0, 12}, {3, 4, 2, 3}, 1.0f};
-    runARWarp<TypeParam>(host, f, s, d, mx, my, w);
-    // e = 0.001, d = |-0.625 + 0.125| + 0.001, so w ~ 0.002.
-    const float weight = 0.001f / 0.501f;
-    if constexpr (Pixel::isFloat) {
-        EXPECT_NEAR(channel<Pixel>(d, 3, 2, c1), 255.625f - 0.625f * weight, 1e-4f);
-        EXPECT_NEAR(channel<Pixel>(d, 3, 2, c2), -0.125f + 0.125f * weight, 1e-4f);
-    } else {
-        EXPECT_EQ(channel<Pixel>(d, 3, 2, c1), Pixel::bytes == 4 ? 255.0f : 256.0f);
-        EXPECT_EQ(channel<Pixel>(d, 3, 2, c2), 0.0f);
-    }
-    EXPECT_EQ(channel<Pixel>(d, 3, 2, c3), 128.0f);
-    EXPECT_EQ(channel<Pixel>(d, 3, 2, a), 200.0f);
-}
-
-template <class Pixel>
-struct DiscardCase {
-    const char* what;
-    float sx, sy;  // sample position (zero offsets, unit scales)
-    int channel;   // channel of R that differs
-    float difference;
-    bool marked;
-};
-
-// Threshold ten times the square root of two: 14.1 keeps, 14.2 marks, in any
-// channel and either sign; a neighbourhood touching the rectangle's border
-// (ix = x0, ix = x1 - 2, iy = y0, iy = y1 - 2) is kept untested.
-TYPED_TEST(DiscardWarpDepths, DiscardThresholdAndUntestedBorders) {
-    using Pixel = typename TypeParam::Pixel;
-    TestHost host(0);
-    const Sarn_Rect rect{-2, 10, -1, 9};
-    const bool isFloat = Pixel::isFloat;
-    const float small = isFloat ? 14.1f : 14.0f, large = isFloat ? 14.2f : 15.0f;
-    const DiscardCase<Pixel> cases[] = {
-        {"below", 4.0f, 4.0f, 1, small, false},     {"above", 4.0f, 4.0f, 2, large, true},
-        {"negative", 4.5f, 4.25f, 3, -large, true}, {"alpha", 4.0f, 4.0f, 0, large, true},
-        {"left edge", -1.5f, 4.0f, 1, 90.0f, false}, {"left inside", -0.5f, 4.0f, 1, 90.0f, true},
-        {"right edge", 8.0f, 4.0f, 1, 90.0f, false}, {"right inside", 7.9f, 4.0f, 1, 90.0f, true},
-        {"top edge", 4.0f, -0.5f, 1, 90.0f, false},  {"top inside", 4.0f, 0.0f, 1, 90.0f, true},
-        {"bottom edge", 4.0f, 7.0f, 1, 90.0f, false}, {"bottom inside", 4.0f, 6.99f, 1, 90.0f, true},
-    };
-    for (const auto& k : cases) {
-        Image s(rect.x0, rect.x1, rect.y0, rect.y1, Pixel::bytes), r(rect.x0, rect.x1, rect.y0, rect.y1, Pixel::bytes);
-        Image mx(rect.x0, rect.x1, rect.y0, rect.y1, 4), my(rect.x0, rect.x1, rect.y0, rect.y1, 4);
-        for (int32_t y = rect.y0 - 4; y < rect.y1 + 4; ++y)
-            for (int32_t x = rect.x0 - 4; x < rect.x1 + 4; ++x) {
-                for (int c = 0; c < 4; ++c) {
-                    setChannel<Pixel>(s, x, y, c, 100.0f);
-                    setChannel<Pixel>(r, x, y, c, 100.0f);
-                }
-                setMotion(mx, x, y, 0.0f);
-                setMotion(my, x, y, 0.0f);
-            }
-        // The vector at (3, 2) points at (sx, sy); R there differs from S.
-        setChannel<Pixel>(r, 3, 2, k.channel, 100.0f + k.difference);
-        setMotion(mx, 3, 2, k.sx - 3.0f);
-        setMotion(my, 3, 2, k.sy - 2.0f);
-        const DiscardSetup w{rect, 1.0f, 1.0f, 0.0f, 0.0f, 14.142136f};
-        runDiscard<TypeParam>(host, s, r, mx, my, w);
-        const float expectX = k.marked ? -1000000.0f : k.sx - 3.0f;
-        const float expectY = k.marked ? -1000000.0f : k.sy - 2.0f;
-        EXPECT_EQ(motion(mx, 3, 2), expectX) << k.what;
-        EXPECT_EQ(motion(my, 3, 2), expectY) << k.what;
-        uint32_t bits;
-        std::memcpy(&bits, mx.at(3, 2), 4);
-        if (k.marked) {
-            EXPECT_EQ(bits, 0xC9742400u);
-        }
-        // Every other vector matched exactly and stays zero.
-        EXPECT_EQ(motion(mx, 4, 2), 0.0f);
-        EXPECT_EQ(motion(my, 3, 3), 0.0f);
     }
 }
 

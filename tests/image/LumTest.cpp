@@ -1,6 +1,6 @@
 #include "image/Sarn_ClearMem.h"
 #include "image/Sarn_Lum.h"
-#include "parallel/Sarn_SetThreadCount.h"
+#include "tests/support/Scopes.h"
 #include "tests/support/TestHost.h"
 
 #include <gtest/gtest.h>
@@ -10,12 +10,6 @@
 #include <vector>
 
 namespace {
-
-struct ThreadCountScope {
-    explicit ThreadCountScope(int n) : saved(Sarn_GetThreadCount()) { Sarn_SetThreadCount(n); }
-    ~ThreadCountScope() { Sarn_SetThreadCount(saved); }
-    int saved;
-};
 
 // Runs one Lum job over a 1-pixel image built from four channel values.
 template <class Job, class In, class Out>

@@ -1,5 +1,5 @@
 #include "image/Sarn_Resize.h"
-#include "parallel/Sarn_SetThreadCount.h"
+#include "tests/support/Scopes.h"
 #include "tests/support/TestHost.h"
 
 #include <gtest/gtest.h>
@@ -13,12 +13,6 @@
 #include <vector>
 
 namespace {
-
-struct ThreadCountScope {
-    explicit ThreadCountScope(int n) : saved(Sarn_GetThreadCount()) { Sarn_SetThreadCount(n); }
-    ~ThreadCountScope() { Sarn_SetThreadCount(saved); }
-    int saved;
-};
 
 // A float image of w x h, row-major, stride w floats.
 struct FloatImage {

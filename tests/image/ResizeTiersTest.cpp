@@ -1,38 +1,23 @@
 // Every vector tier of the resize gives the scalar result bit for bit, for
 // every view pairing the motion analysis uses, shrinking and enlarging.
 #include "image/Sarn_Resize.h"
-#include "parallel/ProcessorFeatures.h"
-#include "parallel/Sarn_SetThreadCount.h"
+#include "tests/support/Scopes.h"
 #include "tests/support/TestHost.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
-#include <string>
 #include <limits>
 #include <random>
 #include <vector>
 
 namespace {
 
-struct LimitScope {
-    explicit LimitScope(SimdLevel level) { setSimdLevelLimit(level); }
-    ~LimitScope() { setSimdLevelLimit(SimdLevel::AVX512); }
-};
-
-struct ThreadCountScope {
-    explicit ThreadCountScope(int n) : saved(Sarn_GetThreadCount()) { Sarn_SetThreadCount(n); }
-    ~ThreadCountScope() { Sarn_SetThreadCount(saved); }
-    int saved;
-};
-
+// The tiers with a vector version of the resize.
 std::vector<SimdLevel> vectorTiers() {
-    std::vector<SimdLevel> tiers;
-    for (SimdLevel level : {SimdLevel::AVX2, SimdLevel::AVX512})
-        if (int(level) <= int(detectedSimdLevel()))
-            tiers.push_back(level);
+    std::vector<SimdLevel> tiers = runnableSimdTiers();
+    std::erase_if(tiers, [](SimdLevel level) { return Sarn_ResizeLanes::lanesAt(level) == 0; });
     return tiers;
 }
 
@@ -106,7 +91,7 @@ struct Instance {
 
     std::vector<uint8_t> run(TestHost& host, const std::vector<uint8_t>& src, const std::vector<uint8_t>& dstInit,
                              const Case& c, int srcStride, int dstStride, SimdLevel level, int& lanes) const {
-        LimitScope limit(level);
+        const SimdLimitScope limit(level);
         std::vector<uint8_t> dst = dstInit;
         const int srcOffset = srcBytes == 36 ? component * 4 : 0;
         const int dstOffset = dstBytes == 36 ? component * 4 : 0;
@@ -156,22 +141,14 @@ struct Instance {
             if (lanes != 0) {
                 EXPECT_EQ(lanes, Sarn_ResizeLanes::lanesAt(level));
             }
-            if (std::memcmp(got.data(), want.data(), want.size()) != 0) {
+            if (got != want) {
                 size_t at = 0;
                 while (got[at] == want[at])
                     ++at;
                 ADD_FAILURE() << name << " tier " << int(level) << " " << c.sw << "x" << c.sh << " -> " << c.dw
                               << "x" << c.dh << " scale " << c.scale << " specials " << int(specials)
-                              << ": first difference at byte " << at << " (row " << at / size_t(dstStride)
-                              << ", byte " << at % size_t(dstStride) << ")" << [&] {
-                                     uint32_t a = 0, b = 0;
-                                     const size_t f = at & ~size_t(3);
-                                     std::memcpy(&a, got.data() + f, 4);
-                                     std::memcpy(&b, want.data() + f, 4);
-                                     char text[64];
-                                     std::snprintf(text, sizeof text, " got %08x want %08x", a, b);
-                                     return std::string(text);
-                                 }();
+                              << ": first difference at row " << at / size_t(dstStride) << ", byte "
+                              << at % size_t(dstStride);
                 return compared;
             }
             compared += lanes != 0;

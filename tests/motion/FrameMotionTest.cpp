@@ -4,14 +4,13 @@
 #include "parallel/AEHost.h"
 #include "parallel/KelException.h"
 #include "parallel/ProcessorFeatures.h"
-#include "parallel/Sarn_SetThreadCount.h"
 #include "tests/motion/FrameMotionSupport.h"
+#include "tests/support/Scopes.h"
 #include "tests/support/TestHost.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <new>
 #include <type_traits>
 #include <vector>
@@ -74,7 +73,7 @@ Motion estimate(TestHost& host, uint32_t features, const Quality& q, TestFrame<P
 template <class Pixel, class Order>
 Motion shiftedPair(const Quality& q, double dx, double dy, uint32_t features = kVector) {
     TestHost host(2);
-    Sarn_SetThreadCount(2);
+    const ThreadCountScope workers(2);
     TestFrame<Pixel> a(192, 128), b(192, 128);
     a.template picture<Order>(0.0, 0.0);
     b.template picture<Order>(dx, dy);
@@ -92,7 +91,6 @@ void expectShiftFound(uint32_t features) {
         const double eu = m.meanError(m.u, 1.25, 12), ev = m.meanError(m.v, -0.5, 12);
         EXPECT_LT(eu, q.tolerance) << q.name;
         EXPECT_LT(ev, q.tolerance) << q.name;
-        std::printf("%-6s mean error u %.4f v %.4f\n", q.name, eu, ev);
     }
 }
 
@@ -122,7 +120,6 @@ TEST(FrameMotionDepths, SamePictureGivesEssentiallyTheSameMotionAtEveryDepth) {
                                    double(std::fabs(m16.v[i] - mF.v[i]))});
         }
         mean8 /= double(2 * m8.u.size());
-        std::printf("%-6s mean difference 8/16-bit %.4f, largest 16-bit/float %.4f\n", q.name, mean8, worstFloat);
         EXPECT_LT(mean8, 0.04) << q.name;
         EXPECT_LT(worstFloat, 0.03) << q.name;
     }
@@ -130,7 +127,7 @@ TEST(FrameMotionDepths, SamePictureGivesEssentiallyTheSameMotionAtEveryDepth) {
 
 TEST(FrameMotionStill, IdenticalImagesGiveAnAllZeroField) {
     TestHost host(2);
-    Sarn_SetThreadCount(2);
+    const ThreadCountScope workers(2);
     for (const Quality& q : {kFast, kBetter, kBest}) {
         TestFrame<Sarn_PixelF> a(50, 37);
         a.picture<Sarn_OrderRGBA>(0.3, 0.0);
@@ -150,7 +147,7 @@ TEST(FrameMotionStill, IdenticalImagesGiveAnAllZeroField) {
 // and survive; where B's content was replaced, every vector is discarded.
 TEST(FrameMotionDiscard, TrueVectorsOfAPanSurviveAndVectorsAtWrongContentAreDiscarded) {
     TestHost host(2);
-    Sarn_SetThreadCount(2);
+    const ThreadCountScope workers(2);
     const int32_t w = 128, h = 96;
     TestFrame<Sarn_Pixel8> a(w, h), b(w, h);
     a.picture<Sarn_OrderARGB>(0.0, 0.0);
@@ -185,7 +182,7 @@ TEST(FrameMotionDiscard, TrueVectorsOfAPanSurviveAndVectorsAtWrongContentAreDisc
 template <class Pixel>
 void expectYCopied() {
     TestHost host(2);
-    Sarn_SetThreadCount(2);
+    const ThreadCountScope workers(2);
     TestFrame<Pixel> frame(13, 5);
     frame.fill([](int c, int32_t x, int32_t y) { return double((c * 61 + x * 17 + y * 29) % 256); });
     using Luma = std::conditional_t<Pixel::isFloat, Sarn_LumF,
@@ -218,7 +215,7 @@ TEST(FrameMotionVuya, LumaYCopiesChannelTwoExactlyAtEveryDepth) {
 // would see mostly the still chroma.
 TEST(FrameMotionVuya, MotionOfVuyaFramesFollowsY) {
     TestHost host(2);
-    Sarn_SetThreadCount(2);
+    const ThreadCountScope workers(2);
     TestFrame<Sarn_Pixel8> a(128, 96), b(128, 96);
     const auto vuya = [](double dx) {
         return [dx](int c, int32_t x, int32_t y) {
@@ -251,7 +248,7 @@ void runStep(TestHost& host, Sarn_MotionObserver* observer = nullptr) {
 
 TEST(FrameMotionResources, NothingLeaksOnSuccessOrOnAFailedAllocationAtAnyPoint) {
     TestHost host(2);
-    Sarn_SetThreadCount(2);
+    const ThreadCountScope workers(2);
     const int before = host.handlesRequested();
     runStep(host);
     const int requests = host.handlesRequested() - before;
@@ -304,7 +301,7 @@ TEST(FrameMotionResources, NothingLeaksOnACancelAtAnyStage) {
                  {Stage::Sweeps, 5},    {Stage::CopyOut, 1},   {Stage::Discard, 1}};
     for (const auto& c : cases) {
         TestHost host(2);
-        Sarn_SetThreadCount(2);
+        const ThreadCountScope workers(2);
         CancelAt cancel(host, c.stage, c.count);
         EXPECT_THROW(runStep(host, &cancel), Kel::Interrupted) << int(c.stage);
         EXPECT_EQ(host.liveHandles(), 0) << int(c.stage);
@@ -323,7 +320,7 @@ TEST(FrameMotionSymmetry, TurnedPicturesGiveTheTurnedNegatedMotion) {
     constexpr int32_t w = 256, h = 40;
     for (const Quality& q : {kFast, kBetter}) {
         TestHost host(2);
-        Sarn_SetThreadCount(2);
+        const ThreadCountScope workers(2);
         TestFrame<Sarn_Pixel8> a(w, h), b(w, h), turnedA(w, h), turnedB(w, h);
         const auto picture = [](double shift, bool turned) {
             return [shift, turned](int c, int32_t x, int32_t y) {

@@ -1,7 +1,7 @@
 #include "motion/Sarn_IGNC.h"
 #include "motion/IGNC_ParamsFastSobel.h"
-#include "parallel/Sarn_SetThreadCount.h"
 #include "tests/motion/MotionTestField.h"
+#include "tests/support/Scopes.h"
 #include "tests/support/TestHost.h"
 
 #include <gtest/gtest.h>
@@ -33,12 +33,11 @@ struct Image {
 template <class P>
 void gradients(MotionTestField& field, const Image<P>& a, const Image<P>& b) {
     TestHost host(2);
-    Sarn_SetThreadCount(3);
+    const ThreadCountScope workers(3);
     typename IGNC_ParamsFastSobel::GradientThread<Sarn_AE_Environ, Sarn_PixelPtr<P>> job(
         host.inData(), field.data(), a.bytes.data(), b.bytes.data(), a.stride, field.width,
         field.rows, kCD, kCS, kOmega);
     job.execute();
-    Sarn_SetThreadCount(1);
 }
 
 void expectBorders(MotionTestField& field) {

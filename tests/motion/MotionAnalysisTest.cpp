@@ -1,8 +1,8 @@
 #include "motion/EstimateFrameMotion.h"
 #include "motion/Sarn_AnalyzeMotionIGNC.h"
 #include "parallel/ProcessorFeatures.h"
-#include "parallel/Sarn_SetThreadCount.h"
 #include "tests/motion/FrameMotionSupport.h"
+#include "tests/support/Scopes.h"
 #include "tests/support/TestHost.h"
 
 #include <gtest/gtest.h>
@@ -51,7 +51,7 @@ class LevelStructure : public ::testing::TestWithParam<LevelCase> {};
 TEST_P(LevelStructure, VisitsTheLevelsThatExistAndComputesFromTheFinestOn) {
     const LevelCase& c = GetParam();
     TestHost host(2);
-    Sarn_SetThreadCount(2);
+    const ThreadCountScope workers(2);
     TestFrame<Sarn_Pixel8> a(c.width, c.height), b(c.width, c.height);
     a.picture<Sarn_OrderARGB>(0.0, 0.0);
     b.picture<Sarn_OrderARGB>(0.75, 0.5);
@@ -104,7 +104,7 @@ INSTANTIATE_TEST_SUITE_P(
 // sigmaS of pass p is (1 / sqrt 2) x 0.05^(p / 5), never the end value itself.
 TEST(MotionSchedule, BestRunsFivePassesWithGeometricallyFallingSmoothness) {
     TestHost host(2);
-    Sarn_SetThreadCount(2);
+    const ThreadCountScope workers(2);
     TestFrame<Sarn_Pixel16> a(24, 16), b(24, 16);
     a.picture<Sarn_OrderRGBA>(0.0, 0.0);
     b.picture<Sarn_OrderRGBA>(0.5, 0.0);
@@ -138,7 +138,7 @@ struct DataScaleCase {
 template <class Pixel>
 IGNC_Settings firstPassOf() {
     TestHost host(0);
-    Sarn_SetThreadCount(1);
+    const ThreadCountScope workers(1);
     TestFrame<Pixel> a(16, 16);
     a.template picture<Sarn_OrderARGB>(0.0, 0.0);
     std::vector<float> u(256), v(256);
@@ -167,7 +167,7 @@ TEST(MotionSchedule, OnePassUsesTheStartScalesWithTheDataScalePerDepth) {
 // factor. With three passes the last one is start x (end / start)^(2/3).
 TEST(MotionSchedule, AnalyzeTurnsThresholdsIntoScales) {
     TestHost host(2);
-    Sarn_SetThreadCount(2);
+    const ThreadCountScope workers(2);
     const int32_t w = 20, h = 12;
     std::vector<uint8_t> a(size_t(w) * h), pa(a.size()), pb(a.size()), warp(a.size());
     for (int32_t y = 0; y < h; ++y)

@@ -1,8 +1,8 @@
 #include "motion/IGNC_ParamsFastSobel.h"
 #include "motion/Sarn_MotionInternals.h"
 #include "parallel/Sarn_Thread.h"
-#include "parallel/Sarn_SetThreadCount.h"
 #include "tests/motion/MotionTestField.h"
+#include "tests/support/Scopes.h"
 #include "tests/support/TestHost.h"
 
 #include <gtest/gtest.h>
@@ -26,8 +26,7 @@ void fillDistinct(MotionTestField& field, int32_t width) {
 
 class LayoutTest : public ::testing::TestWithParam<int32_t> {
 protected:
-    void SetUp() override { Sarn_SetThreadCount(2); }
-    void TearDown() override { Sarn_SetThreadCount(1); }
+    const ThreadCountScope workers{2};
     TestHost host{2};
 };
 
@@ -80,7 +79,7 @@ INSTANTIATE_TEST_SUITE_P(Widths, LayoutTest, ::testing::Values(8, 9, 15, 16, 17,
 // Unpack takes the new motion from the packed totals, not the packed u, v.
 TEST(MotionField, UnpackTakesTotalsFromTheDeltaSlots) {
     TestHost host;
-    Sarn_SetThreadCount(1);
+    const ThreadCountScope workers(1);
     MotionTestField field(8, 1);
     for (int x = 0; x < 8; ++x)
         field.at(x, 0) = IGNC_ParamsFastElem{1.0f, 2.0f, 3.0f + x, 4.0f - x, 5, 6, 7, 8, 9};
@@ -97,7 +96,7 @@ TEST(MotionField, UnpackTakesTotalsFromTheDeltaSlots) {
 TEST(MotionField, ResetDeltaClearsEveryElementOfEveryBand) {
     TestHost host(3);
     for (int bands : {1, 3, 7}) {
-        Sarn_SetThreadCount(bands);
+        const ThreadCountScope workers(bands);
         MotionTestField field(9, 5);
         for (size_t i = 0; i < field.count; ++i)
             field.data()[i] = IGNC_ParamsFastElem{1, 2, 3, 4, 5, 6, 7, 8, 9};
@@ -112,14 +111,13 @@ TEST(MotionField, ResetDeltaClearsEveryElementOfEveryBand) {
             ASSERT_EQ(e.ix, 5.0f);
         }
     }
-    Sarn_SetThreadCount(1);
 }
 
 // The plane gets width floats per row and nothing of the padding; the
 // channel is chosen by the byte offset of the source pointer.
 TEST(MotionField, CopyParamToArrayDropsPadding) {
     TestHost host(2);
-    Sarn_SetThreadCount(2);
+    const ThreadCountScope workers(2);
     const int32_t width = 9, rows = 3;
     MotionTestField field(width, rows);
     for (int32_t y = 0; y < rows; ++y)
@@ -140,7 +138,6 @@ TEST(MotionField, CopyParamToArrayDropsPadding) {
         for (size_t i = size_t(width * rows); i < plane.size(); ++i)
             EXPECT_EQ(plane[i], guard);
     }
-    Sarn_SetThreadCount(1);
 }
 
 } // namespace

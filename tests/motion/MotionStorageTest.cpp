@@ -6,8 +6,8 @@
 #include "motion/EstimateFrameMotion.h"
 #include "motion/Sarn_AnalyzeMotionIGNC.h"
 #include "parallel/ProcessorFeatures.h"
-#include "parallel/Sarn_SetThreadCount.h"
 #include "tests/motion/FrameMotionSupport.h"
+#include "tests/support/Scopes.h"
 #include "tests/support/TestHost.h"
 
 #include <gtest/gtest.h>
@@ -54,7 +54,7 @@ protected:
     Planes analyse(bool intoPlanes, bool* inPlanes) {
         const StorageCase& c = GetParam();
         TestHost host(2);
-        Sarn_SetThreadCount(2);
+        const ThreadCountScope workers(2);
         std::vector<uint8_t> pyramidA(a.size()), pyramidB(a.size()), warp(a.size());
         Sarn_AnalyzeMotionSetup setup{};
         setup.iterations = 10;
@@ -154,7 +154,7 @@ TEST(MotionStorageMemory, MotionDoesNotDependOnWhatFreshHostMemoryHolds) {
         const unsigned char patterns[3] = {0x00, 0xFF, 0x41};
         for (int k = 0; k < 3; ++k) {
             TestHost host(2);
-            Sarn_SetThreadCount(2);
+            const ThreadCountScope workers(2);
             PatternedHost patterned(host);
             patterned.pattern = patterns[k];
             Planes& r = results[k];

@@ -1,8 +1,8 @@
 #include "motion/Sarn_IGNC.h"
 #include "motion/IGNC_ParamsFastSobel.h"
 #include "parallel/ProcessorFeatures.h"
-#include "parallel/Sarn_SetThreadCount.h"
 #include "tests/motion/MotionTestField.h"
+#include "tests/support/Scopes.h"
 #include "tests/support/TestHost.h"
 
 #include <gtest/gtest.h>
@@ -111,7 +111,7 @@ INSTANTIATE_TEST_SUITE_P(Paths, SweepByHand, ::testing::Values(kScalar, kVector)
 
 TEST(UpdateChanged, TakesCoarseEstimateOnlyBeyondHalfAPixel) {
     TestHost host;
-    Sarn_SetThreadCount(1);
+    const ThreadCountScope workers(1);
     MotionTestField field(8, 1);
     struct Case {
         float u, v, coarseU, coarseV;
@@ -137,7 +137,7 @@ TEST(UpdateChanged, TakesCoarseEstimateOnlyBeyondHalfAPixel) {
 
 TEST(AddThread, AddsIncrementsOverPaddedRows) {
     TestHost host(2);
-    Sarn_SetThreadCount(2);
+    const ThreadCountScope workers(2);
     MotionTestField field(9, 3);
     for (size_t i = 0; i < field.count; ++i)
         field.data()[i] = IGNC_ParamsFastElem{float(i), 1.0f, 0.5f, -float(i), 7, 7, 7, 7, 7};
@@ -146,7 +146,6 @@ TEST(AddThread, AddsIncrementsOverPaddedRows) {
         EXPECT_EQ(field.data()[i].u, float(i) + 0.5f);
         EXPECT_EQ(field.data()[i].v, 1.0f - float(i));
     }
-    Sarn_SetThreadCount(1);
 }
 
 // Random images and starting motion for one level.
@@ -179,7 +178,7 @@ Level randomLevel(int32_t width, int32_t rows, unsigned seed) {
 // Gradients and `iterations` iterations of one level; returns the field.
 MotionTestField solveLevel(const Level& level, uint32_t features, int bands, int iterations) {
     TestHost host(3);
-    Sarn_SetThreadCount(bands);
+    const ThreadCountScope workers(bands);
     MotionTestField field(level.width, level.rows);
     for (int32_t y = 0; y < level.rows; ++y)
         for (int32_t x = 0; x < level.width; ++x) {
@@ -190,7 +189,6 @@ MotionTestField solveLevel(const Level& level, uint32_t features, int bands, int
     Solver8 solver(host.inData(), features);
     solver.gradients(s, level.a.data(), level.b.data(), level.stride);
     solver.solve(s, iterations);
-    Sarn_SetThreadCount(1);
     return field;
 }
 
@@ -243,7 +241,7 @@ TEST(SolverPaths, ConstantImagesKeepZeroMotion) {
 
 TEST(SolverPaths, OneRowLevelLeavesVectorisedSweepIdle) {
     TestHost host;
-    Sarn_SetThreadCount(1);
+    const ThreadCountScope workers(1);
     MotionTestField field(20, 1);
     std::mt19937 rng(5);
     for (size_t i = 0; i < field.count; ++i)
@@ -270,7 +268,7 @@ TEST(SolverPaths, FloatLuminanceDrivesTheMotion) {
         b[i] = level.b[i] / 255.0f;
     }
     TestHost host(2);
-    Sarn_SetThreadCount(2);
+    const ThreadCountScope workers(2);
     MotionTestField field(24, 12);
     const IGNC_Settings s = settingsFor(field, 5.0f, 1.0f, 7.0f / 255, 0.3f, 1.9f);
     SolverF solver(host.inData(), kVector);
@@ -282,17 +280,14 @@ TEST(SolverPaths, FloatLuminanceDrivesTheMotion) {
         for (int32_t x = 0; x < 24; ++x)
             moved = std::max(moved, std::fabs(field.at(x, y).u) + std::fabs(field.at(x, y).v));
     EXPECT_GT(moved, 0.01f);
-    Sarn_SetThreadCount(1);
 }
 
 // Every instruction set gives the same bits as SSE, for every width (whole
 // vectors, leftovers, padding), with random and extreme values in the field.
 TEST(SolverSimd, WiderSweepsMatchSseBitForBit) {
-    std::vector<SimdLevel> levels{SimdLevel::SSE2};
-    for (SimdLevel l : {SimdLevel::AVX2, SimdLevel::AVX512})
-        if (int(detectedSimdLevel()) >= int(l))
-            levels.push_back(l);
-    if (levels.size() == 1)
+    std::vector<SimdLevel> levels = runnableSimdTiers();
+    levels.erase(levels.begin()); // the solver's narrowest vector path is SSE2
+    if (levels.size() <= 1)
         GTEST_SKIP() << "no wider instruction set on this processor";
     const float extremes[] = {0.0f, -0.0f, 1e30f, -1e30f, 1e-30f, 3.0f, -7.5f};
     for (int32_t width = 1; width <= 70; width += (width < 40 ? 1 : 7)) {
@@ -310,18 +305,16 @@ TEST(SolverSimd, WiderSweepsMatchSseBitForBit) {
             }
         std::vector<std::vector<uint8_t>> results;
         for (SimdLevel l : levels) {
-            setSimdLevelLimit(l);
+            const SimdLimitScope limit(l);
             MotionTestField field(width, rows);
             std::memcpy(field.data(), start.data(), field.bytes());
             TestHost host(2);
-            Sarn_SetThreadCount(2);
+            const ThreadCountScope workers(2);
             const IGNC_Settings s = settingsFor(field, 2.0f, 1.5f, 3.0f, 0.7f, 1.9f);
             Solver8(host.inData(), kVector).solve(s, 3);
             const uint8_t* bytes = reinterpret_cast<const uint8_t*>(field.data());
             results.emplace_back(bytes, bytes + field.bytes());
         }
-        setSimdLevelLimit(SimdLevel::AVX512);
-        Sarn_SetThreadCount(1);
         for (size_t i = 1; i < results.size(); ++i)
             EXPECT_EQ(results[i], results[0]) << "width " << width << " level " << int(levels[i]);
     }

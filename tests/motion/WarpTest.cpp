@@ -1,5 +1,5 @@
 #include "motion/Sarn_Warp.h"
-#include "parallel/Sarn_SetThreadCount.h"
+#include "tests/support/Scopes.h"
 #include "tests/support/TestHost.h"
 
 #include <gtest/gtest.h>
@@ -12,12 +12,6 @@
 #include <vector>
 
 namespace {
-
-struct ThreadCountScope {
-    explicit ThreadCountScope(int n) : saved(Sarn_GetThreadCount()) { Sarn_SetThreadCount(n); }
-    ~ThreadCountScope() { Sarn_SetThreadCount(saved); }
-    int saved;
-};
 
 // A motion field laid out as the solver's: nine floats per element, rows of
 // round8(width) elements; only u and v are set, the rest hold a marker.
@@ -168,47 +162,6 @@ TEST(SarnWarp, SubPixelShiftOfSmoothSurface) {
                 expected = -1.0f;
             EXPECT_EQ(out[size_t(y * w + x)], expected) << x << "," << y;
         }
-}
-
-// Integer results: 0 at or below 0, full scale at or above it, else half up.
-// Rows are identical, so the vertical pass returns the horizontal result.
-TEST(SarnWarp, IntegerResultsRoundAndClamp) {
-    constexpr int w = 8, h = 6;
-    TestHost host;
-    const Sarn_Rect rect{0, w, 0, h};
-    struct Case { int p[4]; int expected; };
-    // Four columns 1..4 around the position 2.5 (t = 0.5).
-    const Case cases[] = {
-        {{0, 0, 255, 255}, 128},     // 127.5 rounds up
-        {{0, 255, 255, 255}, 255},   // 270.94 clamps
-        {{0, 0, 0, 255}, 0},         // -15.94 clamps
-        {{100, 110, 120, 130}, 115}, // linear: 115.0
-    };
-    for (const Case& c : cases) {
-        std::vector<uint8_t> src(w * h, 0);
-        for (int y = 0; y < h; ++y)
-            for (int k = 0; k < 4; ++k)
-                src[size_t(y * w + 1 + k)] = uint8_t(c.p[k]);
-        MotionField motion(w, h);
-        motion.set(2, 2, 0.5f, 0.75f);
-        const Sarn_Rect area{2, 3, 2, 3};
-        const std::vector<uint8_t> out = warp<Sarn_Warp8>(host, src, w, motion, rect, area, uint8_t(0));
-        EXPECT_EQ(out[2 * w + 2], c.expected) << c.p[0] << " " << c.p[1] << " " << c.p[2] << " " << c.p[3];
-    }
-    // 16-bit: a half-way edge and an overshooting one.
-    const int edges[2][4] = {{0, 0, 32768, 32768}, {0, 32768, 32768, 32768}};
-    const int expected16[2] = {16384, 32768};
-    for (int e = 0; e < 2; ++e) {
-        std::vector<uint16_t> src(w * h, 0);
-        for (int y = 0; y < h; ++y)
-            for (int k = 0; k < 4; ++k)
-                src[size_t(y * w + 1 + k)] = uint16_t(edges[e][k]);
-        MotionField motion(w, h);
-        motion.set(2, 2, 0.5f, 0.75f);
-        const Sarn_Rect area{2, 3, 2, 3};
-        const std::vector<uint16_t> out = warp<Sarn_Warp16>(host, src, w, motion, rect, area, uint16_t(0));
-        EXPECT_EQ(out[2 * w + 2], expected16[e]);
-    }
 }
 
 // Motions that leave the 32-bit range, and NaN, give the fill value.
