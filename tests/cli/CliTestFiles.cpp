@@ -1,5 +1,11 @@
 #include "CliTestFiles.h"
 
+#include <zlib.h>
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
 using namespace cli;
 
 TempFolder::TempFolder() {
@@ -40,4 +46,49 @@ void fillRandom(Y4mFrame& frame, int bits, std::mt19937& random) {
                 else
                     frame.row<uint16_t>(p, y)[x] = uint16_t(code(random));
             }
+}
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+std::vector<uint8_t> readPng(const std::string& path, int& width, int& height) {
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), {});
+    const auto be32 = [](const uint8_t* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; };
+    static const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    width = height = 0;
+    if (file.size() < 8 || std::memcmp(file.data(), signature, 8) != 0)
+        return {};
+    std::string types;
+    std::vector<uint8_t> header, packed;
+    for (size_t at = 8; at + 12 <= file.size();) {
+        const uint32_t length = be32(&file[at]);
+        if (at + 12 + length > file.size() ||
+            be32(&file[at + 8 + length]) != uint32_t(crc32(0L, file.data() + at + 4, uInt(length + 4))))
+            return {};
+        types.append(file.begin() + std::ptrdiff_t(at + 4), file.begin() + std::ptrdiff_t(at + 8));
+        std::vector<uint8_t>& into = types.size() == 4 ? header : packed;
+        into.insert(into.end(), file.begin() + std::ptrdiff_t(at + 8), file.begin() + std::ptrdiff_t(at + 8 + length));
+        at += 12 + length;
+    }
+    static const uint8_t rgb8[5] = {8, 2, 0, 0, 0};
+    if (types != "IHDRIDATIEND" || header.size() != 13 || std::memcmp(&header[8], rgb8, 5) != 0)
+        return {};
+    width = int(be32(&header[0]));
+    height = int(be32(&header[4]));
+    const size_t row = size_t(width) * 3;
+    std::vector<uint8_t> rows((row + 1) * size_t(height));
+    uLongf size = uLongf(rows.size());
+    if (width <= 0 || uncompress(rows.data(), &size, packed.data(), uLong(packed.size())) != Z_OK || size != rows.size())
+        return {};
+    std::vector<uint8_t> rgb;
+    for (int y = 0; y < height; ++y) {
+        const auto start = rows.begin() + std::ptrdiff_t(size_t(y) * (row + 1));
+        if (*start != 0)
+            return {};
+        rgb.insert(rgb.end(), start + 1, start + 1 + std::ptrdiff_t(row));
+    }
+    return rgb;
 }

@@ -27,8 +27,16 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
+// The whole file's bytes.
+std::string readFile(const std::filesystem::path& path);
+
 // A FILE* reading the given bytes from a real (seekable) temporary file.
 FilePtr fileWithBytes(const std::string& bytes);
 
 // Fills every plane of `frame` with random codes of `bits` bits.
 void fillRandom(cli::Y4mFrame& frame, int bits, std::mt19937& random);
+
+// A PNG as the command writes it (signature, IHDR, IDAT, IEND with their
+// CRCs, 8-bit RGB, every row unfiltered): its RGB bytes, width and height.
+// Anything else reads as empty.
+std::vector<uint8_t> readPng(const std::string& path, int& width, int& height);

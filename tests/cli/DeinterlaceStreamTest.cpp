@@ -103,13 +103,6 @@ void writeClip(const std::filesystem::path& path, const Y4mHeader& h, int frames
     return h;
 }
 
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 struct Streamed {
     std::string bytes;
     StreamResult result;

@@ -9,7 +9,6 @@
 #include "cli/Y4mReader.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <cmath>
@@ -83,44 +82,6 @@ void rgbOf(const Y4mFrame& f, int x, int y, uint8_t* rgb) {
     const double c[3] = {Y + 1.596 * V, Y - 0.392 * U - 0.813 * V, Y + 2.017 * U};
     for (int i = 0; i < 3; ++i)
         rgb[i] = uint8_t(std::lround(std::clamp(c[i], 0.0, 255.0)));
-}
-
-// The command's pictures: 8-bit RGB, one IDAT stream, every row unfiltered
-// (anything else is not what the writer makes and reads as empty).
-std::vector<uint8_t> readPng(const std::string& path, int& width, int& height) {
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), {});
-    auto be32 = [&](size_t at) {
-        return uint32_t(file[at]) << 24 | uint32_t(file[at + 1]) << 16 | uint32_t(file[at + 2]) << 8 | file[at + 3];
-    };
-    std::vector<uint8_t> packed;
-    width = height = 0;
-    for (size_t at = 8; at + 12 <= file.size();) {
-        const uint32_t length = be32(at);
-        if (at + 12 + length > file.size())
-            return {};
-        const std::string type(file.begin() + std::ptrdiff_t(at + 4), file.begin() + std::ptrdiff_t(at + 8));
-        if (type == "IHDR" && length == 13 && file[at + 16] == 8 && file[at + 17] == 2) {
-            width = int(be32(at + 8));
-            height = int(be32(at + 12));
-        } else if (type == "IDAT") {
-            packed.insert(packed.end(), file.begin() + std::ptrdiff_t(at + 8), file.begin() + std::ptrdiff_t(at + 8 + length));
-        }
-        at += 12 + length;
-    }
-    const size_t row = size_t(width) * 3;
-    std::vector<uint8_t> rows((row + 1) * size_t(height));
-    uLongf size = uLongf(rows.size());
-    if (width <= 0 || uncompress(rows.data(), &size, packed.data(), uLong(packed.size())) != Z_OK || size != rows.size())
-        return {};
-    std::vector<uint8_t> rgb;
-    for (int y = 0; y < height; ++y) {
-        const auto start = rows.begin() + std::ptrdiff_t(size_t(y) * (row + 1));
-        if (*start != 0)
-            return {};
-        rgb.insert(rgb.end(), start + 1, start + 1 + std::ptrdiff_t(row));
-    }
-    return rgb;
 }
 
 } // namespace

@@ -1,9 +1,10 @@
 // Frames and host records for the deinterlace tests, and the field median's
-// definition worked by brute force, to check the comparison network against.
+// definition (tests/support/MedianDefinition.h) at a frame's pixel.
 #pragma once
 
 #include "parallel/AEHost.h"
 #include "image/Sarn_Pixel.h"
+#include "tests/support/MedianDefinition.h"
 
 #include <algorithm>
 #include <array>
@@ -34,6 +35,13 @@ struct TestHost {
 template <class T>
 using Px = std::array<T, 4>;
 
+template <class T>
+mediandef::Pixel<T> toPixel(const Px<T>& p) {
+    mediandef::Pixel<T> q;
+    std::memcpy(q.c, p.data(), sizeof q.c);
+    return q;
+}
+
 // A frame of 4-channel pixels of channel type T, rows `stride` bytes apart,
 // filled with 0xA5 bytes (and one guard byte after the last row).
 template <class T>
@@ -61,17 +69,6 @@ struct Frame {
     }
 };
 
-template <class T, class Order>
-auto brightness(const Px<T>& p) {
-    if constexpr (std::is_same_v<T, float>) {
-        float sum = p[Order::c1];
-        sum = sum + p[Order::c2];
-        return sum + p[Order::c3];
-    } else {
-        return int32_t(p[Order::c1]) + int32_t(p[Order::c2]) + int32_t(p[Order::c3]);
-    }
-}
-
 // Fills the frame from a palette of five random pixels of distinct
 // brightness: pixels of equal brightness are then equal, which the brute
 // force below needs (which of several differently coloured pixels of one
@@ -88,7 +85,8 @@ void fillFromPalette(Frame<T>& frame, uint32_t seed) {
             else
                 c = T(random() % (sizeof(T) == 1 ? 256 : 32769));
         if (std::none_of(palette.begin(), palette.end(), [&](const Px<T>& q) {
-                return brightness<T, Order>(q) == brightness<T, Order>(p);
+                return mediandef::brightness(toPixel(q), Order::alpha) ==
+                       mediandef::brightness(toPixel(p), Order::alpha);
             }))
             palette.push_back(p);
     }
@@ -97,41 +95,20 @@ void fillFromPalette(Frame<T>& frame, uint32_t seed) {
             frame.set(x, y, palette[random() % palette.size()]);
 }
 
-// The rebuilt pixel at frame (x, y) by its definition: sort the six kept
-// neighbours by brightness, average the third and fourth channel-wise
-// (integers halved rounding down, floats times one half), then clamp that
-// average by brightness between the darker and the brighter of the pixels
-// above and below (above counts as the brighter when they tie); a tie with
-// the darker gives the neighbour, a tie with the brighter the average.
-// Kept rows and columns outside the frame repeat the nearest one.
+// The rebuilt pixel at frame (x, y) by the field median's definition, from
+// the six kept neighbours; kept rows and columns outside the frame repeat
+// the nearest one.
 template <class T, class Order>
 Px<T> definedPixel(const Frame<T>& in, int keptParity, int32_t x, int32_t y) {
-    const int32_t firstKept = keptParity, lastKept = (in.height - 1 - keptParity) / 2 * 2 + keptParity;
-    auto kept = [&](int32_t c, int32_t r) {
-        return in.get(std::clamp(c, 0, in.width - 1), std::clamp(r, firstKept, lastKept));
-    };
-    std::array<Px<T>, 6> six;
-    for (int i = 0; i < 3; ++i) {
-        six[size_t(i)] = kept(x - 1 + i, y - 1);
-        six[size_t(i + 3)] = kept(x - 1 + i, y + 1);
-    }
-    const Px<T> above = six[1], below = six[4];
-    std::sort(six.begin(), six.end(), [](const Px<T>& a, const Px<T>& b) {
-        return brightness<T, Order>(a) < brightness<T, Order>(b);
-    });
-    Px<T> average;
-    for (int c = 0; c < 4; ++c)
-        if constexpr (std::is_same_v<T, float>)
-            average[size_t(c)] = (six[2][size_t(c)] + six[3][size_t(c)]) * 0.5f;
-        else
-            average[size_t(c)] = T((uint32_t(six[2][size_t(c)]) + six[3][size_t(c)]) >> 1);
-    const bool aboveDarker = brightness<T, Order>(above) < brightness<T, Order>(below);
-    const Px<T>& darker = aboveDarker ? above : below;
-    const Px<T>& brighter = aboveDarker ? below : above;
-    const auto level = brightness<T, Order>(average);
-    if (level <= brightness<T, Order>(darker))
-        return darker;
-    return level <= brightness<T, Order>(brighter) ? average : brighter;
+    const int32_t lastKept = (in.height - 1 - keptParity) / 2 * 2 + keptParity;
+    std::array<mediandef::Pixel<T>, 6> six;
+    for (int i = 0; i < 6; ++i)
+        six[size_t(i)] = toPixel(in.get(std::clamp(x - 1 + i % 3, 0, in.width - 1),
+                                         std::clamp(y + (i < 3 ? -1 : 1), keptParity, lastKept)));
+    const mediandef::Pixel<T> got = mediandef::defined(six, Order::alpha);
+    Px<T> p;
+    std::memcpy(p.data(), got.c, sizeof got.c);
+    return p;
 }
 
 } // namespace fieldtest

@@ -26,12 +26,3 @@ TEST(AboutText, SpellsCopyrightAndRegisteredSigns) {
         EXPECT_EQ(std::string(dest), c.expected) << c.input;
     }
 }
-
-TEST(AboutText, NamesTheEffectAndVersionWithoutSignBytes) {
-    const std::string text = kAboutText;
-    EXPECT_NE(text.find("Velmora"), std::string::npos);
-    EXPECT_NE(text.find("2.3.3"), std::string::npos);
-    EXPECT_EQ(text.find('\xA9'), std::string::npos);
-    EXPECT_EQ(text.find('\xAA'), std::string::npos);
-    EXPECT_LT(text.size(), 256u);
-}

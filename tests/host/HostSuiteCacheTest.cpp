@@ -19,10 +19,6 @@ int thrownCode(const std::function<void()>& f) {
 }
 } // namespace
 
-TEST(HostSuiteCache, WithoutBasicSuiteThrows516) {
-    EXPECT_EQ(thrownCode([] { HostSuiteCache cache(nullptr); }), PF_Err_BAD_CALLBACK_PARAM);
-}
-
 TEST(HostSuiteCache, AcquiresOnFirstUseOnceAndReleasesAtTheEnd) {
     RefHost host(HostProfile::afterEffects(), &PluginEntry);
     {

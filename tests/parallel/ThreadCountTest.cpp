@@ -41,14 +41,14 @@ struct ReportingHost {
 
 void countBand(int32_t, int32_t, int32_t, void* refcon) { ++*static_cast<int*>(refcon); }
 
-// Records the count each band reads; band 0 first lets another render set
-// a count of its own.
+// Adds up the count each band reads (so a band run twice shows); band 0
+// first lets another render set a count of its own.
 struct RecordCounts : Sarn_AE_Environ::Thread {
     explicit RecordCounts(PF_InData* in) : Sarn_AE_Environ::Thread(in) {}
     void run(int index) override {
         if (index == 0)
             std::thread([] { Sarn_SetThreadCount(1); }).join();
-        seen[size_t(index)] = Sarn_GetThreadCount();
+        seen[size_t(index)] += Sarn_GetThreadCount();
     }
     std::vector<std::atomic<int>> seen = std::vector<std::atomic<int>>(4);
 };
@@ -101,6 +101,7 @@ TEST(WorkerCount, BandsReadTheCountTheirJobWasLaunchedWith) {
         for (const std::atomic<int>& count : job.seen)
             EXPECT_EQ(count.load(), 4) << "workers " << workers;
         EXPECT_EQ(Sarn_GetThreadCount(), 4); // this thread's render keeps its own
+        EXPECT_EQ(testHost.iterationCalls() > 0, workers > 0);
     }
 }
 

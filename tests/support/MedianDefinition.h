@@ -80,4 +80,15 @@ bool admissible(const std::array<Pixel<T>, 6>& six, const Pixel<T>& got, int alp
     return false;
 }
 
+// The definition's result where equal brightness means equal pixels (so the
+// choice among equal ranks does not matter).
+template <class T>
+Pixel<T> defined(std::array<Pixel<T>, 6> six, int alphaAt) {
+    const Pixel<T> above = six[1], below = six[4];
+    std::sort(six.begin(), six.end(), [&](const Pixel<T>& a, const Pixel<T>& b) {
+        return brightness(a, alphaAt) < brightness(b, alphaAt);
+    });
+    return medianOfThree(average(six[2], six[3]), above, below, alphaAt);
+}
+
 } // namespace mediandef
