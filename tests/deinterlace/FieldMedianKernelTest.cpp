@@ -106,16 +106,6 @@ TEST(FieldMedianKernel, TiesBetweenDifferentColoursFollowTheWrittenOrder) {
         EXPECT_EQ((rebuildBetween<Sarn_Pixel8, Sarn_OrderARGB>(c.above, c.below)[1]), c.expected);
 }
 
-// A brighter-than-both average but dimmer distinct candidates: the median is
-// the average itself, with alpha averaged too.
-TEST(FieldMedianKernel, AverageBetweenNeighboursIsTheOutput) {
-    // At x = 1: above 20 (alpha 100), below 60 (alpha 201); six 20 20 20 60 60
-    // 60 -> pair (20, 60) -> (40, alpha (100 + 201) >> 1 = 150).
-    const Row<uint8_t> above(3, Px8{100, 20, 20, 20}), below(3, Px8{201, 60, 60, 60});
-    const Row<uint8_t> out = rebuildBetween<Sarn_Pixel8, Sarn_OrderARGB>(above, below);
-    EXPECT_EQ(out[1], (Px8{150, 40, 40, 40}));
-}
-
 TEST(FieldMedianKernel, RoundingPerDepth) {
     // 8-bit: (10 + 13) >> 1 = 11, alpha (255 + 254) >> 1 = 254.
     EXPECT_EQ((rebuildBetween<Sarn_Pixel8, Sarn_OrderARGB>(Row<uint8_t>(2, {255, 10, 10, 10}),

@@ -1,7 +1,7 @@
 // Every vector tier of the resize gives the scalar result bit for bit, for
 // every view pairing the motion analysis uses, shrinking and enlarging.
 #include "image/Sarn_Resize.h"
-#include "tests/support/Scopes.h"
+#include "tests/support/TierTest.h"
 #include "tests/support/TestHost.h"
 
 #include <gtest/gtest.h>
@@ -89,32 +89,6 @@ struct Instance {
     Values values;
     int component; // float index inside a 36-byte element
 
-    std::vector<uint8_t> run(TestHost& host, const std::vector<uint8_t>& src, const std::vector<uint8_t>& dstInit,
-                             const Case& c, int srcStride, int dstStride, SimdLevel level, int& lanes) const {
-        const SimdLimitScope limit(level);
-        std::vector<uint8_t> dst = dstInit;
-        const int srcOffset = srcBytes == 36 ? component * 4 : 0;
-        const int dstOffset = dstBytes == 36 ? component * 4 : 0;
-        Resize resize(host.inData(), src.data() + srcOffset, dst.data() + dstOffset, c.sw, c.sh, c.dw, c.dh,
-                      srcStride, dstStride, c.scale, 1.0f);
-        lanes = resize.horizontalLanes();
-        resize.run();
-        return dst;
-    }
-
-    // Every aligned float that is a NaN becomes the default NaN (float
-    // destinations only; the untouched bytes are the same on both sides).
-    void canonicalNaNs(std::vector<uint8_t>& bytes) const {
-        for (size_t at = 0; at + 4 <= bytes.size(); at += 4) {
-            float v;
-            std::memcpy(&v, bytes.data() + at, 4);
-            if (v != v) {
-                v = defaultNaN();
-                std::memcpy(bytes.data() + at, &v, 4);
-            }
-        }
-    }
-
     // Returns the number of runs compared that used a vector pass.
     int check(TestHost& host, const Case& c, Specials specials, unsigned seed) const {
         std::mt19937 rng(seed);
@@ -126,33 +100,34 @@ struct Instance {
         std::vector<uint8_t> dstInit(size_t(dstStride) * size_t(c.dh));
         for (uint8_t& b : dstInit)
             b = uint8_t(rng());
-        int lanes = -1;
-        std::vector<uint8_t> want = run(host, src, dstInit, c, srcStride, dstStride, SimdLevel::Scalar, lanes);
-        if (specials == Specials::AnyNaN)
-            canonicalNaNs(want);
-        EXPECT_EQ(lanes, 0);
+        std::vector<SimdLevel> tiers = vectorTiers();
+        tiers.insert(tiers.begin(), SimdLevel::Scalar);
+        size_t tier = 0;
         int compared = 0;
-        for (SimdLevel level : vectorTiers()) {
-            std::vector<uint8_t> got = run(host, src, dstInit, c, srcStride, dstStride, level, lanes);
-            if (specials == Specials::AnyNaN)
-                canonicalNaNs(got);
-            // No vector pass when every column's first tap is left of the
-            // source (tiny destinations): those columns stay scalar.
-            if (lanes != 0) {
-                EXPECT_EQ(lanes, Sarn_ResizeLanes::lanesAt(level));
-            }
-            if (got != want) {
-                size_t at = 0;
-                while (got[at] == want[at])
-                    ++at;
-                ADD_FAILURE() << name << " tier " << int(level) << " " << c.sw << "x" << c.sh << " -> " << c.dw
-                              << "x" << c.dh << " scale " << c.scale << " specials " << int(specials)
-                              << ": first difference at row " << at / size_t(dstStride) << ", byte "
-                              << at % size_t(dstStride);
-                return compared;
-            }
-            compared += lanes != 0;
-        }
+        expectTiersMatchFirst(
+            [&] {
+                const SimdLevel level = tiers[tier++];
+                std::vector<uint8_t> dst = dstInit;
+                const int srcOffset = srcBytes == 36 ? component * 4 : 0;
+                const int dstOffset = dstBytes == 36 ? component * 4 : 0;
+                Resize resize(host.inData(), src.data() + srcOffset, dst.data() + dstOffset, c.sw, c.sh, c.dw,
+                              c.dh, srcStride, dstStride, c.scale, 1.0f);
+                const int lanes = resize.horizontalLanes();
+                resize.run();
+                // No vector pass when every column's first tap is left of the
+                // source (tiny destinations): those columns stay scalar.
+                if (level == SimdLevel::Scalar || lanes != 0) {
+                    EXPECT_EQ(lanes, Sarn_ResizeLanes::lanesAt(level)) << name;
+                }
+                compared += level != SimdLevel::Scalar && lanes != 0;
+                if (specials == Specials::AnyNaN)
+                    canonicalNaNs(dst);
+                return dst;
+            },
+            std::string(name) + " " + std::to_string(c.sw) + "x" + std::to_string(c.sh) + " -> " +
+                std::to_string(c.dw) + "x" + std::to_string(c.dh) + " scale " + std::to_string(c.scale) +
+                " specials " + std::to_string(int(specials)),
+            tiers);
         return compared;
     }
 };
