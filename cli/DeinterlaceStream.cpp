@@ -217,17 +217,7 @@ int earlierFramesOf(A_long motion) {
     }
 }
 
-Y4mHeader fieldRateHeaderOf(const Y4mHeader& header) {
-    Y4mHeader h = header;
-    if (h.frameRateNum > 0 && h.frameRateDen > 0) {
-        if (h.frameRateDen % 2 == 0)
-            h.frameRateDen /= 2;
-        else
-            h.frameRateNum *= 2;
-        h.frameRate = std::to_string(h.frameRateNum) + ":" + std::to_string(h.frameRateDen);
-    }
-    return h;
-}
+Y4mHeader fieldRateHeaderOf(const Y4mHeader& header) { return withScaledFrameRate(header, true); }
 
 int64_t streamMemoryEstimate(const Y4mHeader& header, PixelFormat format, int jobs, bool fieldRate) {
     const int64_t pixels = int64_t(header.width) * header.height;

@@ -21,15 +21,8 @@ void weaveFields(const Y4mFrame& upper, const Y4mFrame& lower, Y4mFrame& out) {
 }
 
 Y4mHeader interlacedHeaderOf(const Y4mHeader& progressive) {
-    Y4mHeader h = progressive;
+    Y4mHeader h = withScaledFrameRate(progressive, false);
     h.interlace = Y4mInterlace::TopFirst;
-    if (h.frameRateNum > 0 && h.frameRateDen > 0) {
-        if (h.frameRateNum % 2 == 0)
-            h.frameRateNum /= 2;
-        else
-            h.frameRateDen *= 2;
-        h.frameRate = std::to_string(h.frameRateNum) + ":" + std::to_string(h.frameRateDen);
-    }
     return h;
 }
 

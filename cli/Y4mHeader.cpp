@@ -191,6 +191,20 @@ Y4mHeader parseY4mHeader(std::string_view line) {
     return header;
 }
 
+Y4mHeader withScaledFrameRate(const Y4mHeader& header, bool doubled) {
+    Y4mHeader h = header;
+    if (h.frameRateNum > 0 && h.frameRateDen > 0) {
+        int64_t& halved = doubled ? h.frameRateDen : h.frameRateNum;
+        int64_t& twice = doubled ? h.frameRateNum : h.frameRateDen;
+        if (halved % 2 == 0)
+            halved /= 2;
+        else
+            twice *= 2;
+        h.frameRate = std::to_string(h.frameRateNum) + ":" + std::to_string(h.frameRateDen);
+    }
+    return h;
+}
+
 std::string formatY4mHeader(const Y4mHeader& header) {
     std::string line = "YUV4MPEG2 W" + std::to_string(header.width) + " H" + std::to_string(header.height);
     if (!header.frameRate.empty())

@@ -47,6 +47,11 @@ Y4mHeader parseY4mHeader(std::string_view line);
 // derived from chroma and depth when empty).
 std::string formatY4mHeader(const Y4mHeader& header);
 
+// The header with its frame rate doubled (or halved when `doubled` is false):
+// the even one of numerator and denominator is divided by two, otherwise the
+// other is multiplied. A header without a rate is returned unchanged.
+Y4mHeader withScaledFrameRate(const Y4mHeader& header, bool doubled);
+
 // The C tag for a chroma format and depth ("420jpeg", "422p10", "mono12").
 std::string y4mChromaTag(Y4mChroma chroma, int bitDepth);
 

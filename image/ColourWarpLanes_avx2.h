@@ -20,6 +20,12 @@ struct Avx2ColourWarpOps {
     static Vec min(Vec a, Vec b) { return _mm256_min_ps(a, b); }
     static Vec abs(Vec a) { return _mm256_and_ps(a, _mm256_castsi256_ps(_mm256_set1_epi32(0x7FFFFFFF))); }
     static Vec select(Mask m, Vec ifTrue, Vec ifFalse) { return _mm256_blendv_ps(ifFalse, ifTrue, m); }
+    // Clamp to [0, most] first (a NaN becomes 0), then round half up: equals
+    // the scalar store.
+    static __m256i rounded(Vec v, float most) {
+        v = _mm256_min_ps(_mm256_max_ps(v, _mm256_setzero_ps()), _mm256_set1_ps(most));
+        return _mm256_cvttps_epi32(_mm256_add_ps(v, _mm256_set1_ps(0.5f)));
+    }
 
     // Elements `first` and `first` + 1 of x, each in all four positions of its lane.
     static Vec perLane(__m128 x, int first) {
@@ -70,16 +76,10 @@ struct Avx2ColourWarpLanes<Sarn_Pixel8> : Avx2ColourWarpOps {
             q[i] = _mm256_cvtepi32_ps(_mm256_shuffle_epi8(bytes, _mm256_broadcastsi128_si256(pick)));
         }
     }
-    // Clamp to [0, 255] first (a NaN becomes 0), then round half up: equals
-    // the scalar store.
-    static __m256i rounded(Vec v) {
-        v = _mm256_min_ps(_mm256_max_ps(v, _mm256_setzero_ps()), _mm256_set1_ps(255.0f));
-        return _mm256_cvttps_epi32(_mm256_add_ps(v, _mm256_set1_ps(0.5f)));
-    }
     static void storeGroup(uint8_t* p, const Vec v[2]) {
         // The packs work per lane: words come out as pixels 0, 2 | 1, 3, bytes
         // as 0, 2, 0, 2 | 1, 3, 1, 3.
-        const __m256i words = _mm256_packus_epi32(rounded(v[0]), rounded(v[1]));
+        const __m256i words = _mm256_packus_epi32(rounded(v[0], 255.0f), rounded(v[1], 255.0f));
         const __m256i bytes = _mm256_packus_epi16(words, words);
         const __m256i ordered = _mm256_permutevar8x32_epi32(bytes, _mm256_setr_epi32(0, 4, 1, 5, 0, 0, 0, 0));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(ordered));
@@ -100,14 +100,10 @@ struct Avx2ColourWarpLanes<Sarn_Pixel16> : Avx2ColourWarpOps {
         q[2] = _mm256_cvtepi32_ps(_mm256_unpacklo_epi16(right, zero));
         q[3] = _mm256_cvtepi32_ps(_mm256_unpackhi_epi16(right, zero));
     }
-    static __m256i rounded(Vec v) {
-        v = _mm256_min_ps(_mm256_max_ps(v, _mm256_setzero_ps()), _mm256_set1_ps(32768.0f));
-        return _mm256_cvttps_epi32(_mm256_add_ps(v, _mm256_set1_ps(0.5f)));
-    }
     // 0 .. 32768 passes the unsigned pack unchanged; its words come out as
     // pixels 0, 2 | 1, 3.
     static void storeGroup(uint8_t* p, const Vec v[2]) {
-        const __m256i words = _mm256_packus_epi32(rounded(v[0]), rounded(v[1]));
+        const __m256i words = _mm256_packus_epi32(rounded(v[0], 32768.0f), rounded(v[1], 32768.0f));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), _mm256_permute4x64_epi64(words, _MM_SHUFFLE(3, 1, 2, 0)));
     }
 };

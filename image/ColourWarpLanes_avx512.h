@@ -28,6 +28,12 @@ struct Avx512ColourWarpOps {
     static Vec min(Vec a, Vec b) { return _mm512_min_ps(a, b); }
     static Vec abs(Vec a) { return _mm512_abs_ps(a); }
     static Vec select(Mask m, Vec ifTrue, Vec ifFalse) { return _mm512_mask_blend_ps(m, ifFalse, ifTrue); }
+    // Clamp to [0, most] first (a NaN becomes 0), then round half up: equals
+    // the scalar store.
+    static __m512i rounded(Vec v, float most) {
+        const Vec c = _mm512_min_ps(_mm512_max_ps(v, _mm512_setzero_ps()), _mm512_set1_ps(most));
+        return _mm512_cvttps_epi32(_mm512_add_ps(c, _mm512_set1_ps(0.5f)));
+    }
 
     // Element j of x in all four positions of lane j.
     static void spread(__m128 x, Vec v[1]) {
@@ -83,12 +89,8 @@ struct Avx512ColourWarpLanes<Sarn_Pixel8> : Avx512ColourWarpOps {
             q[i] = _mm512_cvtepi32_ps(_mm512_shuffle_epi8(bytes, pick));
         }
     }
-    // Clamp to [0, 255] first (a NaN becomes 0), then round half up: equals
-    // the scalar store.
     static void storeGroup(uint8_t* p, const Vec v[1]) {
-        const Vec c = _mm512_min_ps(_mm512_max_ps(v[0], _mm512_setzero_ps()), _mm512_set1_ps(255.0f));
-        const __m512i i = _mm512_cvttps_epi32(_mm512_add_ps(c, _mm512_set1_ps(0.5f)));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm512_cvtepi32_epi8(i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm512_cvtepi32_epi8(rounded(v[0], 255.0f)));
     }
 };
 
@@ -108,9 +110,7 @@ struct Avx512ColourWarpLanes<Sarn_Pixel16> : Avx512ColourWarpOps {
     }
     // 0 .. 32768 after the clamp fits an unsigned 16-bit word as it is.
     static void storeGroup(uint8_t* p, const Vec v[1]) {
-        const Vec c = _mm512_min_ps(_mm512_max_ps(v[0], _mm512_setzero_ps()), _mm512_set1_ps(32768.0f));
-        const __m512i i = _mm512_cvttps_epi32(_mm512_add_ps(c, _mm512_set1_ps(0.5f)));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), _mm512_cvtepi32_epi16(i));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), _mm512_cvtepi32_epi16(rounded(v[0], 32768.0f)));
     }
 };
 

@@ -13,6 +13,13 @@
 
 namespace {
 
+// Clamp to [0, most] first (a NaN becomes 0), then round half up: equals the
+// scalar store.
+inline __m128i sse2RoundedChannels(__m128 v, float most) {
+    v = _mm_min_ps(_mm_max_ps(v, _mm_setzero_ps()), _mm_set1_ps(most));
+    return _mm_cvttps_epi32(_mm_add_ps(v, _mm_set1_ps(0.5f)));
+}
+
 template <class Pixel>
 struct Sse2PixelLanes;
 
@@ -33,10 +40,8 @@ struct Sse2PixelLanes<Sarn_Pixel8> {
         out[2] = _mm_cvtepi32_ps(_mm_unpacklo_epi16(high, zero));
         out[3] = _mm_cvtepi32_ps(_mm_unpackhi_epi16(high, zero));
     }
-    // Clamp to [0, 255] first, then round half up: equals the scalar store.
     static void store(uint8_t* p, __m128 v) {
-        v = _mm_min_ps(_mm_max_ps(v, _mm_setzero_ps()), _mm_set1_ps(255.0f));
-        const __m128i i = _mm_cvttps_epi32(_mm_add_ps(v, _mm_set1_ps(0.5f)));
+        const __m128i i = sse2RoundedChannels(v, 255.0f);
         const __m128i packed = _mm_packus_epi16(_mm_packs_epi32(i, i), _mm_setzero_si128());
         const int32_t bits = _mm_cvtsi128_si32(packed);
         std::memcpy(p, &bits, 4);
@@ -60,9 +65,7 @@ struct Sse2PixelLanes<Sarn_Pixel16> {
     }
     // 0 .. 32768 does not fit the signed pack: pack v - 32768 and flip the top bit.
     static void store(uint8_t* p, __m128 v) {
-        v = _mm_min_ps(_mm_max_ps(v, _mm_setzero_ps()), _mm_set1_ps(32768.0f));
-        __m128i i = _mm_cvttps_epi32(_mm_add_ps(v, _mm_set1_ps(0.5f)));
-        i = _mm_sub_epi32(i, _mm_set1_epi32(32768));
+        const __m128i i = _mm_sub_epi32(sse2RoundedChannels(v, 32768.0f), _mm_set1_epi32(32768));
         const __m128i packed = _mm_xor_si128(_mm_packs_epi32(i, i), _mm_set1_epi16(int16_t(0x8000)));
         _mm_storel_epi64(reinterpret_cast<__m128i*>(p), packed);
     }

@@ -56,6 +56,21 @@ void colourWarpFilterRows(const uint8_t* const at[], int64_t stride, typename L:
     }
 }
 
+// The neighbourhoods of a group's four pixels and their fractions spread over
+// the lanes of each part.
+template <class L>
+struct ColourWarpTaps {
+    const uint8_t* at[4];
+    typename L::Vec tx[4 / L::pixels], ty[4 / L::pixels];
+
+    template <class Groups>
+    ColourWarpTaps(const Groups& groups, const ColourWarpGroup& g) {
+        groups.neighbourhoods(g, L::Pixel::bytes, at);
+        L::spread(g.fractionX, tx);
+        L::spread(g.fractionY, ty);
+    }
+};
+
 // Sarn_ARWarp over the whole groups of the row; returns the first column
 // left for the scalar kernel.
 template <class L, class Order>
@@ -83,22 +98,18 @@ int32_t arWarpGroupRows(const Sarn_ARWarpRow& r) {
         const ColourWarpGroup g = groups.at(x);
         if (g.pixels != 0) {
             // The lanes of pixels outside are discarded by the selects.
-            const uint8_t* at[4];
-            groups.neighbourhoods(g, L::Pixel::bytes, at);
-            Vec tx[parts], ty[parts];
+            const ColourWarpTaps<L> taps(groups, g);
             typename L::Mask inside[parts];
-            L::spread(g.fractionX, tx);
-            L::spread(g.fractionY, ty);
             L::insides(g, inside);
             for (int part = 0; part < parts; ++part) {
                 if (((g.pixels >> (part * L::pixels)) & partPixels) == 0)
                     continue;
                 // Rows iy - 2 .. iy + 3 filtered horizontally once, shared by A, V and B.
                 Vec h[6];
-                colourWarpFilterRows<L, 6>(at + part * L::pixels, stride, tx[part], h);
-                const Vec sample = colourWarpCubic<L>(h[1], h[2], h[3], h[4], ty[part]);
-                const Vec above = colourWarpCubic<L>(h[0], h[1], h[2], h[3], ty[part]);
-                const Vec below = colourWarpCubic<L>(h[2], h[3], h[4], h[5], ty[part]);
+                colourWarpFilterRows<L, 6>(taps.at + part * L::pixels, stride, taps.tx[part], h);
+                const Vec sample = colourWarpCubic<L>(h[1], h[2], h[3], h[4], taps.ty[part]);
+                const Vec above = colourWarpCubic<L>(h[0], h[1], h[2], h[3], taps.ty[part]);
+                const Vec below = colourWarpCubic<L>(h[2], h[3], h[4], h[5], taps.ty[part]);
                 const int64_t at0 = column + part * partBytes;
                 const Vec sumUpper = L::template colourSum<Order>(L::load(r.upper + at0) - above);
                 const Vec sumLower = L::template colourSum<Order>(L::load(r.lower + at0) - below);
@@ -140,19 +151,15 @@ int32_t discardWarpGroupRows(const Sarn_DiscardWarpRow& r) {
         if (g.pixels == 0)
             continue;
         // The lanes of pixels outside are not tested.
-        const uint8_t* at[4];
-        groups.neighbourhoods(g, L::Pixel::bytes, at);
-        Vec tx[parts], ty[parts];
-        L::spread(g.fractionX, tx);
-        L::spread(g.fractionY, ty);
+        const ColourWarpTaps<L> taps(groups, g);
         const uint8_t* reference = r.reference + int64_t(x) * L::Pixel::bytes;
         int mismatches = 0; // four bits per pixel, one per channel
         for (int part = 0; part < parts; ++part) {
             if (((g.pixels >> (part * L::pixels)) & partPixels) == 0)
                 continue;
             Vec h[4];
-            colourWarpFilterRows<L, 4>(at + part * L::pixels, stride, tx[part], h);
-            const Vec sample = colourWarpCubic<L>(h[0], h[1], h[2], h[3], ty[part]);
+            colourWarpFilterRows<L, 4>(taps.at + part * L::pixels, stride, taps.tx[part], h);
+            const Vec sample = colourWarpCubic<L>(h[0], h[1], h[2], h[3], taps.ty[part]);
             const Vec difference = L::load(reference + part * partBytes) - sample;
             mismatches |= L::outsideBits(difference, lowerLimit, upperLimit) << (4 * L::pixels * part);
         }

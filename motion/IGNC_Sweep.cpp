@@ -51,42 +51,46 @@ void IGNC_SweepScalarRows(const IGNC_SweepJob& job, int32_t yBegin, int32_t yEnd
             const IGNC_ParamsFastElem* right = x == job.x1 - 1 ? nullptr : &row[x + 1];
             const bool interior = up && left && down && right;
 
+            // The smoothness sum of one component (u or v) about `total`, over
+            // the four neighbours of an interior element or those present at
+            // the border.
+            using E = IGNC_ParamsFastElem;
+            using Component = float E::*;
+            auto interiorSum = [&](float total, Component value, Component change) {
+                return ((psi(total - (up->*value + up->*change), job.twoSigmaS2) +
+                         psi(total - (left->*value + left->*change), job.twoSigmaS2)) +
+                        psi(total - (down->*value + down->*change), job.twoSigmaS2)) +
+                       psi(total - (right->*value + right->*change), job.twoSigmaS2);
+            };
+            auto borderSum = [&](float total, Component value, Component change) {
+                const E* neighbours[4] = {up, left, down, right};
+                float sum = 0.0f;
+                for (const E* n : neighbours)
+                    if (n)
+                        sum = sum + psi(total - (n->*value + n->*change), job.twoSigmaS2);
+                return sum;
+            };
+            // One interior step of an increment whose gradient is `gradient`.
+            auto interiorStep = [&](float increment, float gradient, float sum, float residual) {
+                const float t = job.cD * (gradient * gradient) + job.cS;
+                const float g = job.lambdaS * sum + (job.lambdaD * gradient) * psi(residual, job.twoSigmaD2);
+                return clampUnit(increment - (job.omega / t) * g);
+            };
+
             const float uTotal = e.u + e.du;
             float du = e.du;
             float dv = e.dv;
-            float g;
             if (interior) {
-                const float tU = job.cD * (e.ix * e.ix) + job.cS;
                 const float r = (e.ix * du + e.iy * dv) + e.it;
-                const float sum = ((psi(uTotal - (up->u + up->du), job.twoSigmaS2) +
-                                    psi(uTotal - (left->u + left->du), job.twoSigmaS2)) +
-                                   psi(uTotal - (down->u + down->du), job.twoSigmaS2)) +
-                                  psi(uTotal - (right->u + right->du), job.twoSigmaS2);
-                g = job.lambdaS * sum + (job.lambdaD * e.ix) * psi(r, job.twoSigmaD2);
-                du = clampUnit(du - (job.omega / tU) * g);
-
-                const float tV = job.cD * (e.iy * e.iy) + job.cS;
+                du = interiorStep(du, e.ix, interiorSum(uTotal, &E::u, &E::du), r);
                 const float vTotal = e.v + dv;
                 const float r2 = (e.ix * du + e.iy * dv) + e.it;
-                const float sumV = ((psi(vTotal - (up->v + up->dv), job.twoSigmaS2) +
-                                     psi(vTotal - (left->v + left->dv), job.twoSigmaS2)) +
-                                    psi(vTotal - (down->v + down->dv), job.twoSigmaS2)) +
-                                   psi(vTotal - (right->v + right->dv), job.twoSigmaS2);
-                g = job.lambdaS * sumV + (job.lambdaD * e.iy) * psi(r2, job.twoSigmaD2);
-                dv = clampUnit(dv - (job.omega / tV) * g);
+                dv = interiorStep(dv, e.iy, interiorSum(vTotal, &E::v, &E::dv), r2);
             } else {
-                const IGNC_ParamsFastElem* neighbours[4] = {up, left, down, right};
-                float sum = 0.0f;
-                for (const IGNC_ParamsFastElem* n : neighbours)
-                    if (n)
-                        sum = sum + psi(uTotal - (n->u + n->du), job.twoSigmaS2);
+                const float sum = borderSum(uTotal, &E::u, &E::du);
                 du = clampUnit(du - borderStep * (job.lambdaS * sum));
-
                 const float vTotal = e.v + dv;
-                float sumV = 0.0f;
-                for (const IGNC_ParamsFastElem* n : neighbours)
-                    if (n)
-                        sumV = sumV + psi(vTotal - (n->v + n->dv), job.twoSigmaS2);
+                const float sumV = borderSum(vTotal, &E::v, &E::dv);
                 dv = clampUnit(dv - borderStep * (job.lambdaS * sumV));
             }
             e.du = du;

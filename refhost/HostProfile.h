@@ -33,39 +33,23 @@ struct HostProfile {
     bool recycleMemory = false;
 
     static HostProfile afterEffects() { return HostProfile{}; }
-    static HostProfile premiere() {
-        HostProfile p;
-        p.applId = kPremiere;
-        return p;
-    }
+    static HostProfile premiere() { return HostProfile{}.with(&HostProfile::applId, kPremiere); }
     // Offers a basic suite all the same, so that tests can show it goes unused.
-    static HostProfile keyG() {
-        HostProfile p;
-        p.applId = kKeyG;
-        return p;
-    }
-    HostProfile& withoutBasicSuite() {
-        basicSuite = false;
-        return *this;
-    }
+    static HostProfile keyG() { return HostProfile{}.with(&HostProfile::applId, kKeyG); }
+    HostProfile& withoutBasicSuite() { return with(&HostProfile::basicSuite, false); }
     HostProfile& withholding(const std::string& suiteName) {
         withheldSuites.insert(suiteName);
         return *this;
     }
-    HostProfile& withoutIteration() {
-        iterateGeneric = false;
-        return *this;
-    }
-    HostProfile& withWorkers(int threads) {
-        workerThreads = threads;
-        return *this;
-    }
-    HostProfile& withRecycledMemory() {
-        recycleMemory = true;
-        return *this;
-    }
-    HostProfile& withRowPadding(int bytes) {
-        rowPaddingBytes = bytes;
+    HostProfile& withoutIteration() { return with(&HostProfile::iterateGeneric, false); }
+    HostProfile& withWorkers(int threads) { return with(&HostProfile::workerThreads, threads); }
+    HostProfile& withRecycledMemory() { return with(&HostProfile::recycleMemory, true); }
+    HostProfile& withRowPadding(int bytes) { return with(&HostProfile::rowPaddingBytes, bytes); }
+
+    // Sets one field and returns the profile, for chaining.
+    template <class Field, class Value>
+    HostProfile& with(Field HostProfile::*field, Value value) {
+        this->*field = value;
         return *this;
     }
 };

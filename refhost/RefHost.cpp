@@ -667,46 +667,40 @@ PF_Err RefHost::iterateGeneric(A_long iterations, void* refcon, PF_IterateGeneri
 
 // ---- Pre-render and smart-render callbacks ------------------------------------------
 
+template <class Call>
+PF_Err RefHost::sessionCall(PF_ProgPtr effect_ref, bool argumentsGiven, const char* name, Call call) {
+    RefHost* host = fromEffectRef(effect_ref);
+    if (host == nullptr || !argumentsGiven)
+        return PF_Err_BAD_CALLBACK_PARAM;
+    host->ledger_.called(name);
+    if (host->session_ == nullptr)
+        return PF_Err_INVALID_CALLBACK;
+    return call(*host->session_);
+}
+
 PF_Err RefHost::checkoutLayer(PF_ProgPtr effect_ref, PF_ParamIndex index, A_long id,
                               const PF_RenderRequest* request, A_long time, A_long timeStep,
                               A_u_long timeScale, PF_CheckoutResult* result) {
-    RefHost* host = fromEffectRef(effect_ref);
-    if (host == nullptr || request == nullptr || result == nullptr)
-        return PF_Err_BAD_CALLBACK_PARAM;
-    host->ledger_.called("checkout_layer");
-    if (host->session_ == nullptr)
-        return PF_Err_INVALID_CALLBACK;
-    return host->session_->checkoutLayer(index, id, *request, time, timeStep, timeScale, result);
+    return sessionCall(effect_ref, request != nullptr && result != nullptr, "checkout_layer",
+                       [&](RenderSession& session) {
+                           return session.checkoutLayer(index, id, *request, time, timeStep, timeScale,
+                                                        result);
+                       });
 }
 
 PF_Err RefHost::checkoutLayerPixels(PF_ProgPtr effect_ref, A_long id, PF_EffectWorld** pixels) {
-    RefHost* host = fromEffectRef(effect_ref);
-    if (host == nullptr || pixels == nullptr)
-        return PF_Err_BAD_CALLBACK_PARAM;
-    host->ledger_.called("checkout_layer_pixels");
-    if (host->session_ == nullptr)
-        return PF_Err_INVALID_CALLBACK;
-    return host->session_->checkoutLayerPixels(id, pixels);
+    return sessionCall(effect_ref, pixels != nullptr, "checkout_layer_pixels",
+                       [&](RenderSession& session) { return session.checkoutLayerPixels(id, pixels); });
 }
 
 PF_Err RefHost::checkinLayerPixels(PF_ProgPtr effect_ref, A_long id) {
-    RefHost* host = fromEffectRef(effect_ref);
-    if (host == nullptr)
-        return PF_Err_BAD_CALLBACK_PARAM;
-    host->ledger_.called("checkin_layer_pixels");
-    if (host->session_ == nullptr)
-        return PF_Err_INVALID_CALLBACK;
-    return host->session_->checkinLayerPixels(id);
+    return sessionCall(effect_ref, true, "checkin_layer_pixels",
+                       [&](RenderSession& session) { return session.checkinLayerPixels(id); });
 }
 
 PF_Err RefHost::checkoutOutput(PF_ProgPtr effect_ref, PF_EffectWorld** output) {
-    RefHost* host = fromEffectRef(effect_ref);
-    if (host == nullptr || output == nullptr)
-        return PF_Err_BAD_CALLBACK_PARAM;
-    host->ledger_.called("checkout_output");
-    if (host->session_ == nullptr)
-        return PF_Err_INVALID_CALLBACK;
-    return host->session_->checkoutOutput(output);
+    return sessionCall(effect_ref, output != nullptr, "checkout_output",
+                       [&](RenderSession& session) { return session.checkoutOutput(output); });
 }
 
 } // namespace refhost

@@ -175,6 +175,10 @@ private:
     static PF_Err checkoutLayerPixels(PF_ProgPtr effect_ref, A_long id, PF_EffectWorld** pixels);
     static PF_Err checkinLayerPixels(PF_ProgPtr effect_ref, A_long id);
     static PF_Err checkoutOutput(PF_ProgPtr effect_ref, PF_EffectWorld** output);
+    // The shared part of the render-session callbacks: checks the host and the
+    // arguments, records the call, then hands it to the session when one is open.
+    template <class Call>
+    static PF_Err sessionCall(PF_ProgPtr effect_ref, bool argumentsGiven, const char* name, Call call);
     static PF_Err newWorld(PF_ProgPtr effect_ref, A_long width, A_long height,
                            PF_NewWorldFlags flags, PF_EffectWorld* world);
     static PF_Err disposeWorld(PF_ProgPtr effect_ref, PF_EffectWorld* world);
