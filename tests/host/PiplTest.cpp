@@ -58,6 +58,8 @@ TEST(Pipl, DecodesToThirteenPropertiesInOrder) {
 TEST(Pipl, WindowsResourceScriptHoldsTheSameBytes) {
     const std::string script = wholeFile(std::string(VELMORA_BINARY_DIR) + "/Velmora.rc");
     EXPECT_NE(script.find("\n16000 PiPL\nBEGIN\n"), std::string::npos);
+    // windres reads "0x1234END" as one malformed number: END stands on its own line.
+    EXPECT_EQ(script.substr(script.size() - 5), "\nEND\n");
     Bytes fromScript;
     // Every "0x" starts one 16-bit little-endian word of four hex digits.
     for (size_t at = script.find("0x"); at != std::string::npos; at = script.find("0x", at + 2)) {
