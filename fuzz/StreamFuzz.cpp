@@ -34,9 +34,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     const uint8_t choice = data[0], more = data[1];
     FilePtr in(fmemopen(const_cast<uint8_t*>(data + 2), size - 2, "rb"));
-    char* written = nullptr;
-    size_t writtenSize = 0;
-    FilePtr out(open_memstream(&written, &writtenSize));
+    // Declared before the stream that fills it, so that it is freed after the
+    // stream is closed (which writes its final buffer), on every return.
+    struct Written {
+        char* bytes = nullptr;
+        size_t size = 0;
+        ~Written() { std::free(bytes); }
+    } written;
+    FilePtr out(open_memstream(&written.bytes, &written.size));
     if (!in || !out)
         return 0;
     try {
@@ -64,7 +69,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             std::abort();
     } catch (const CliError&) {
     }
-    out.reset();
-    std::free(written);
     return 0;
 }
