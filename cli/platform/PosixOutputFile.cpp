@@ -197,42 +197,21 @@ void OutputFile::openTemporary(const std::string& target) {
     throw CliError(path_ + ": cannot create a temporary file beside it");
 }
 
-OutputFile::~OutputFile() {
-    if (file_)
-        std::fclose(file_);
-    if (!committed_ && !temporaryPath_.empty())
-        unlink(temporaryPath_.c_str());
-    if (slot_ >= 0)
-        temporarySlots[slot_].state.store(Free);
+bool OutputFile::syncToDisk(std::string& why) {
+    if (fsync(fileno(file_)) == 0)
+        return true;
+    why = ": " + errorText();
+    return false;
 }
 
-void OutputFile::commit() {
-    errno = 0;
-    const bool flushed = std::fflush(file_) == 0 && !std::ferror(file_);
-    const std::string flushError = errorText();
-    const bool temporary = !temporaryPath_.empty();
-    // The data reaches the disk before the name does: a crash after the
-    // rename never leaves a short file under the final name.
-    const bool synced = !temporary || !flushed || fsync(fileno(file_)) == 0;
-    const std::string syncError = errorText();
-    const int closed = std::fclose(file_);
-    file_ = nullptr;
-    if (!flushed)
-        throw CliError(path_ + ": write failed: " + flushError);
-    if (!synced)
-        throw CliError(path_ + ": write failed: " + syncError);
-    if (closed != 0)
-        throw CliError(path_ + ": write failed: " + errorText());
-    if (!temporary) {
-        committed_ = true;
-        return;
-    }
-    if (std::rename(temporaryPath_.c_str(), target_.c_str()) != 0)
-        throw CliError(path_ + ": cannot rename the finished output into place: " + errorText());
-    committed_ = true;
-    temporarySlots[slot_].state.store(Free);
-    slot_ = -1;
-    // And the rename itself is made durable.
+bool OutputFile::replaceTarget(std::string& why) {
+    if (std::rename(temporaryPath_.c_str(), target_.c_str()) == 0)
+        return true;
+    why = errorText();
+    return false;
+}
+
+void OutputFile::syncFolder() {
     const size_t slash = target_.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target_.substr(0, slash);
     const int folderFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -243,6 +222,12 @@ void OutputFile::commit() {
         throw CliError(path_ + ": cannot sync its folder: " + why);
     }
     close(folderFd);
+}
+
+void OutputFile::releaseSlot() {
+    if (slot_ >= 0)
+        temporarySlots[slot_].state.store(Free);
+    slot_ = -1;
 }
 
 } // namespace cli

@@ -145,41 +145,23 @@ void OutputFile::openTemporary(const std::string& target) {
     temporarySlots[slot_].state.store(Ready);
 }
 
-OutputFile::~OutputFile() {
-    if (file_)
-        std::fclose(file_);
-    if (!committed_ && !temporaryPath_.empty())
-        std::remove(temporaryPath_.c_str());
-    if (slot_ >= 0)
-        temporarySlots[slot_].state.store(Free);
+bool OutputFile::syncToDisk(std::string& why) {
+    if (FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file_)))))
+        return true;
+    why = " (Windows error " + std::to_string(GetLastError()) + ")";
+    return false;
 }
 
-void OutputFile::commit() {
-    errno = 0;
-    const bool flushed = std::fflush(file_) == 0 && !std::ferror(file_);
-    const std::string flushError = errorText();
-    const bool temporary = !temporaryPath_.empty();
-    // The data reaches the disk before the name does.
-    const bool synced =
-        !temporary || !flushed || FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file_))));
-    const DWORD syncError = GetLastError();
-    const int closed = std::fclose(file_);
-    file_ = nullptr;
-    if (!flushed)
-        throw CliError(path_ + ": write failed: " + flushError);
-    if (!synced)
-        throw CliError(path_ + ": write failed (Windows error " + std::to_string(syncError) + ")");
-    if (closed != 0)
-        throw CliError(path_ + ": write failed: " + errorText());
-    if (!temporary) {
-        committed_ = true;
-        return;
-    }
-    std::string why;
-    if (!CliPlatform::replaceFile(temporaryPath_, target_, why))
-        throw CliError(path_ + ": cannot rename the finished output into place: " + why);
-    committed_ = true;
-    temporarySlots[slot_].state.store(Free);
+bool OutputFile::replaceTarget(std::string& why) {
+    return CliPlatform::replaceFile(temporaryPath_, target_, why);
+}
+
+// The replacement is a write-through rename: there is no folder to sync.
+void OutputFile::syncFolder() {}
+
+void OutputFile::releaseSlot() {
+    if (slot_ >= 0)
+        temporarySlots[slot_].state.store(Free);
     slot_ = -1;
 }
 
