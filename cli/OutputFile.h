@@ -33,8 +33,19 @@ public:
     void commit();
 
 private:
+    // Each platform's file (cli/platform/<Platform>OutputFile.cpp) defines
+    // these; the destructor and commit() are common.
     void openDirectly(const std::string& path);
     void openTemporary(const std::string& target);
+    // Brings the temporary file's data to the disk; false with `why` (to
+    // follow "write failed") when that fails.
+    bool syncToDisk(std::string& why);
+    // Moves the finished temporary file over the target; false with `why`.
+    bool replaceTarget(std::string& why);
+    // Makes the replacement itself durable where the platform needs that.
+    void syncFolder();
+    // Takes the temporary file off the list the interrupt handler removes.
+    void releaseSlot();
 
     std::string path_;
     std::string target_;         // the file renamed over: path_ with links followed

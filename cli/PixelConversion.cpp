@@ -240,6 +240,16 @@ void finishChromaRow(const typename Map::Acc* a0, const typename Map::Acc* a1, S
     }
 }
 
+// Chroma row `chromaRow` of both planes: U from the accumulator rows u0 and
+// u1, V from v0 and v1 (the second row of each is read only when Rows is 2).
+template <int HShift, int Rows, class Sample, class Map>
+void finishChromaRows(const typename Map::Acc* u0, const typename Map::Acc* v0, const typename Map::Acc* u1,
+                      const typename Map::Acc* v1, Y4mFrame& frame, int chromaRow, int chromaWidth,
+                      const Map& map) {
+    finishChromaRow<HShift, Rows>(u0, u1, frame.row<Sample>(1, chromaRow), chromaWidth, map);
+    finishChromaRow<HShift, Rows>(v0, v1, frame.row<Sample>(2, chromaRow), chromaWidth, map);
+}
+
 }  // namespace
 
 struct FrameConverter::Impl {
@@ -491,17 +501,13 @@ void FrameConverter::Impl::installInverse(Map map) {
                 inverseRow(pixelRow(y), width, frame.row<Sample>(0, y), u0, v0, map);
             break;
         case Y4mChroma::C444:
-            for (int y = 0; y < height; ++y) {
-                inverseRow(pixelRow(y), width, frame.row<Sample>(0, y), u0, v0, map);
-                finishChromaRow<0, 1>(u0, u0, frame.row<Sample>(1, y), chromaWidth, map);
-                finishChromaRow<0, 1>(v0, v0, frame.row<Sample>(2, y), chromaWidth, map);
-            }
-            break;
         case Y4mChroma::C422:
             for (int y = 0; y < height; ++y) {
                 inverseRow(pixelRow(y), width, frame.row<Sample>(0, y), u0, v0, map);
-                finishChromaRow<1, 1>(u0, u0, frame.row<Sample>(1, y), chromaWidth, map);
-                finishChromaRow<1, 1>(v0, v0, frame.row<Sample>(2, y), chromaWidth, map);
+                if (header.chroma == Y4mChroma::C444)
+                    finishChromaRows<0, 1, Sample>(u0, v0, u0, v0, frame, y, chromaWidth, map);
+                else
+                    finishChromaRows<1, 1, Sample>(u0, v0, u0, v0, frame, y, chromaWidth, map);
             }
             break;
         case Y4mChroma::C420:
@@ -509,14 +515,11 @@ void FrameConverter::Impl::installInverse(Map map) {
                 const int y = 2 * c;
                 inverseRow(pixelRow(y), width, frame.row<Sample>(0, y), u0, v0, map);
                 // An odd last row pairs with itself.
-                if (y + 1 < height) {
+                const bool paired = y + 1 < height;
+                if (paired)
                     inverseRow(pixelRow(y + 1), width, frame.row<Sample>(0, y + 1), u1, v1, map);
-                    finishChromaRow<1, 2>(u0, u1, frame.row<Sample>(1, c), chromaWidth, map);
-                    finishChromaRow<1, 2>(v0, v1, frame.row<Sample>(2, c), chromaWidth, map);
-                } else {
-                    finishChromaRow<1, 2>(u0, u0, frame.row<Sample>(1, c), chromaWidth, map);
-                    finishChromaRow<1, 2>(v0, v0, frame.row<Sample>(2, c), chromaWidth, map);
-                }
+                finishChromaRows<1, 2, Sample>(u0, v0, paired ? u1 : u0, paired ? v1 : v0, frame, c, chromaWidth,
+                                               map);
             }
             break;
         }

@@ -11,6 +11,20 @@ namespace {
     throw CliError("malformed Y4M header: " + what);
 }
 
+// The header's interlace letters, read and written; "?" is read only, as an
+// unspecified order is written as no tag.
+struct InterlaceLetter {
+    std::string_view letter;
+    Y4mInterlace interlace;
+};
+constexpr InterlaceLetter kInterlaceLetters[] = {
+    {"p", Y4mInterlace::Progressive},
+    {"t", Y4mInterlace::TopFirst},
+    {"b", Y4mInterlace::BottomFirst},
+    {"m", Y4mInterlace::Mixed},
+    {"?", Y4mInterlace::Unspecified},
+};
+
 // Decimal digits only, no sign, no overflow past `limit`.
 bool parseDecimal(std::string_view text, int64_t limit, int64_t& value) {
     if (text.empty() || text.size() > 18)
@@ -142,20 +156,16 @@ Y4mHeader parseY4mHeader(std::string_view line) {
                 throw CliError("unsupported Y4M colour space C" + std::string(value));
             header.chromaTag = std::string(value);
             break;
-        case 'I':
-            if (value == "p")
-                header.interlace = Y4mInterlace::Progressive;
-            else if (value == "t")
-                header.interlace = Y4mInterlace::TopFirst;
-            else if (value == "b")
-                header.interlace = Y4mInterlace::BottomFirst;
-            else if (value == "m")
-                header.interlace = Y4mInterlace::Mixed;
-            else if (value == "?")
-                header.interlace = Y4mInterlace::Unspecified;
-            else
+        case 'I': {
+            const InterlaceLetter* known = nullptr;
+            for (const InterlaceLetter& entry : kInterlaceLetters)
+                if (value == entry.letter)
+                    known = &entry;
+            if (known == nullptr)
                 fail("bad interlace tag I" + std::string(value));
+            header.interlace = known->interlace;
             break;
+        }
         case 'F':
             if (!parseRatio(value, header.frameRateNum, header.frameRateDen) || header.frameRateNum == 0 ||
                 header.frameRateDen == 0)
@@ -209,22 +219,10 @@ std::string formatY4mHeader(const Y4mHeader& header) {
     std::string line = "YUV4MPEG2 W" + std::to_string(header.width) + " H" + std::to_string(header.height);
     if (!header.frameRate.empty())
         line += " F" + header.frameRate;
-    switch (header.interlace) {
-    case Y4mInterlace::Progressive:
-        line += " Ip";
-        break;
-    case Y4mInterlace::TopFirst:
-        line += " It";
-        break;
-    case Y4mInterlace::BottomFirst:
-        line += " Ib";
-        break;
-    case Y4mInterlace::Mixed:
-        line += " Im";
-        break;
-    case Y4mInterlace::Unspecified:
-        break;
-    }
+    if (header.interlace != Y4mInterlace::Unspecified)
+        for (const InterlaceLetter& entry : kInterlaceLetters)
+            if (entry.interlace == header.interlace)
+                line += " I" + std::string(entry.letter);
     if (!header.pixelAspect.empty())
         line += " A" + header.pixelAspect;
     line += " C" + (header.chromaTag.empty() ? y4mChromaTag(header.chroma, header.bitDepth) : header.chromaTag);

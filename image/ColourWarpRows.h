@@ -44,73 +44,95 @@ typename L::Vec colourWarpCubic(typename L::Vec p0, typename L::Vec p1, typename
     return half * (two * p1 + outer);
 }
 
-// The first `count` rows of the neighbourhoods at `at`, `stride` bytes
-// apart, each filtered horizontally at tx.
-template <class L, int count>
-void colourWarpFilterRows(const uint8_t* const at[], int64_t stride, typename L::Vec tx,
-                          typename L::Vec h[count]) {
-    for (int k = 0; k < count; ++k) {
-        typename L::Vec q[4];
-        L::window(at, k * stride, q);
-        h[k] = colourWarpCubic<L>(q[0], q[1], q[2], q[3], tx);
-    }
-}
-
 // The neighbourhoods of a group's four pixels and their fractions spread over
-// the lanes of each part.
+// the lanes of each of the group's 4 / L::pixels parts (L::pixels pixels a
+// part).
 template <class L>
 struct ColourWarpTaps {
+    using Vec = typename L::Vec;
+    static constexpr int parts = 4 / L::pixels;
+    static constexpr int64_t partBytes = int64_t(L::pixels) * L::Pixel::bytes;
+
     const uint8_t* at[4];
-    typename L::Vec tx[4 / L::pixels], ty[4 / L::pixels];
+    Vec tx[parts], ty[parts];
+    int pixels; // the group's pixels inside, one bit each
 
     template <class Groups>
-    ColourWarpTaps(const Groups& groups, const ColourWarpGroup& g) {
+    ColourWarpTaps(const Groups& groups, const ColourWarpGroup& g) : pixels(g.pixels) {
         groups.neighbourhoods(g, L::Pixel::bytes, at);
         L::spread(g.fractionX, tx);
         L::spread(g.fractionY, ty);
     }
+
+    // visit(part) for every part that holds a pixel inside; a part with none
+    // is not computed at all.
+    template <class Visit>
+    void forPartsInside(Visit visit) const {
+        constexpr int partPixels = (1 << L::pixels) - 1;
+        for (int part = 0; part < parts; ++part)
+            if ((pixels >> (part * L::pixels)) & partPixels)
+                visit(part);
+    }
+
+    // The first `count` rows of the part's neighbourhoods, `stride` bytes
+    // apart, each filtered horizontally.
+    template <int count>
+    void filterRows(int part, int64_t stride, Vec h[count]) const {
+        const uint8_t* const* partAt = at + part * L::pixels;
+        for (int k = 0; k < count; ++k) {
+            Vec q[4];
+            L::window(partAt, k * stride, q);
+            h[k] = colourWarpCubic<L>(q[0], q[1], q[2], q[3], tx[part]);
+        }
+    }
 };
+
+// visit(x) for the first column x of every whole group of four of columns
+// x0 .. x1 - 1, from the left; returns the first column left for the scalar
+// kernel.
+template <class Visit>
+int32_t forColourWarpGroups(int32_t x0, int32_t x1, Visit visit) {
+    const int64_t width = int64_t(x1) - x0;
+    if (width <= 0)
+        return x1;
+    const int32_t groupsEnd = int32_t(x0 + width / 4 * 4);
+    for (int32_t x = x0; x < groupsEnd; x += 4)
+        visit(x);
+    return groupsEnd;
+}
 
 // Sarn_ARWarp over the whole groups of the row; returns the first column
 // left for the scalar kernel.
 template <class L, class Order>
 int32_t arWarpGroupRows(const Sarn_ARWarpRow& r) {
     using Vec = typename L::Vec;
-    constexpr int parts = 4 / L::pixels;
-    constexpr int partPixels = (1 << L::pixels) - 1;
-    constexpr int64_t partBytes = int64_t(L::pixels) * L::Pixel::bytes;
-    const int64_t width = int64_t(r.x1) - r.x0;
-    if (width <= 0)
-        return r.x1;
+    using Taps = ColourWarpTaps<L>;
     const int64_t stride = r.sourceStride;
-    const int32_t groupsEnd = int32_t(r.x0 + width / 4 * 4);
     const ARWarpGroups groups(r);
     const Vec zero = L::zero(), one = L::set1(1.0f), small = L::set1(0.001f);
-    for (int32_t x = r.x0; x < groupsEnd; x += 4) {
+    return forColourWarpGroups(r.x0, r.x1, [&](int32_t x) {
         const int64_t column = int64_t(x) * L::Pixel::bytes;
         uint8_t* d = r.destination + column;
-        Vec dv[parts], v[parts], w[parts];
-        for (int part = 0; part < parts; ++part) {
-            dv[part] = L::load(d + part * partBytes);
+        Vec dv[Taps::parts], v[Taps::parts], w[Taps::parts];
+        for (int part = 0; part < Taps::parts; ++part) {
+            dv[part] = L::load(d + part * Taps::partBytes);
             v[part] = zero;
             w[part] = one;
         }
         const ColourWarpGroup g = groups.at(x);
         if (g.pixels != 0) {
             // The lanes of pixels outside are discarded by the selects.
-            const ColourWarpTaps<L> taps(groups, g);
-            typename L::Mask inside[parts];
+            const Taps taps(groups, g);
+            typename L::Mask inside[Taps::parts];
             L::insides(g, inside);
-            for (int part = 0; part < parts; ++part) {
-                if (((g.pixels >> (part * L::pixels)) & partPixels) == 0)
-                    continue;
+            taps.forPartsInside([&](int part) {
                 // Rows iy - 2 .. iy + 3 filtered horizontally once, shared by A, V and B.
                 Vec h[6];
-                colourWarpFilterRows<L, 6>(taps.at + part * L::pixels, stride, taps.tx[part], h);
+                taps.template filterRows<6>(part, stride, h);
                 const Vec sample = colourWarpCubic<L>(h[1], h[2], h[3], h[4], taps.ty[part]);
                 const Vec above = colourWarpCubic<L>(h[0], h[1], h[2], h[3], taps.ty[part]);
                 const Vec below = colourWarpCubic<L>(h[2], h[3], h[4], h[5], taps.ty[part]);
-                const int64_t at0 = column + part * partBytes;
+                const int64_t at0 = column + part * Taps::partBytes;
                 const Vec sumUpper = L::template colourSum<Order>(L::load(r.upper + at0) - above);
                 const Vec sumLower = L::template colourSum<Order>(L::load(r.lower + at0) - below);
                 const Vec sumDeparture = L::template colourSum<Order>(dv[part] - sample);
@@ -120,14 +142,13 @@ int32_t arWarpGroupRows(const Sarn_ARWarpRow& r) {
                 const Vec weight = L::min(one, e / dd);
                 v[part] = L::select(inside[part], sample, zero);
                 w[part] = L::select(inside[part], weight, one);
-            }
+            });
         }
-        Vec out[parts];
-        for (int part = 0; part < parts; ++part)
+        Vec out[Taps::parts];
+        for (int part = 0; part < Taps::parts; ++part)
             out[part] = (dv[part] - v[part]) * w[part] + v[part];
         L::storeGroup(d, out);
-    }
-    return groupsEnd;
+    });
 }
 
 // Sarn_DiscardWarp over the whole groups of the row; returns the first column
@@ -135,34 +156,25 @@ int32_t arWarpGroupRows(const Sarn_ARWarpRow& r) {
 template <class L>
 int32_t discardWarpGroupRows(const Sarn_DiscardWarpRow& r) {
     using Vec = typename L::Vec;
-    constexpr int parts = 4 / L::pixels;
-    constexpr int partPixels = (1 << L::pixels) - 1;
-    constexpr int64_t partBytes = int64_t(L::pixels) * L::Pixel::bytes;
-    const Sarn_Rect& b = r.rect;
-    const int64_t width = int64_t(b.x1) - b.x0;
-    if (width <= 0)
-        return b.x1;
+    using Taps = ColourWarpTaps<L>;
     const int64_t stride = r.sourceStride;
-    const int32_t groupsEnd = int32_t(b.x0 + width / 4 * 4);
     const DiscardWarpGroups groups(r);
     const Vec upperLimit = L::set1(r.threshold), lowerLimit = L::set1(-r.threshold);
-    for (int32_t x = b.x0; x < groupsEnd; x += 4) {
+    return forColourWarpGroups(r.rect.x0, r.rect.x1, [&](int32_t x) {
         const ColourWarpGroup g = groups.at(x);
         if (g.pixels == 0)
-            continue;
+            return;
         // The lanes of pixels outside are not tested.
-        const ColourWarpTaps<L> taps(groups, g);
+        const Taps taps(groups, g);
         const uint8_t* reference = r.reference + int64_t(x) * L::Pixel::bytes;
         int mismatches = 0; // four bits per pixel, one per channel
-        for (int part = 0; part < parts; ++part) {
-            if (((g.pixels >> (part * L::pixels)) & partPixels) == 0)
-                continue;
+        taps.forPartsInside([&](int part) {
             Vec h[4];
-            colourWarpFilterRows<L, 4>(taps.at + part * L::pixels, stride, taps.tx[part], h);
+            taps.template filterRows<4>(part, stride, h);
             const Vec sample = colourWarpCubic<L>(h[0], h[1], h[2], h[3], taps.ty[part]);
-            const Vec difference = L::load(reference + part * partBytes) - sample;
+            const Vec difference = L::load(reference + part * Taps::partBytes) - sample;
             mismatches |= L::outsideBits(difference, lowerLimit, upperLimit) << (4 * L::pixels * part);
-        }
+        });
         uint8_t* dxAt = r.dx + int64_t(x) * 4;
         uint8_t* dyAt = r.dy + int64_t(x) * 4;
         for (int j = 0; j < 4; ++j)
@@ -170,8 +182,7 @@ int32_t discardWarpGroupRows(const Sarn_DiscardWarpRow& r) {
                 Sarn_LumF::store(dxAt + 4 * j, 0, Sarn_InvalidMotion);
                 Sarn_LumF::store(dyAt + 4 * j, 0, Sarn_InvalidMotion);
             }
-    }
-    return groupsEnd;
+    });
 }
 
 } // namespace

@@ -5,9 +5,7 @@
 
 #include "image/Sarn_CatmullRom.h"
 #include "image/Sarn_Pixel.h"
-#include "parallel/JobBinding.h"
-#include "parallel/SimdTiers.h"
-#include "parallel/Sarn_SetThreadCount.h"
+#include "parallel/RowKernelBand.h"
 #include "sdk/AE_Effect.h"
 
 #include <cmath>
@@ -124,8 +122,6 @@ public:
           sourceRect(sourceRect), rect(rect), lineOffset(lineOffset) {}
 
     void run(int index) override {
-        const BandRange band = bandRows(index, Sarn_GetThreadCount(), rect->y0, rect->y1);
-        const RowKernel kernel = rowKernels.current();
         Sarn_ARWarpRow row{};
         row.source = source;
         row.sourceStride = sourceStride;
@@ -133,23 +129,22 @@ public:
         row.x0 = rect->x0;
         row.x1 = rect->x1;
         row.lineOffset = lineOffset;
-        for (int32_t y = band.begin; y < band.end; ++y) {
+        runRowKernelBand(rowKernels, index, rect->y0, rect->y1, row, [this](Sarn_ARWarpRow& row, int32_t y) {
             // Destination row y lies between field lines y and y + 1.
             const bool hasUpper = y >= fieldRect->y0 && y < fieldRect->y1;
             const bool hasLower = int64_t(y) + 1 >= fieldRect->y0 && int64_t(y) + 1 < fieldRect->y1;
+            // No kept line to judge the prediction by: the fallback stays.
+            if (!hasUpper && !hasLower)
+                return false;
+            const uint8_t* upper = field + (int64_t(y) - fieldRect->y0) * fieldStride;
             row.y = y;
             row.destination = destination + int64_t(y) * destinationStride;
-            if (!hasUpper && !hasLower) {
-                // No kept line to judge the prediction by: the fallback stays.
-                continue;
-            }
-            const uint8_t* upper = field + (int64_t(y) - fieldRect->y0) * fieldStride;
             row.upper = hasUpper ? upper : upper + fieldStride;
             row.lower = hasLower ? upper + fieldStride : upper;
             row.dx = motion0 + int64_t(y) * motionStride;
             row.dy = motion1 + int64_t(y) * motionStride;
-            kernel(row);
-        }
+            return true;
+        });
     }
 
     const uint8_t* field;

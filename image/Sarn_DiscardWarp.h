@@ -4,9 +4,7 @@
 
 #include "image/Sarn_CatmullRom.h"
 #include "image/Sarn_Pixel.h"
-#include "parallel/JobBinding.h"
-#include "parallel/SimdTiers.h"
-#include "parallel/Sarn_SetThreadCount.h"
+#include "parallel/RowKernelBand.h"
 #include "sdk/AE_Effect.h"
 
 #include <cstdint>
@@ -110,8 +108,6 @@ public:
           offsetY(offsetY), threshold(threshold) {}
 
     void run(int index) override {
-        const BandRange band = bandRows(index, Sarn_GetThreadCount(), rect->y0, rect->y1);
-        const RowKernel kernel = rowKernels.current();
         Sarn_DiscardWarpRow row{};
         row.source = source;
         row.sourceStride = sourceStride;
@@ -121,13 +117,13 @@ public:
         row.offsetX = offsetX;
         row.offsetY = offsetY;
         row.threshold = threshold;
-        for (int32_t y = band.begin; y < band.end; ++y) {
+        runRowKernelBand(rowKernels, index, rect->y0, rect->y1, row, [this](Sarn_DiscardWarpRow& row, int32_t y) {
             row.y = y;
             row.reference = reference + int64_t(y) * referenceStride;
             row.dx = motion0 + int64_t(y) * motionStride;
             row.dy = motion1 + int64_t(y) * motionStride;
-            kernel(row);
-        }
+            return true;
+        });
     }
 
     const uint8_t* source;

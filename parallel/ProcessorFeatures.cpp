@@ -6,24 +6,30 @@
 
 uint32_t decodeProcessorFeatures(uint32_t standardEdx, uint32_t standardEcx, uint32_t extendedEdx,
                                  bool osExecutesSse) {
-    auto bit = [](uint32_t word, int n) { return ((word >> n) & 1u) != 0; };
+    // The CPUID bit that reports each feature; enhanced MMX is reported by
+    // either of two.
+    enum Word { StandardEdx, StandardEcx, ExtendedEdx };
+    struct FeatureBit {
+        uint32_t feature;
+        Word word;
+        int bit;
+    };
+    static constexpr FeatureBit kFeatureBits[] = {
+        {kFeatureMMX, StandardEdx, 23},
+        {kFeatureEnhancedMMX, StandardEdx, 25},
+        {kFeatureEnhancedMMX, ExtendedEdx, 22},
+        {kFeatureCMOV, StandardEdx, 15},
+        {kFeature3DNow, ExtendedEdx, 31},
+        {kFeatureEnhanced3DNow, ExtendedEdx, 30},
+        {kFeatureSSE, StandardEdx, 25},
+        {kFeatureSSE2, StandardEdx, 26},
+        {kFeatureSSE3, StandardEcx, 0},
+    };
+    const uint32_t words[] = {standardEdx, standardEcx, extendedEdx};
     uint32_t mask = 0;
-    if (bit(standardEdx, 23))
-        mask |= kFeatureMMX;
-    if (bit(standardEdx, 25) || bit(extendedEdx, 22))
-        mask |= kFeatureEnhancedMMX;
-    if (bit(standardEdx, 15))
-        mask |= kFeatureCMOV;
-    if (bit(extendedEdx, 31))
-        mask |= kFeature3DNow;
-    if (bit(extendedEdx, 30))
-        mask |= kFeatureEnhanced3DNow;
-    if (bit(standardEdx, 25))
-        mask |= kFeatureSSE;
-    if (bit(standardEdx, 26))
-        mask |= kFeatureSSE2;
-    if (bit(standardEcx, 0))
-        mask |= kFeatureSSE3;
+    for (const FeatureBit& f : kFeatureBits)
+        if (((words[f.word] >> f.bit) & 1u) != 0)
+            mask |= f.feature;
     // The system check runs only when SSE is reported; when SSE faults, the
     // SSE family goes but the MMX extensions stay.
     if ((mask & kFeatureSSE) != 0 && !osExecutesSse)

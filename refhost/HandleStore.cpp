@@ -10,13 +10,7 @@ PF_Handle HandleStore::create(uint64_t size, std::string* key) {
     auto block = std::make_unique<Block>();
     {
         std::lock_guard lock(mutex_);
-        for (auto it = spare_.begin(); it != spare_.end(); ++it)
-            if (it->first == size) {
-                block->storage = std::move(it->second);
-                spareBytes_ -= size;
-                spare_.erase(it);
-                break;
-            }
+        block->storage = spare_.take(size);
     }
     // 16 bytes over, so that the block itself starts on a 16-byte boundary.
     if (!block->storage)
@@ -62,20 +56,7 @@ bool HandleStore::dispose(PF_Handle handle, std::string* key, bool* wasLocked) {
         *key = it->second->key;
     if (wasLocked != nullptr)
         *wasLocked = it->second->locks > 0;
-    if (recycling_) {
-        // Enough for the buffers of one frame of large footage.
-        constexpr size_t kMostSpare = 32;
-        constexpr uint64_t kMostSpareBytes = uint64_t(512) << 20;
-        const uint64_t bytes = it->second->size;
-        if (bytes <= kMostSpareBytes) {
-            while (!spare_.empty() && (spare_.size() == kMostSpare || spareBytes_ + bytes > kMostSpareBytes)) {
-                spareBytes_ -= spare_.front().first;
-                spare_.erase(spare_.begin());
-            }
-            spare_.emplace_back(bytes, std::move(it->second->storage));
-            spareBytes_ += bytes;
-        }
-    }
+    spare_.keep(it->second->size, std::move(it->second->storage));
     blocks_.erase(it);
     return true;
 }
@@ -104,16 +85,12 @@ int HandleStore::locked() const {
 
 void HandleStore::setRecycling(bool on) {
     std::lock_guard guard(mutex_);
-    recycling_ = on;
-    if (!on) {
-        spare_.clear();
-        spareBytes_ = 0;
-    }
+    spare_.setOn(on);
 }
 
 int HandleStore::spare() const {
     std::lock_guard guard(mutex_);
-    return int(spare_.size());
+    return spare_.blocks();
 }
 
 } // namespace refhost

@@ -9,6 +9,7 @@
 // page by page each time. New handle memory is never promised to be zero.
 #pragma once
 
+#include "refhost/SpareStorage.h"
 #include "sdk/AE_Effect.h"
 
 #include <cstdint>
@@ -16,8 +17,6 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <utility>
-#include <vector>
 
 namespace refhost {
 
@@ -51,10 +50,9 @@ private:
     mutable std::mutex mutex_;
     std::map<PF_Handle, std::unique_ptr<Block>> blocks_;
     int serial_ = 0;
-    bool recycling_ = false;
-    // Storage of disposed blocks, oldest first: (size asked for, storage).
-    std::vector<std::pair<uint64_t, std::unique_ptr<uint8_t[]>>> spare_;
-    uint64_t spareBytes_ = 0;
+    // Storage of disposed blocks by the size asked for; enough for the
+    // buffers of one frame of large footage.
+    SpareStorage spare_{32, uint64_t(512) << 20};
 };
 
 } // namespace refhost

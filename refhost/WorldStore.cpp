@@ -38,19 +38,11 @@ PF_Err WorldStore::create(A_long width, A_long height, PF_PixelFormat format, bo
 
     Record record;
     const size_t storageBytes = size_t(bytes + kAlignment);
-    bool recycled = false;
     {
         std::lock_guard lock(mutex_);
-        for (auto it = spare_.begin(); it != spare_.end(); ++it) {
-            if (it->first == storageBytes) {
-                spareBytes_ -= it->first;
-                record.storage = std::move(it->second);
-                spare_.erase(it);
-                recycled = true;
-                break;
-            }
-        }
+        record.storage = spare_.take(storageBytes);
     }
+    const bool recycled = record.storage != nullptr;
     if (!recycled)
         record.storage.reset(new (std::nothrow) uint8_t[storageBytes]);
     if (!record.storage)
@@ -107,33 +99,15 @@ bool WorldStore::destroy(const PF_EffectWorld* world, Owner owner, std::string* 
         return false;
     if (key != nullptr)
         *key = it->second.key;
-    if (recycling_) {
-        // A few frames of each size in flight are enough for a render; at
-        // large sizes fewer, so that the spares never hold gigabytes.
-        constexpr size_t kMostSpare = 8;
-        constexpr size_t kMostSpareBytes = size_t(512) << 20;
-        const Record& r = it->second;
-        const size_t storageBytes = size_t(uint64_t(r.rowbytes) * uint64_t(r.height) + kAlignment);
-        if (storageBytes <= kMostSpareBytes) {
-            spare_.emplace_back(storageBytes, std::move(it->second.storage));
-            spareBytes_ += storageBytes;
-            while (spare_.size() > kMostSpare || spareBytes_ > kMostSpareBytes) {
-                spareBytes_ -= spare_.front().first;
-                spare_.erase(spare_.begin());
-            }
-        }
-    }
+    const Record& r = it->second;
+    spare_.keep(size_t(uint64_t(r.rowbytes) * uint64_t(r.height) + kAlignment), std::move(it->second.storage));
     records_.erase(it);
     return true;
 }
 
 void WorldStore::setRecycling(bool on) {
     std::lock_guard lock(mutex_);
-    recycling_ = on;
-    if (!on) {
-        spare_.clear();
-        spareBytes_ = 0;
-    }
+    spare_.setOn(on);
 }
 
 bool WorldStore::describe(const void* data, PF_PixelFormat* format, A_long* width, A_long* height,

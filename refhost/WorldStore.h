@@ -14,6 +14,7 @@
 #pragma once
 
 #include "refhost/PixelFormats.h"
+#include "refhost/SpareStorage.h"
 #include "sdk/AE_Effect.h"
 
 #include <cstdint>
@@ -62,7 +63,7 @@ public:
     int count(Owner owner) const;
 
     void setRecycling(bool on);
-    bool recycling() const { return recycling_; }
+    bool recycling() const { return spare_.on(); }
 
     A_long rowBytesFor(A_long width, PF_PixelFormat format) const;
     int rowPadding() const { return rowPadding_; }
@@ -71,10 +72,10 @@ public:
 private:
     mutable std::mutex mutex_;
     std::map<const void*, Record> records_;
-    // Storage of destroyed frames kept for reuse, with its size in bytes.
-    std::vector<std::pair<size_t, std::unique_ptr<uint8_t[]>>> spare_;
-    size_t spareBytes_ = 0;
-    bool recycling_ = false;
+    // Storage of destroyed frames kept for reuse. A few frames of each size
+    // in flight are enough for a render; at large sizes fewer, so that the
+    // spares never hold gigabytes.
+    SpareStorage spare_{8, uint64_t(512) << 20};
     int rowPadding_;
     int serial_ = 0;
 };

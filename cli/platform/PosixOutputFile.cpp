@@ -1,8 +1,8 @@
 #include "cli/OutputFile.h"
 
 #include "cli/CliError.h"
+#include "cli/TemporarySlots.h"
 
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -25,19 +25,14 @@ std::string errorText() {
 // the process ends. A slot is Ready from just before its file is created
 // until it has been renamed or removed; the handler only reads slots, with
 // async-signal-safe calls.
-enum SlotState { Free, Claimed, Ready };
-struct TemporarySlot {
-    std::atomic<int> state{Free};
-    char path[PATH_MAX];
-};
-constexpr int kSlots = 32;
-TemporarySlot temporarySlots[kSlots];
+using Slots = TemporarySlots<PATH_MAX>;
+Slots temporarySlots;
 constexpr int kCleanedSignals[] = {SIGINT, SIGTERM, SIGHUP};
 struct sigaction previousActions[std::size(kCleanedSignals)];
 
 void removeTemporaries(int signal) {
-    for (TemporarySlot& slot : temporarySlots)
-        if (slot.state.load() == Ready)
+    for (Slots::Slot& slot : temporarySlots.slots)
+        if (slot.state.load() == Slots::Ready)
             unlink(slot.path);
     for (size_t i = 0; i < std::size(kCleanedSignals); ++i)
         if (kCleanedSignals[i] == signal)
@@ -59,15 +54,6 @@ void installSignalCleanup() {
                 sigaction(kCleanedSignals[i], &action, nullptr);
         }
     });
-}
-
-int claimSlot() {
-    for (int i = 0; i < kSlots; ++i) {
-        int expected = Free;
-        if (temporarySlots[i].state.compare_exchange_strong(expected, Claimed))
-            return i;
-    }
-    return -1;
 }
 
 // The name a path finally leads to when its symbolic links are followed (a
@@ -153,10 +139,10 @@ void OutputFile::openTemporary(const std::string& target) {
     const size_t slash = target.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
     const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    slot_ = claimSlot();
+    slot_ = temporarySlots.claim();
     if (slot_ < 0)
         throw CliError(path_ + ": too many output files open at once");
-    TemporarySlot& slot = temporarySlots[slot_];
+    Slots::Slot& slot = temporarySlots.slots[slot_];
     std::random_device seed;
     std::mt19937 random(seed());
     static constexpr char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
@@ -168,15 +154,14 @@ void OutputFile::openTemporary(const std::string& target) {
             break;
         std::memcpy(slot.path, name.c_str(), name.size() + 1);
         // Ready before the file exists, so that no signal finds it unlisted.
-        slot.state.store(Ready);
+        slot.state.store(Slots::Ready);
         const int fd = open(slot.path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0) {
             const int error = errno;
-            slot.state.store(Claimed);  // not ours: the handler must not remove it
+            slot.state.store(Slots::Claimed);  // not ours: the handler must not remove it
             if (error == EEXIST)
                 continue;
-            slot.state.store(Free);
-            slot_ = -1;
+            temporarySlots.release(slot_);
             errno = error;
             throw CliError(path_ + ": cannot create output file: " + errorText());
         }
@@ -186,53 +171,30 @@ void OutputFile::openTemporary(const std::string& target) {
             const std::string why = errorText();
             close(fd);
             unlink(temporaryPath_.c_str());
-            slot.state.store(Free);
-            slot_ = -1;
+            temporarySlots.release(slot_);
             throw CliError(path_ + ": cannot open output file: " + why);
         }
         return;
     }
-    slot.state.store(Free);
-    slot_ = -1;
+    temporarySlots.release(slot_);
     throw CliError(path_ + ": cannot create a temporary file beside it");
 }
 
-OutputFile::~OutputFile() {
-    if (file_)
-        std::fclose(file_);
-    if (!committed_ && !temporaryPath_.empty())
-        unlink(temporaryPath_.c_str());
-    if (slot_ >= 0)
-        temporarySlots[slot_].state.store(Free);
+bool OutputFile::syncToDisk(std::string& why) {
+    if (fsync(fileno(file_)) == 0)
+        return true;
+    why = ": " + errorText();
+    return false;
 }
 
-void OutputFile::commit() {
-    errno = 0;
-    const bool flushed = std::fflush(file_) == 0 && !std::ferror(file_);
-    const std::string flushError = errorText();
-    const bool temporary = !temporaryPath_.empty();
-    // The data reaches the disk before the name does: a crash after the
-    // rename never leaves a short file under the final name.
-    const bool synced = !temporary || !flushed || fsync(fileno(file_)) == 0;
-    const std::string syncError = errorText();
-    const int closed = std::fclose(file_);
-    file_ = nullptr;
-    if (!flushed)
-        throw CliError(path_ + ": write failed: " + flushError);
-    if (!synced)
-        throw CliError(path_ + ": write failed: " + syncError);
-    if (closed != 0)
-        throw CliError(path_ + ": write failed: " + errorText());
-    if (!temporary) {
-        committed_ = true;
-        return;
-    }
-    if (std::rename(temporaryPath_.c_str(), target_.c_str()) != 0)
-        throw CliError(path_ + ": cannot rename the finished output into place: " + errorText());
-    committed_ = true;
-    temporarySlots[slot_].state.store(Free);
-    slot_ = -1;
-    // And the rename itself is made durable.
+bool OutputFile::replaceTarget(std::string& why) {
+    if (std::rename(temporaryPath_.c_str(), target_.c_str()) == 0)
+        return true;
+    why = errorText();
+    return false;
+}
+
+void OutputFile::syncFolder() {
     const size_t slash = target_.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target_.substr(0, slash);
     const int folderFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -243,6 +205,10 @@ void OutputFile::commit() {
         throw CliError(path_ + ": cannot sync its folder: " + why);
     }
     close(folderFd);
+}
+
+void OutputFile::releaseSlot() {
+    temporarySlots.release(slot_);
 }
 
 } // namespace cli

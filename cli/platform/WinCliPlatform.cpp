@@ -2,6 +2,7 @@
 #include "cli/platform/CliPlatform.h"
 
 #include "cli/IgnoreSigpipe.h"
+#include "refhost/platform/WinWideText.h"
 
 #include <windows.h>
 
@@ -17,30 +18,15 @@ namespace cli {
 namespace CliPlatform {
 namespace {
 
-std::wstring wide(const std::string& text) {
-    const int length = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring result(size_t(length > 0 ? length : 1), L'\0');
-    if (length > 0)
-        MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, result.data(), length);
-    result.resize(result.size() - 1);
-    return result;
-}
-
-std::string narrow(const std::wstring& text) {
-    const int length = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string result(size_t(length > 0 ? length : 1), '\0');
-    if (length > 0)
-        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, result.data(), length, nullptr, nullptr);
-    result.resize(result.size() - 1);
-    return result;
-}
+using refhost::narrowText;
+using refhost::wideText;
 
 std::string errorText(DWORD code) {
     wchar_t* text = nullptr;
     const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                             FORMAT_MESSAGE_IGNORE_INSERTS,
                                         nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string message = length > 0 ? narrow(std::wstring(text, length)) : std::string();
+    std::string message = length > 0 ? narrowText(std::wstring(text, length)) : std::string();
     LocalFree(text);
     while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.'))
         message.pop_back();
@@ -69,7 +55,7 @@ std::string programPath() {
             return {};
         if (length < path.size()) {
             path.resize(length);
-            return narrow(path);
+            return narrowText(path);
         }
         path.resize(path.size() * 2);
     }
@@ -86,7 +72,7 @@ std::FILE* createUniqueFile(const std::string& prefix, std::string& createdPath,
         // CREATE_NEW fails when the name exists, so no other file is taken over.
         // Shared for deletion, so that the console handler can remove it while
         // it is still open (it goes when the ending process closes it).
-        HANDLE handle = CreateFileW(wide(name).c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+        HANDLE handle = CreateFileW(wideText(name).c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
             const DWORD code = GetLastError();
@@ -103,7 +89,7 @@ std::FILE* createUniqueFile(const std::string& prefix, std::string& createdPath,
                 _close(fd);
             else
                 CloseHandle(handle);
-            DeleteFileW(wide(name).c_str());
+            DeleteFileW(wideText(name).c_str());
             return nullptr;
         }
         createdPath = name;
@@ -116,7 +102,7 @@ std::FILE* createUniqueFile(const std::string& prefix, std::string& createdPath,
 bool replaceFile(const std::string& from, const std::string& to, std::string& why) {
     // One rename that replaces the target: readers see the old file or the
     // new one, never a missing or half-written one.
-    if (MoveFileExW(wide(from).c_str(), wide(to).c_str(),
+    if (MoveFileExW(wideText(from).c_str(), wideText(to).c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return true;
     why = errorText(GetLastError());

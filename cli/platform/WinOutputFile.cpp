@@ -9,11 +9,11 @@
 #include "cli/OutputFile.h"
 
 #include "cli/CliError.h"
+#include "cli/TemporarySlots.h"
 #include "cli/platform/CliPlatform.h"
 
 #include <windows.h>
 
-#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -30,17 +30,12 @@ std::string errorText() { return std::strerror(errno); }
 // Temporary files the console control handler removes. That handler runs on
 // a thread of its own while the others go on, so a slot is Ready only while
 // its file exists under the name stored.
-enum SlotState { Free, Claimed, Ready };
-struct TemporarySlot {
-    std::atomic<int> state{Free};
-    char path[MAX_PATH * 3];
-};
-constexpr int kSlots = 32;
-TemporarySlot temporarySlots[kSlots];
+using Slots = TemporarySlots<MAX_PATH * 3>;
+Slots temporarySlots;
 
 BOOL WINAPI removeTemporaries(DWORD) {
-    for (TemporarySlot& slot : temporarySlots)
-        if (slot.state.load() == Ready)
+    for (Slots::Slot& slot : temporarySlots.slots)
+        if (slot.state.load() == Slots::Ready)
             DeleteFileA(slot.path);
     return FALSE;  // the default handling then ends the process
 }
@@ -48,15 +43,6 @@ BOOL WINAPI removeTemporaries(DWORD) {
 void installConsoleCleanup() {
     static std::once_flag once;
     std::call_once(once, [] { SetConsoleCtrlHandler(removeTemporaries, TRUE); });
-}
-
-int claimSlot() {
-    for (int i = 0; i < kSlots; ++i) {
-        int expected = Free;
-        if (temporarySlots[i].state.compare_exchange_strong(expected, Claimed))
-            return i;
-    }
-    return -1;
 }
 
 // Device names Windows opens in every folder, and paths into the device
@@ -127,60 +113,40 @@ void OutputFile::openDirectly(const std::string& path) {
 
 void OutputFile::openTemporary(const std::string& target) {
     installConsoleCleanup();
-    slot_ = claimSlot();
+    slot_ = temporarySlots.claim();
     if (slot_ < 0)
         throw CliError(path_ + ": too many output files open at once");
     const std::filesystem::path at(target);
     std::string why;
     file_ = CliPlatform::createUniqueFile((at.parent_path() / ("." + at.filename().string() + ".tmp-")).string(),
                                           temporaryPath_, why);
-    if (!file_ || temporaryPath_.size() >= sizeof temporarySlots[slot_].path) {
-        temporarySlots[slot_].state.store(Free);
-        slot_ = -1;
+    Slots::Slot& slot = temporarySlots.slots[slot_];
+    if (!file_ || temporaryPath_.size() >= sizeof slot.path) {
+        temporarySlots.release(slot_);
         if (file_)
             throw CliError(path_ + ": the temporary name is too long");
         throw CliError(path_ + ": cannot create output file: " + why);
     }
-    std::memcpy(temporarySlots[slot_].path, temporaryPath_.c_str(), temporaryPath_.size() + 1);
-    temporarySlots[slot_].state.store(Ready);
+    std::memcpy(slot.path, temporaryPath_.c_str(), temporaryPath_.size() + 1);
+    slot.state.store(Slots::Ready);
 }
 
-OutputFile::~OutputFile() {
-    if (file_)
-        std::fclose(file_);
-    if (!committed_ && !temporaryPath_.empty())
-        std::remove(temporaryPath_.c_str());
-    if (slot_ >= 0)
-        temporarySlots[slot_].state.store(Free);
+bool OutputFile::syncToDisk(std::string& why) {
+    if (FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file_)))))
+        return true;
+    why = " (Windows error " + std::to_string(GetLastError()) + ")";
+    return false;
 }
 
-void OutputFile::commit() {
-    errno = 0;
-    const bool flushed = std::fflush(file_) == 0 && !std::ferror(file_);
-    const std::string flushError = errorText();
-    const bool temporary = !temporaryPath_.empty();
-    // The data reaches the disk before the name does.
-    const bool synced =
-        !temporary || !flushed || FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file_))));
-    const DWORD syncError = GetLastError();
-    const int closed = std::fclose(file_);
-    file_ = nullptr;
-    if (!flushed)
-        throw CliError(path_ + ": write failed: " + flushError);
-    if (!synced)
-        throw CliError(path_ + ": write failed (Windows error " + std::to_string(syncError) + ")");
-    if (closed != 0)
-        throw CliError(path_ + ": write failed: " + errorText());
-    if (!temporary) {
-        committed_ = true;
-        return;
-    }
-    std::string why;
-    if (!CliPlatform::replaceFile(temporaryPath_, target_, why))
-        throw CliError(path_ + ": cannot rename the finished output into place: " + why);
-    committed_ = true;
-    temporarySlots[slot_].state.store(Free);
-    slot_ = -1;
+bool OutputFile::replaceTarget(std::string& why) {
+    return CliPlatform::replaceFile(temporaryPath_, target_, why);
+}
+
+// The replacement is a write-through rename: there is no folder to sync.
+void OutputFile::syncFolder() {}
+
+void OutputFile::releaseSlot() {
+    temporarySlots.release(slot_);
 }
 
 } // namespace cli

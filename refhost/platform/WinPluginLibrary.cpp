@@ -1,6 +1,7 @@
 // Loads a plug-in as a Windows host does: LoadLibrary, the registration from
 // the library's "PiPL" resource 16000, then the entry point it names.
 #include "refhost/PluginLibrary.h"
+#include "refhost/platform/WinWideText.h"
 
 #include <windows.h>
 
@@ -11,15 +12,6 @@ namespace refhost {
 namespace {
 
 constexpr WORD kPiplResourceId = 16000;
-
-std::wstring widePath(const std::string& path) {
-    const int length = MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, nullptr, 0);
-    std::wstring wide(size_t(length > 0 ? length : 1), L'\0');
-    if (length > 0)
-        MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, wide.data(), length);
-    wide.resize(wide.size() - 1);
-    return wide;
-}
 
 std::vector<uint8_t> registrationResource(HMODULE module, const std::string& libraryPath) {
     HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(kPiplResourceId), L"PiPL");
@@ -33,7 +25,7 @@ std::vector<uint8_t> registrationResource(HMODULE module, const std::string& lib
 } // namespace
 
 PluginLibrary::PluginLibrary(const std::string& libraryPath) {
-    HMODULE module = LoadLibraryW(widePath(libraryPath).c_str());
+    HMODULE module = LoadLibraryW(wideText(libraryPath).c_str());
     if (module == nullptr)
         throw std::runtime_error("cannot load plug-in " + libraryPath + " (Windows error " +
                                  std::to_string(GetLastError()) + ")");
