@@ -131,6 +131,45 @@ private:
 
 using SharedPixels = std::shared_ptr<const std::vector<uint8_t>>;
 
+// Converted input frames come back here when the last holder lets go, so
+// that the reader does not allocate (fresh pages, zeroed) a frame per frame:
+// on Windows every block this large is mapped and unmapped by the system.
+// The pool is shared with its frames' deleters, so it outlives the last.
+class PixelPool : public std::enable_shared_from_this<PixelPool> {
+public:
+    PixelPool(size_t frameBytes, size_t most) : frameBytes_(frameBytes), most_(most) {}
+
+    // A frame of frameBytes, its contents left from its last use.
+    std::shared_ptr<std::vector<uint8_t>> take() {
+        std::vector<uint8_t>* pixels = nullptr;
+        {
+            std::lock_guard lock(mutex_);
+            if (!spare_.empty()) {
+                pixels = spare_.back().release();
+                spare_.pop_back();
+            }
+        }
+        std::unique_ptr<std::vector<uint8_t>> owned(pixels != nullptr ? pixels
+                                                                      : new std::vector<uint8_t>(frameBytes_));
+        // Should making the shared pointer fail, it hands the frame to the deleter.
+        auto backToPool = [pool = shared_from_this()](std::vector<uint8_t>* p) {
+            pool->give(std::unique_ptr<std::vector<uint8_t>>(p));
+        };
+        return std::shared_ptr<std::vector<uint8_t>>(owned.release(), std::move(backToPool));
+    }
+
+private:
+    void give(std::unique_ptr<std::vector<uint8_t>> pixels) {
+        std::lock_guard lock(mutex_);
+        if (spare_.size() < most_)
+            spare_.push_back(std::move(pixels));
+    }
+
+    const size_t frameBytes_, most_;
+    std::mutex mutex_;
+    std::vector<std::unique_ptr<std::vector<uint8_t>>> spare_;
+};
+
 // One input frame as read and converted for the plug-in, with (at field
 // rate) its frame of the stream re-paired by one field. A frame tagged
 // progressive keeps its stream bytes, written out unchanged instead of
@@ -231,8 +270,10 @@ int64_t streamMemoryEstimate(const Y4mHeader& header, PixelFormat format, int jo
     const int64_t framesInFlight = streams * (kStreamWindowFrames + int64_t(kQueuedFrames)) +
                                    int64_t(jobs) * streams * (kStreamWindowFrames + kStreamWindowFrames + 2) +
                                    streams * (int64_t(jobs) + int64_t(kQueuedFrames) + 1);
-    // Recycled frames: both free lists, bounded by bytes.
-    const int64_t recycled = std::min<int64_t>(2 * int64_t(kRecycledBytes), 3 * frameBytes);
+    // Recycled frames: both free lists, bounded by bytes, and the converted
+    // input frames kept for reuse.
+    const int64_t recycled = std::min<int64_t>(2 * int64_t(kRecycledBytes), 3 * frameBytes) +
+                             int64_t(recycledFrames(kQueuedFrames + 2, size_t(frameBytes))) * frameBytes;
     // Stream frames: the reader's, the writer's and progressive frames on
     // their way through.
     const int64_t streamFrames = 4 + (fieldRate ? 2 : 0);
@@ -272,8 +313,9 @@ StreamResult deinterlaceStream(const std::vector<RenderDriver*>& jobs, Y4mReader
     std::mutex jobErrorMutex;
     std::atomic<bool> failed{false}, jobFailed{false};
 
+    const auto inputPool = std::make_shared<PixelPool>(frameBytes, recycledFrames(kQueuedFrames + 2, frameBytes));
     auto convert = [&](const Y4mFrame& in) {
-        auto pixels = std::make_shared<std::vector<uint8_t>>(frameBytes);
+        std::shared_ptr<std::vector<uint8_t>> pixels = inputPool->take();
         converter.toPixels(in, pixels->data(), int64_t(rowBytes));
         return SharedPixels(std::move(pixels));
     };
