@@ -259,101 +259,92 @@ TEST(Y4mWriter, ClosedPipeIsAnErrorNotADeath) {
 // signals are POSIX matters; the Windows output file is checked by the tests
 // above (no output left by a failed run) and end to end (EndToEnd.sh).
 #ifndef _WIN32
+namespace {
+
+void writeNew(const std::string& path) {
+    OutputFile out(path);
+    std::fputs("new", out.file());
+    out.commit();
+}
+
+// The folder's entries, sorted, removed after they are listed.
+std::vector<std::string> takeEntries(const TempFolder& folder) {
+    std::vector<std::string> names = folder.entries();
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names)
+        std::filesystem::remove(folder.path() / name);
+    return names;
+}
+
+}  // namespace
+
 // Outputs that cannot be replaced are written where they are: a FIFO stays a
 // FIFO (its reader gets the data), a device stays a device, a descriptor path
 // writes to its descriptor; a symbolic link is written through, keeping the
 // target's mode; a read-only file is refused and left alone.
 TEST(OutputFile, WritesWhatCannotBeReplacedInPlace) {
     TempFolder folder;
-    const auto at = [&](const char* name) { return (folder.path() / name).string(); };
-    enum class Kind { Fifo, Device, Descriptor, Link, DanglingLink, ReadOnly };
-    for (const Kind kind : {Kind::Fifo, Kind::Device, Kind::Descriptor, Kind::Link, Kind::DanglingLink, Kind::ReadOnly}) {
-        SCOPED_TRACE(int(kind));
-        std::string path = at("out");
-        std::string readBack;
-        std::thread reader;
-        int pipeFds[2] = {-1, -1};
-        switch (kind) {
-        case Kind::Fifo:
-            ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
-            reader = std::thread([&] { readBack = readFile(path); });
-            break;
-        case Kind::Device:
-            // The null device's numbers, made in the test's own folder.
-            if (mknod(path.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0 || access(path.c_str(), W_OK) != 0)
-                GTEST_SKIP() << "mknod of a character device is not permitted here";
-            break;
-        case Kind::Descriptor:
-            ASSERT_EQ(pipe(pipeFds), 0);
-            path = "/dev/fd/" + std::to_string(pipeFds[1]);
-            reader = std::thread([&] {
-                char buffer[64];
-                for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;)
-                    readBack.append(buffer, size_t(n));
-            });
-            break;
-        case Kind::Link:
-            std::ofstream(at("target")) << "old";
-            ASSERT_EQ(chmod(at("target").c_str(), 0640), 0);
-            ASSERT_EQ(symlink("target", path.c_str()), 0);
-            break;
-        case Kind::DanglingLink:
-            ASSERT_EQ(symlink("target", path.c_str()), 0);
-            break;
-        case Kind::ReadOnly:
-            std::ofstream(path) << "old";
-            ASSERT_EQ(chmod(path.c_str(), 0444), 0);
-            EXPECT_THROW(OutputFile{path}, CliError);
-            EXPECT_EQ(readFile(path), "old");
-            break;
+    const std::string out = (folder.path() / "out").string(), target = (folder.path() / "target").string();
+    struct stat st {};
+
+    ASSERT_EQ(mkfifo(out.c_str(), 0600), 0);
+    std::string readBack;
+    std::thread reader([&] { readBack = readFile(out); });
+    writeNew(out);
+    reader.join();
+    EXPECT_EQ(readBack, "new");
+    ASSERT_EQ(lstat(out.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_EQ(takeEntries(folder), std::vector<std::string>{"out"});
+
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    readBack.clear();
+    reader = std::thread([&] {
+        char buffer[64];
+        for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;)
+            readBack.append(buffer, size_t(n));
+    });
+    writeNew("/dev/fd/" + std::to_string(fds[1]));
+    close(fds[1]);
+    reader.join();
+    close(fds[0]);
+    EXPECT_EQ(readBack, "new");
+    EXPECT_TRUE(takeEntries(folder).empty());
+
+    for (const bool dangling : {false, true}) {
+        SCOPED_TRACE(dangling ? "dangling link" : "link");
+        if (!dangling) {
+            std::ofstream(target) << "old";
+            ASSERT_EQ(chmod(target.c_str(), 0640), 0);
         }
-        if (kind != Kind::ReadOnly) {
-            OutputFile out(path);
-            std::fputs("new", out.file());
-            out.commit();
-        }
-        if (pipeFds[1] >= 0)
-            close(pipeFds[1]);
-        if (reader.joinable())
-            reader.join();
-        if (pipeFds[0] >= 0)
-            close(pipeFds[0]);
-        struct stat st {};
-        ASSERT_EQ(lstat(at("out").c_str(), &st), kind == Kind::Descriptor ? -1 : 0);
-        switch (kind) {
-        case Kind::Fifo:
-            EXPECT_TRUE(S_ISFIFO(st.st_mode));
-            EXPECT_EQ(readBack, "new");
-            break;
-        case Kind::Device:
-            EXPECT_TRUE(S_ISCHR(st.st_mode));
-            break;
-        case Kind::Descriptor:
-            EXPECT_EQ(readBack, "new");
-            break;
-        case Kind::Link:
-        case Kind::DanglingLink:
-            EXPECT_TRUE(S_ISLNK(st.st_mode));
-            EXPECT_EQ(readFile(at("target")), "new");
-            ASSERT_EQ(stat(at("target").c_str(), &st), 0);
-            if (kind == Kind::Link) {
-                EXPECT_EQ(st.st_mode & 07777, 0640u);
-            }
-            break;
-        case Kind::ReadOnly:
-            EXPECT_EQ(st.st_mode & 07777, 0444u);
-            break;
-        }
-        std::vector<std::string> entries = folder.entries();
-        std::sort(entries.begin(), entries.end());
-        const bool withTarget = kind == Kind::Link || kind == Kind::DanglingLink;
-        const std::vector<std::string> expected = withTarget                 ? std::vector<std::string>{"out", "target"}
-                                                  : kind == Kind::Descriptor ? std::vector<std::string>{}
-                                                                             : std::vector<std::string>{"out"};
-        EXPECT_EQ(entries, expected);
-        for (const std::string& name : entries)
-            std::filesystem::remove(folder.path() / name);
+        ASSERT_EQ(symlink("target", out.c_str()), 0);
+        writeNew(out);
+        ASSERT_EQ(lstat(out.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISLNK(st.st_mode));
+        EXPECT_EQ(readFile(target), "new");
+        ASSERT_EQ(stat(target.c_str(), &st), 0);
+        if (!dangling)
+            EXPECT_EQ(st.st_mode & 07777, 0640u);
+        EXPECT_EQ(takeEntries(folder), (std::vector<std::string>{"out", "target"}));
     }
+
+    std::ofstream(out) << "old";
+    ASSERT_EQ(chmod(out.c_str(), 0444), 0);
+    EXPECT_THROW(OutputFile{out}, CliError);
+    EXPECT_EQ(readFile(out), "old");
+    ASSERT_EQ(stat(out.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0444u);
+    EXPECT_EQ(takeEntries(folder), std::vector<std::string>{"out"});
+
+    // The null device's numbers, made in the test's own folder (last: where
+    // that is not permitted the rest of the test is skipped).
+    if (mknod(out.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0 || access(out.c_str(), W_OK) != 0)
+        GTEST_SKIP() << "mknod of a character device is not permitted here";
+    writeNew(out);
+    ASSERT_EQ(lstat(out.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+    EXPECT_EQ(takeEntries(folder), std::vector<std::string>{"out"});
 }
 
 // A run ended by SIGINT, SIGTERM or SIGHUP while writing leaves no temporary
