@@ -45,6 +45,10 @@ std::string errorOf(Run&& run) {
     return {};
 }
 
+// A sample of a plane of 8-bit or deeper codes.
+int sample(const cli::Y4mFrame& frame, int plane, int x, int y);
+void setSample(cli::Y4mFrame& frame, int plane, int x, int y, int value);
+
 // Fills every plane of `frame` with random codes of `bits` bits.
 void fillRandom(cli::Y4mFrame& frame, int bits, std::mt19937& random);
 

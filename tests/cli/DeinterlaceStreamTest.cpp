@@ -70,11 +70,7 @@ void drawFrame(int t, Y4mFrame& f) {
             for (int x = 0; x < l.width[p]; ++x) {
                 const double u = x - 2.0 * t - (y % 2), v = y;
                 const double s = 0.5 + 0.3 * std::sin(u * 0.8 + p) * std::cos(v * 0.5) + 0.15 * std::sin(u * 0.23 + v);
-                const int code = int(std::lround(s * max));
-                if (l.sampleBytes == 1)
-                    f.row<uint8_t>(p, y)[x] = uint8_t(code);
-                else
-                    f.row<uint16_t>(p, y)[x] = uint16_t(code);
+                setSample(f, p, x, y, int(std::lround(s * max)));
             }
 }
 

@@ -62,8 +62,6 @@ std::vector<Y4mFrame> readClip(const std::string& path, Y4mHeader* header = null
 
 std::vector<Y4mFrame> clip(const std::string& name) { return readClip(demoRun().dir + "/" + name + ".y4m"); }
 
-uint8_t sample(const Y4mFrame& f, int plane, int x, int y) { return f.row<uint8_t>(plane, y)[x]; }
-
 // Luma PSNR over frames 2 on, in [left, right) x [top, bottom); infinite when equal.
 double psnr(const std::vector<Y4mFrame>& a, const std::vector<Y4mFrame>& b, int left, int top, int right, int bottom) {
     double sum = 0;

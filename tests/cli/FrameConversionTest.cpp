@@ -33,16 +33,6 @@ struct PixelBuffer {
     std::vector<float> storage;  // float-aligned for every depth
 };
 
-int sample(const Y4mFrame& frame, int plane, int x, int y) {
-    return frame.layout().sampleBytes == 1 ? frame.row<uint8_t>(plane, y)[x] : frame.row<uint16_t>(plane, y)[x];
-}
-void setSample(Y4mFrame& frame, int plane, int x, int y, int value) {
-    if (frame.layout().sampleBytes == 1)
-        frame.row<uint8_t>(plane, y)[x] = uint8_t(value);
-    else
-        frame.row<uint16_t>(plane, y)[x] = uint16_t(value);
-}
-
 int maxDifference(const Y4mFrame& a, const Y4mFrame& b) {
     int worst = 0;
     const Y4mFrameLayout& layout = a.layout();
