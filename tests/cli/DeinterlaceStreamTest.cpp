@@ -469,12 +469,12 @@ TEST(DeinterlaceCommand, AHugeHeaderCostsNothingWithoutData) {
 TEST(LayerPixels, CutsTheLayerOutOfAGrownFrame) {
     Frame f;
     f.width = 4;
-    f.height = 3;
+    f.height = 4;
     f.originX = -1;
-    f.originY = -1;
-    for (int i = 0; i < 12; ++i)
+    f.originY = -2;
+    for (int i = 0; i < 16; ++i)
         f.pixels.push_back(uint8_t(i));
-    EXPECT_EQ(layerPixelsOf(f, 2, 2, 1), (std::vector<uint8_t>{5, 6, 9, 10}));
+    EXPECT_EQ(layerPixelsOf(f, 2, 2, 1), (std::vector<uint8_t>{9, 10, 13, 14}));
     EXPECT_THROW(layerPixelsOf(f, 4, 2, 1), CliError);
     f.originX = 1; // starts right of the layer's left edge
     EXPECT_THROW(layerPixelsOf(f, 1, 1, 1), CliError);
