@@ -282,9 +282,12 @@ TEST_F(DeinterlaceStreamTest, AFailingStageEndsTheStreamWithItsError) {
     // The plug-in runs out of memory on the fourth frame (the first world it
     // asks for after the world requests of frames 0 to 2, counted in a run
     // of those three): frames 0 to 2 are written, frame 3 is named. With two
-    // jobs, the one whose host fails first: the frames before it are written.
+    // jobs, the second one's host fails at once: the frames before the one it
+    // failed on are written (unless it got no frame before the first job had
+    // rendered them all).
     PluginSession second(VELMORA_PLUGIN_PATH, HostKind::AfterEffects, 1);
     for (const bool twoJobs : {false, true}) {
+        SCOPED_TRACE(twoJobs ? "two jobs" : "one job");
         FilePtr in(std::fopen(input.string().c_str(), "rb"));
         const auto output = folder_.path() / "out.y4m";
         FilePtr out(std::fopen(output.string().c_str(), "wb"));
@@ -307,6 +310,10 @@ TEST_F(DeinterlaceStreamTest, AFailingStageEndsTheStreamWithItsError) {
         });
         session_.host().failWorldRequest(0);
         second.host().failWorldRequest(0);
+        if (twoJobs && error.empty()) {
+            EXPECT_EQ(writer.framesWritten(), kFrames);
+            continue;
+        }
         const size_t at = error.find("failed on frame ");
         ASSERT_NE(at, std::string::npos) << error;
         const int64_t failedFrame = std::stoll(error.substr(at + 16));
