@@ -1,6 +1,7 @@
 // The command line: every option and its values, operands per command, and
 // one clear error for anything else.
-#include "cli/CliError.h"
+#include "CliTestFiles.h"
+
 #include "cli/CliOptions.h"
 
 #include <gtest/gtest.h>
@@ -12,15 +13,6 @@ using namespace cli;
 namespace {
 
 CliOptions parse(std::vector<std::string> args) { return parseCliOptions(args); }
-
-std::string errorOf(std::vector<std::string> args) {
-    try {
-        parseCliOptions(args);
-    } catch (const CliError& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
 
 } // namespace
 
@@ -128,7 +120,7 @@ TEST(CliOptions, ErrorsNameTheProblem) {
         {{"--rate", "double", "a", "b"}, "--rate: unknown value"},
     };
     for (const Case& c : cases) {
-        const std::string error = errorOf(c.args);
+        const std::string error = errorOf([&] { parseCliOptions(c.args); });
         EXPECT_NE(error.find(c.mentions), std::string::npos) << "got: " << error;
     }
 }

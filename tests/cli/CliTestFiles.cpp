@@ -35,17 +35,24 @@ FilePtr fileWithBytes(const std::string& bytes) {
     return file;
 }
 
+int sample(const Y4mFrame& frame, int plane, int x, int y) {
+    return frame.layout().sampleBytes == 1 ? frame.row<uint8_t>(plane, y)[x] : frame.row<uint16_t>(plane, y)[x];
+}
+
+void setSample(Y4mFrame& frame, int plane, int x, int y, int value) {
+    if (frame.layout().sampleBytes == 1)
+        frame.row<uint8_t>(plane, y)[x] = uint8_t(value);
+    else
+        frame.row<uint16_t>(plane, y)[x] = uint16_t(value);
+}
+
 void fillRandom(Y4mFrame& frame, int bits, std::mt19937& random) {
     const Y4mFrameLayout& layout = frame.layout();
     std::uniform_int_distribution<int> code(0, (1 << bits) - 1);
     for (int p = 0; p < layout.planes; ++p)
         for (int y = 0; y < layout.height[p]; ++y)
-            for (int x = 0; x < layout.width[p]; ++x) {
-                if (layout.sampleBytes == 1)
-                    frame.row<uint8_t>(p, y)[x] = uint8_t(code(random));
-                else
-                    frame.row<uint16_t>(p, y)[x] = uint16_t(code(random));
-            }
+            for (int x = 0; x < layout.width[p]; ++x)
+                setSample(frame, p, x, y, code(random));
 }
 
 std::string readFile(const std::filesystem::path& path) {

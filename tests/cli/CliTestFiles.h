@@ -1,6 +1,7 @@
 // Temporary folders and stream helpers for the command library's tests.
 #pragma once
 
+#include "cli/CliError.h"
 #include "cli/Y4mFrame.h"
 
 #include <cstdio>
@@ -32,6 +33,21 @@ std::string readFile(const std::filesystem::path& path);
 
 // A FILE* reading the given bytes from a real (seekable) temporary file.
 FilePtr fileWithBytes(const std::string& bytes);
+
+// The message of the CliError that `run` throws; empty when it throws none.
+template <class Run>
+std::string errorOf(Run&& run) {
+    try {
+        run();
+    } catch (const cli::CliError& e) {
+        return e.what();
+    }
+    return {};
+}
+
+// A sample of a plane of 8-bit or deeper codes.
+int sample(const cli::Y4mFrame& frame, int plane, int x, int y);
+void setSample(cli::Y4mFrame& frame, int plane, int x, int y, int value);
 
 // Fills every plane of `frame` with random codes of `bits` bits.
 void fillRandom(cli::Y4mFrame& frame, int bits, std::mt19937& random);

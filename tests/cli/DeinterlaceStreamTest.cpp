@@ -56,17 +56,8 @@ long peakKilobytes() {
 constexpr int kW = 40, kH = 24, kFrames = 6;
 
 Y4mHeader clipHeader(int bits = 8) {
-    Y4mHeader h;
-    h.width = kW;
-    h.height = kH;
-    h.bitDepth = bits;
-    h.chroma = Y4mChroma::C420;
-    h.chromaTag = bits == 8 ? "420jpeg" : "420p" + std::to_string(bits);
-    h.interlace = Y4mInterlace::TopFirst;
-    h.frameRate = "25:1";
-    h.frameRateNum = 25;
-    h.frameRateDen = 1;
-    return h;
+    return parseY4mHeader("YUV4MPEG2 W" + std::to_string(kW) + " H" + std::to_string(kH) + " F25:1 It C" +
+                          (bits == 8 ? "420jpeg" : "420p" + std::to_string(bits)));
 }
 
 // Textured pictures moving two pixels right per frame, fields included (odd
@@ -79,11 +70,7 @@ void drawFrame(int t, Y4mFrame& f) {
             for (int x = 0; x < l.width[p]; ++x) {
                 const double u = x - 2.0 * t - (y % 2), v = y;
                 const double s = 0.5 + 0.3 * std::sin(u * 0.8 + p) * std::cos(v * 0.5) + 0.15 * std::sin(u * 0.23 + v);
-                const int code = int(std::lround(s * max));
-                if (l.sampleBytes == 1)
-                    f.row<uint8_t>(p, y)[x] = uint8_t(code);
-                else
-                    f.row<uint16_t>(p, y)[x] = uint16_t(code);
+                setSample(f, p, x, y, int(std::lround(s * max)));
             }
 }
 
@@ -96,11 +83,6 @@ void writeClip(const std::filesystem::path& path, const Y4mHeader& h, int frames
         writer.writeFrame(f);
     }
     writer.flush();
-}
-
-[[maybe_unused]] Y4mHeader progressiveOf(Y4mHeader h) {
-    h.interlace = Y4mInterlace::Progressive;
-    return h;
 }
 
 struct Streamed {
@@ -273,8 +255,7 @@ TEST_F(DeinterlaceStreamTest, FieldRateKeepsEveryFieldInTimeOrder) {
             settings.params.fields = upperFirst ? 1 : 2;
             settings.fieldRate = true;
             const Streamed s = streamThrough(session_, input, folder_.path() / "out.y4m", settings);
-            EXPECT_EQ(s.bytes.substr(0, s.bytes.find('\n')).find(" F50:1 "), s.bytes.find(" F50:1 "));
-            EXPECT_NE(s.bytes.find(" F50:1 "), std::string::npos);
+            EXPECT_EQ(s.bytes.substr(0, s.bytes.find('\n')), "YUV4MPEG2 W40 H24 F50:1 Ip C420jpeg");
             const std::string frames = framesOf(s.bytes);
             const size_t frameBytes = 6 + size_t(truth[0].size());
             ASSERT_EQ(frames.size(), kFields * frameBytes);
@@ -288,9 +269,10 @@ TEST_F(DeinterlaceStreamTest, FieldRateKeepsEveryFieldInTimeOrder) {
     }
 }
 
-// Failures in any stage of the pipeline end the stream with that stage's
+// Failures of the plug-in and of the input end the stream with that stage's
 // error, after the frames rendered before it are written, with every thread
-// joined and nothing held by the host.
+// joined and nothing held by the host. (A failing output is in
+// AFailureDoesNotWaitForAnIdleProducer.)
 TEST_F(DeinterlaceStreamTest, AFailingStageEndsTheStreamWithItsError) {
     const auto input = folder_.path() / "in.y4m";
     writeClip(input, clipHeader(), kFrames);
@@ -300,9 +282,12 @@ TEST_F(DeinterlaceStreamTest, AFailingStageEndsTheStreamWithItsError) {
     // The plug-in runs out of memory on the fourth frame (the first world it
     // asks for after the world requests of frames 0 to 2, counted in a run
     // of those three): frames 0 to 2 are written, frame 3 is named. With two
-    // jobs, the one whose host fails first: the frames before it are written.
+    // jobs, the second one's host fails at once: the frames before the one it
+    // failed on are written (unless it got no frame before the first job had
+    // rendered them all).
     PluginSession second(VELMORA_PLUGIN_PATH, HostKind::AfterEffects, 1);
     for (const bool twoJobs : {false, true}) {
+        SCOPED_TRACE(twoJobs ? "two jobs" : "one job");
         FilePtr in(std::fopen(input.string().c_str(), "rb"));
         const auto output = folder_.path() / "out.y4m";
         FilePtr out(std::fopen(output.string().c_str(), "wb"));
@@ -318,16 +303,17 @@ TEST_F(DeinterlaceStreamTest, AFailingStageEndsTheStreamWithItsError) {
             session_.host().failWorldRequest(session_.host().worldRequests() - before + 1);
         }
         int64_t rendered = 0;
-        std::string error;
-        try {
-            const std::vector<RenderDriver*> jobs{&session_.driver(), &second.driver()};
+        const std::vector<RenderDriver*> jobs{&session_.driver(), &second.driver()};
+        const std::string error = errorOf([&] {
             deinterlaceStream(twoJobs ? jobs : std::vector<RenderDriver*>{jobs[0]}, reader, writer, settings,
                               [&](int64_t n) { rendered = n; });
-        } catch (const CliError& e) {
-            error = e.what();
-        }
+        });
         session_.host().failWorldRequest(0);
         second.host().failWorldRequest(0);
+        if (twoJobs && error.empty()) {
+            EXPECT_EQ(writer.framesWritten(), kFrames);
+            continue;
+        }
         const size_t at = error.find("failed on frame ");
         ASSERT_NE(at, std::string::npos) << error;
         const int64_t failedFrame = std::stoll(error.substr(at + 16));
@@ -337,41 +323,6 @@ TEST_F(DeinterlaceStreamTest, AFailingStageEndsTheStreamWithItsError) {
         EXPECT_EQ(writer.framesWritten(), failedFrame);
     }
     EXPECT_NOTHING_HELD(second.host());
-    EXPECT_NOTHING_HELD(session_.host());
-
-    // The output fills up after the header and two frames: the writer's
-    // error, raised on the writing thread. (A stream that fills up needs
-    // glibc's fopencookie.)
-#ifdef __GLIBC__
-    {
-        FilePtr in(std::fopen(input.string().c_str(), "rb"));
-        Y4mReader reader(in.get(), "input");
-        const Y4mFrameLayout layout(reader.header());
-        struct Room {
-            size_t left;
-        } room{formatY4mHeader(progressiveOf(reader.header())).size() + 2 * (6 + size_t(layout.frameBytes))};
-        cookie_io_functions_t io{};
-        io.write = [](void* cookie, const char*, size_t size) -> ssize_t {
-            Room& r = *static_cast<Room*>(cookie);
-            if (size > r.left)
-                return -1;
-            r.left -= size;
-            return ssize_t(size);
-        };
-        FilePtr out(fopencookie(&room, "w", io));
-        ASSERT_TRUE(out);
-        std::setvbuf(out.get(), nullptr, _IONBF, 0);
-        Y4mWriter writer(out.get(), reader.header(), "the small output");
-        std::string error;
-        try {
-            deinterlaceStream(session_.driver(), reader, writer, settings);
-        } catch (const CliError& e) {
-            error = e.what();
-        }
-        EXPECT_NE(error.find("the small output"), std::string::npos) << error;
-        EXPECT_EQ(writer.framesWritten(), 2);
-    }
-#endif
     EXPECT_NOTHING_HELD(session_.host());
 
     // The input breaks off in its fifth frame: the reader's error, after the
@@ -385,12 +336,7 @@ TEST_F(DeinterlaceStreamTest, AFailingStageEndsTheStreamWithItsError) {
         FilePtr out(std::fopen(output.string().c_str(), "wb"));
         Y4mReader reader(in.get(), "input");
         Y4mWriter writer(out.get(), reader.header(), "output");
-        std::string error;
-        try {
-            deinterlaceStream(session_.driver(), reader, writer, settings);
-        } catch (const CliError& e) {
-            error = e.what();
-        }
+        const std::string error = errorOf([&] { deinterlaceStream(session_.driver(), reader, writer, settings); });
         EXPECT_NE(error.find("truncated"), std::string::npos) << error;
         EXPECT_EQ(writer.framesWritten(), kFrames - 2);
     }
@@ -458,33 +404,11 @@ PF_Err entryWhoseRenderBailsOut(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_P
 
 } // namespace
 
-TEST(DeinterlaceStream, ARenderThatAsksToShowAMessageFailsTheStream) {
-    realEntry = loadedPlugin().entry();
-    RefHost host(HostProfile::afterEffects(), entryWhoseRenderBailsOut);
-    RenderDriver driver(host);
-    TempFolder folder;
-    const auto input = folder.path() / "in.y4m";
-    writeClip(input, clipHeader(), 2);
-    FilePtr in(std::fopen(input.string().c_str(), "rb"));
-    FilePtr out(std::fopen((folder.path() / "out.y4m").string().c_str(), "wb"));
-    Y4mReader reader(in.get(), "input");
-    Y4mWriter writer(out.get(), reader.header(), "output");
-    StreamSettings settings;
-    settings.protocol = Protocol::Legacy;
-    std::string error;
-    try {
-        deinterlaceStream(driver, reader, writer, settings);
-    } catch (const CliError& e) {
-        error = e.what();
-    }
-    EXPECT_NE(error.find("failed on frame 0: the motion cache is corrupt"), std::string::npos) << error;
-    EXPECT_EQ(writer.framesWritten(), 0);
-    EXPECT_NOTHING_HELD(host);
-}
-
 // A failure ends the stream at once even while the input's producer idles
 // with the reader blocked waiting for its next frame: the output's reader
-// went away, or the plug-in failed.
+// went away (an error that says so, not a death by SIGPIPE), or the plug-in
+// failed (a render that asks to show a message
+// failed, whatever its error code: nothing is written).
 TEST(DeinterlaceStream, AFailureDoesNotWaitForAnIdleProducer) {
     ignoreSigpipe();
     realEntry = loadedPlugin().entry();
@@ -513,21 +437,23 @@ TEST(DeinterlaceStream, AFailureDoesNotWaitForAnIdleProducer) {
         StreamSettings settings;
         settings.protocol = pluginFails ? Protocol::Legacy : Protocol::Smart;
         auto run = std::async(std::launch::async, [&] {
-            try {
+            return errorOf([&] {
                 deinterlaceStream(driver, reader, writer, settings);
                 writer.flush();
-            } catch (const CliError& e) {
-                return std::string(e.what());
-            }
-            return std::string();
+            });
         });
         const bool ended = run.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
         EXPECT_TRUE(ended) << "still waiting for the producer";
         close(input[1]); // lets a hanging run end, so that the test does
         const std::string error = run.get();
-        EXPECT_NE(error.find(pluginFails ? "motion cache" : "output: write failed"), std::string::npos) << error;
-        if (pluginFails)
+        EXPECT_NE(error.find(pluginFails ? "failed on frame 0: the motion cache is corrupt"
+                                         : "output: write failed (the reading end of the pipe was closed)"),
+                  std::string::npos)
+            << error;
+        if (pluginFails) {
+            EXPECT_EQ(writer.framesWritten(), 0);
             close(output[0]);
+        }
         EXPECT_NOTHING_HELD(host);
     }
 }
@@ -550,12 +476,12 @@ TEST(DeinterlaceCommand, AHugeHeaderCostsNothingWithoutData) {
 TEST(LayerPixels, CutsTheLayerOutOfAGrownFrame) {
     Frame f;
     f.width = 4;
-    f.height = 3;
+    f.height = 4;
     f.originX = -1;
-    f.originY = -1;
-    for (int i = 0; i < 12; ++i)
+    f.originY = -2;
+    for (int i = 0; i < 16; ++i)
         f.pixels.push_back(uint8_t(i));
-    EXPECT_EQ(layerPixelsOf(f, 2, 2, 1), (std::vector<uint8_t>{5, 6, 9, 10}));
+    EXPECT_EQ(layerPixelsOf(f, 2, 2, 1), (std::vector<uint8_t>{9, 10, 13, 14}));
     EXPECT_THROW(layerPixelsOf(f, 4, 2, 1), CliError);
     f.originX = 1; // starts right of the layer's left edge
     EXPECT_THROW(layerPixelsOf(f, 1, 1, 1), CliError);
@@ -575,8 +501,6 @@ TEST(DeinterlaceCommand, FailuresReportAndWriteNothing) {
     };
     const Case cases[] = {
         {"truncated", whole.substr(0, whole.size() - 7), {}, "truncated"},
-        {"bad header", "YUV4MPEG2 W40 H24 C411\nFRAME\n", {}, "C411"},
-        {"no header", "not a video", {}, "header not terminated"},
         {"not Y4M", "RIFF video\n", {}, "input.y4m"},
         {"missing plug-in", whole, {"--plugin", (folder.path() / "none.so").string()}, "cannot load the plug-in"},
         {"over the memory limit", whole, {"--memory-limit", "64K"}, "40x24 pictures in \"vuya\" need about"},
@@ -591,12 +515,7 @@ TEST(DeinterlaceCommand, FailuresReportAndWriteNothing) {
         args.push_back(input.string());
         args.push_back((folder.path() / "output.y4m").string());
         std::ostringstream out;
-        std::string error;
-        try {
-            runCommand(parseCliOptions(args), out);
-        } catch (const std::exception& e) {
-            error = e.what();
-        }
+        const std::string error = errorOf([&] { runCommand(parseCliOptions(args), out); });
         EXPECT_NE(error.find(c.mentions), std::string::npos) << c.name << ": " << error;
         auto entries = folder.entries();
         std::sort(entries.begin(), entries.end());

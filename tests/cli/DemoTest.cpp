@@ -62,8 +62,6 @@ std::vector<Y4mFrame> readClip(const std::string& path, Y4mHeader* header = null
 
 std::vector<Y4mFrame> clip(const std::string& name) { return readClip(demoRun().dir + "/" + name + ".y4m"); }
 
-uint8_t sample(const Y4mFrame& f, int plane, int x, int y) { return f.row<uint8_t>(plane, y)[x]; }
-
 // Luma PSNR over frames 2 on, in [left, right) x [top, bottom); infinite when equal.
 double psnr(const std::vector<Y4mFrame>& a, const std::vector<Y4mFrame>& b, int left, int top, int right, int bottom) {
     double sum = 0;
@@ -93,11 +91,8 @@ TEST(Demo, SceneIsTheDescribedOne) {
     Y4mHeader header;
     const std::vector<Y4mFrame> truth = readClip(demoRun().dir + "/truth.y4m", &header);
     ASSERT_EQ(truth.size(), size_t(kFrames));
-    EXPECT_EQ(header.width, 320);
-    EXPECT_EQ(header.height, 240);
-    EXPECT_EQ(header.chroma, Y4mChroma::C420);
-    EXPECT_EQ(header.interlace, Y4mInterlace::Progressive);
-    EXPECT_EQ(header.frameRate, "25:1");  // one truth frame per interlaced frame
+    // One truth frame per interlaced frame.
+    EXPECT_EQ(formatY4mHeader(header), "YUV4MPEG2 W320 H240 F25:1 Ip A1:1 C420jpeg\n");
     struct Sample {
         int t, plane, x, y, value;  // t: scene time, two per interlaced frame
     };
@@ -138,14 +133,10 @@ TEST(Demo, SceneIsTheDescribedOne) {
 TEST(Demo, TableShowsThePsnrOfTheClipsWritten) {
     const DemoRun& run = demoRun();
     ASSERT_EQ(run.lines.size(), 14u);
-    const std::vector<std::string> head(run.lines.begin(), run.lines.begin() + 6);
-    EXPECT_EQ(head, (std::vector<std::string>{
-                        "Velmora demo: 320x240 4:2:0, 7 interlaced frames (upper field first), 2 threads",
-                        "PSNR-Y against the progressive truth, frames 2 to 6,",
-                        "whole picture and per quarter: static texture, pan over fine detail, thin",
-                        "near-horizontal lines, moving disc and bar (\"exact\": no difference)",
-                        "",
-                        "PSNR-Y (dB)           whole  static    pan  lines  moving      fps"}));
+    // Lines 2 to 4 are fixed prose.
+    EXPECT_EQ(run.lines[0], "Velmora demo: 320x240 4:2:0, 7 interlaced frames (upper field first), 2 threads");
+    EXPECT_EQ(run.lines[1], "PSNR-Y against the progressive truth, frames 2 to 6,");
+    EXPECT_EQ(run.lines[5], "PSNR-Y (dB)           whole  static    pan  lines  moving      fps");
     EXPECT_EQ(run.lines[11], "");
     EXPECT_EQ(run.lines[12], "Wrote " + run.dir + "/{truth,interlaced,velmora-off,-fast,-better,-best}.y4m and .png (frame 6),");
     EXPECT_EQ(run.lines[13], "  " + run.dir + "/compare.png: 2x crop of frame 6, left to right: interlaced, Off, Fast, Better, Best, truth");
@@ -208,22 +199,16 @@ TEST(Demo, PicturesShowTheShownFrame) {
                 rgbOf(clips[size_t(panel)][kShown], 100 + inPanel / 2, 60 + (y - strip) / 2, want);
             ASSERT_TRUE(std::equal(want, want + 3, &compare[size_t(y * width + x) * 3])) << x << "," << y;
         }
-    // The strip holds each panel's label as the font draws it, in ink of its
-    // own: white where the text leaves the strip blank.
+    // The strip holds each panel's label as the font draws it (every letter
+    // one it has), in black: white where the text leaves the strip blank.
     const char* const labels[] = {"interlaced", "Off", "Fast", "Better", "Best", "truth"};
     std::vector<uint8_t> drawn(size_t(width) * strip * 3, 255);
-    size_t ink = 0;
     for (int panel = 0; panel < 6; ++panel) {
         const int textW = cli::bitmapTextWidth(labels[panel], 3);
         cli::drawBitmapText(drawn.data(), width, strip, int64_t(width) * 3, panel * 324 + (320 - textW) / 2, 7,
                             labels[panel], 3, {0, 0, 0});
         for (const char* c = labels[panel]; *c != 0; ++c)
             EXPECT_TRUE(cli::hasGlyph(*c)) << *c;
-        const size_t before = ink;
-        for (int y = 0; y < strip; ++y)
-            for (int x = panel * 324; x < panel * 324 + 320; ++x)
-                ink += compare[size_t(y * width + x) * 3] == 0;
-        EXPECT_GT(ink, before) << labels[panel];
     }
     EXPECT_TRUE(std::equal(drawn.begin(), drawn.end(), compare.begin()));
     std::vector<std::string> files;

@@ -33,16 +33,6 @@ struct PixelBuffer {
     std::vector<float> storage;  // float-aligned for every depth
 };
 
-int sample(const Y4mFrame& frame, int plane, int x, int y) {
-    return frame.layout().sampleBytes == 1 ? frame.row<uint8_t>(plane, y)[x] : frame.row<uint16_t>(plane, y)[x];
-}
-void setSample(Y4mFrame& frame, int plane, int x, int y, int value) {
-    if (frame.layout().sampleBytes == 1)
-        frame.row<uint8_t>(plane, y)[x] = uint8_t(value);
-    else
-        frame.row<uint16_t>(plane, y)[x] = uint16_t(value);
-}
-
 int maxDifference(const Y4mFrame& a, const Y4mFrame& b) {
     int worst = 0;
     const Y4mFrameLayout& layout = a.layout();
@@ -185,7 +175,13 @@ TEST(FrameConversion, OutputChromaIsTheRoundedMeanOfItsBlock) {
     // 4:2:0 4x2: two chroma samples, each the mean of a 2x2 block of U, rounded half up.
     const Y4mHeader header = parseY4mHeader("YUV4MPEG2 W4 H2 It C420jpeg");
     const int u[2][4] = {{1, 2, 0, 0}, {2, 2, 1, 1}};  // sums 7 (-> 1.75 -> 2) and 2 (-> 0.5 -> 1)
-    for (PixelFormat format : {PixelFormat::vuya, PixelFormat::VUya}) {
+    // On the 16-bit scale the blocks hold u + 64: means 65.75 and 64.5 round
+    // to 66 and 65, both code 1 (64 would be code 0).
+    const struct {
+        PixelFormat format;
+        int codes[2];
+    } cases[] = {{PixelFormat::vuya, {2, 1}}, {PixelFormat::VUya, {2, 1}}, {PixelFormat::Vuya, {1, 1}}};
+    for (const auto& [format, codes] : cases) {
         const PixelFormatInfo& info = formatInfo(format);
         PixelBuffer pixels(4, 2, format);
         for (int y = 0; y < 2; ++y)
@@ -193,6 +189,9 @@ TEST(FrameConversion, OutputChromaIsTheRoundedMeanOfItsBlock) {
                 uint8_t* at = pixels.data() + y * pixels.rowBytes + x * info.bytesPerPixel;
                 if (info.depth == ChannelDepth::Bits8) {
                     at[1] = uint8_t(u[y][x]);
+                } else if (info.depth == ChannelDepth::Bits16) {
+                    const uint16_t value = uint16_t(u[y][x] + 64);
+                    std::memcpy(at + 2, &value, 2);
                 } else {
                     const float value = float(u[y][x]) / 255.0f;
                     std::memcpy(at + 4, &value, 4);
@@ -200,8 +199,8 @@ TEST(FrameConversion, OutputChromaIsTheRoundedMeanOfItsBlock) {
             }
         Y4mFrame frame{Y4mFrameLayout(header)};
         FrameConverter(header, format).fromPixels(pixels.data(), pixels.rowBytes, frame);
-        EXPECT_EQ(sample(frame, 1, 0, 0), 2) << pixelFormatName(info.code);
-        EXPECT_EQ(sample(frame, 1, 1, 0), 1) << pixelFormatName(info.code);
+        EXPECT_EQ(sample(frame, 1, 0, 0), codes[0]) << pixelFormatName(info.code);
+        EXPECT_EQ(sample(frame, 1, 1, 0), codes[1]) << pixelFormatName(info.code);
     }
 }
 
@@ -245,15 +244,16 @@ TEST(FrameConversion, RgbKnownColours) {
 }
 
 TEST(FrameConversion, RgbIntegerChannelsClampFloatsDoNot) {
-    // Limited-range Y = 254 lies above white (235), Y = 0 below black (16).
-    const Y4mHeader header = parseY4mHeader("YUV4MPEG2 W2 H1 C444");
+    // Limited-range Y = 254 lies above white (235), Y = 0 below black (16);
+    // Y = 125 is grey 126.92 on the 8-bit scale, stored rounded.
+    const Y4mHeader header = parseY4mHeader("YUV4MPEG2 W3 H1 C444");
     Y4mFrame frame{Y4mFrameLayout(header)};
-    for (int x = 0; x < 2; ++x) {
-        setSample(frame, 0, x, 0, x == 0 ? 254 : 0);
+    for (int x = 0; x < 3; ++x) {
+        setSample(frame, 0, x, 0, x == 0 ? 254 : x == 1 ? 0 : 125);
         setSample(frame, 1, x, 0, 128);
         setSample(frame, 2, x, 0, 128);
     }
-    PixelBuffer p8(2, 1, PixelFormat::argb), p16(2, 1, PixelFormat::ae16), pf(2, 1, PixelFormat::ae32);
+    PixelBuffer p8(3, 1, PixelFormat::argb), p16(3, 1, PixelFormat::ae16), pf(3, 1, PixelFormat::ae32);
     FrameConverter(header, PixelFormat::argb).toPixels(frame, p8.data(), p8.rowBytes);
     FrameConverter(header, PixelFormat::ae16).toPixels(frame, p16.data(), p16.rowBytes);
     FrameConverter(header, PixelFormat::ae32).toPixels(frame, pf.data(), pf.rowBytes);
@@ -262,6 +262,7 @@ TEST(FrameConversion, RgbIntegerChannelsClampFloatsDoNot) {
     EXPECT_NEAR(pf.channel(0, 0, 1), (254.0 - 16) / 219, 1e-5);
     EXPECT_EQ(p8.channel(1, 0, 1), 0);
     EXPECT_NEAR(pf.channel(1, 0, 1), -16.0 / 219, 1e-5);
+    EXPECT_EQ(p8.channel(2, 0, 1), std::floor((125 - 16) * 255.0 / 219 + 0.5));
 }
 
 // In-gamut colours (made from RGB by the textbook equations) come back within

@@ -6,57 +6,52 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 using namespace cli;
 
 namespace {
 
-std::string contents(std::FILE* f) {
-    std::fflush(f);
-    std::rewind(f);
+// What a meter writing to a file printed while `run` drove it and until it
+// was destroyed.
+std::string printed(bool enabled, std::optional<int64_t> total, const std::function<void(ProgressMeter&)>& run) {
+    FilePtr f(std::tmpfile());
+    {
+        ProgressMeter meter(enabled, total, f.get());
+        run(meter);
+    }
+    std::rewind(f.get());
     std::string text;
-    char buffer[256];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-        text.append(buffer, n);
+    for (int c; (c = std::fgetc(f.get())) != EOF;)
+        text += char(c);
     return text;
 }
 
 } // namespace
 
-TEST(ProgressMeter, KnownTotalShowsPercentageAndEndsTheLine) {
-    FilePtr f(std::tmpfile());
-    {
-        ProgressMeter meter(true, 4, f.get());
-        meter.update(1);  // the first update always prints
-        meter.update(2);  // within a quarter second: skipped
+TEST(ProgressMeter, OneLineRewrittenInPlaceAndEndedOnce) {
+    // The first update always prints, one within a quarter second is skipped.
+    const std::string known = printed(true, 4, [](ProgressMeter& meter) {
+        meter.update(1);
+        meter.update(2);
         meter.finish(3);
-    }
-    const std::string text = contents(f.get());
-    EXPECT_NE(text.find("\rvelmora: 1/4 frames (25%), "), std::string::npos) << text;
-    EXPECT_NE(text.find(" s left"), std::string::npos) << text;
-    EXPECT_EQ(text.find("2/4"), std::string::npos) << text;
-    EXPECT_NE(text.find("\rvelmora: 3/4 frames (75%), "), std::string::npos) << text;
-    EXPECT_EQ(text.back(), '\n');
-}
-
-TEST(ProgressMeter, UnknownTotalAndInterruptedRun) {
-    FilePtr f(std::tmpfile());
-    {
-        ProgressMeter meter(true, std::nullopt, f.get());
-        meter.update(7);
-    }  // destroyed without finish: the line is still ended
-    const std::string text = contents(f.get());
-    EXPECT_NE(text.find("\rvelmora: 7 frames, "), std::string::npos) << text;
-    EXPECT_EQ(text.find('%'), std::string::npos) << text;
-    EXPECT_EQ(text.back(), '\n');
-}
-
-TEST(ProgressMeter, DisabledPrintsNothing) {
-    FilePtr f(std::tmpfile());
-    {
-        ProgressMeter meter(false, 10, f.get());
-        meter.update(5);
-        meter.finish(10);
-    }
-    EXPECT_EQ(contents(f.get()), "");
+    });
+    EXPECT_NE(known.find("\rvelmora: 1/4 frames (25%), "), std::string::npos) << known;
+    EXPECT_NE(known.find(" s left"), std::string::npos) << known;
+    EXPECT_EQ(known.find("2/4"), std::string::npos) << known;
+    EXPECT_NE(known.find("\rvelmora: 3/4 frames (75%), "), std::string::npos) << known;
+    EXPECT_EQ(std::count(known.begin(), known.end(), '\n'), 1) << known;
+    EXPECT_EQ(known.back(), '\n');
+    // Destroyed without finish (an interrupted run): the line is still ended.
+    const std::string unknown = printed(true, std::nullopt, [](ProgressMeter& meter) { meter.update(7); });
+    EXPECT_NE(unknown.find("\rvelmora: 7 frames, "), std::string::npos) << unknown;
+    EXPECT_EQ(unknown.find('%'), std::string::npos) << unknown;
+    EXPECT_EQ(unknown.back(), '\n');
+    EXPECT_EQ(printed(false, 10,
+                      [](ProgressMeter& meter) {
+                          meter.update(5);
+                          meter.finish(10);
+                      }),
+              "");
 }

@@ -2,7 +2,6 @@
 
 #include "cli/OutputFile.h"
 #include "cli/CliError.h"
-#include "cli/IgnoreSigpipe.h"
 #include "cli/Y4mReader.h"
 #include "cli/Y4mWriter.h"
 
@@ -14,6 +13,7 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <tuple>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -62,24 +62,6 @@ std::string paddedLine(const std::string& start, int bytes) {
 
 }  // namespace
 
-TEST(Y4mHeader, ParsesEveryField) {
-    const Y4mHeader h = parseY4mHeader("YUV4MPEG2 W720 H576 F25:1 It A16:15 C420paldv XYSCSS=420PALDV XCOLORRANGE=FULL");
-    EXPECT_EQ(h.width, 720);
-    EXPECT_EQ(h.height, 576);
-    EXPECT_EQ(h.frameRateNum, 25);
-    EXPECT_EQ(h.frameRateDen, 1);
-    EXPECT_EQ(h.interlace, Y4mInterlace::TopFirst);
-    EXPECT_EQ(h.pixelAspect, "16:15");
-    EXPECT_EQ(h.chroma, Y4mChroma::C420);
-    EXPECT_EQ(h.chromaTag, "420paldv");
-    EXPECT_EQ(h.bitDepth, 8);
-    EXPECT_TRUE(h.fullRange());
-    EXPECT_EQ(h.extras, (std::vector<std::string>{"XYSCSS=420PALDV", "XCOLORRANGE=FULL"}));
-    const Y4mHeader plain = parseY4mHeader("YUV4MPEG2 W4 H4");
-    EXPECT_EQ(plain.chroma, Y4mChroma::C420);
-    EXPECT_EQ(plain.interlace, Y4mInterlace::Unspecified);
-}
-
 TEST(Y4mReader, MalformedStreamsNameTheProblemAndLeaveNoOutput) {
     const std::string ok = "W8 H4 F25:1 C420jpeg";
     struct Case {
@@ -89,7 +71,6 @@ TEST(Y4mReader, MalformedStreamsNameTheProblemAndLeaveNoOutput) {
     const Case cases[] = {
         {"", "empty input"},
         {"YUV4MPEG W8 H4\n", "not a Y4M stream"},
-        {"RIFF....\n", "not a Y4M stream"},
         {"YUV4MPEG2X W8 H4\n", "not a Y4M stream"},
         {header("H4 C420jpeg"), "width (W) missing"},
         {header("W8 C420jpeg"), "height (H) missing"},
@@ -107,7 +88,6 @@ TEST(Y4mReader, MalformedStreamsNameTheProblemAndLeaveNoOutput) {
         {header("W8 H4 C420p17"), "unsupported Y4M colour space"},
         {header("W8 H4 F30:0"), "bad frame rate"},
         {header("W8 H4 Fabc"), "bad frame rate"},
-        {header("W8 H4 F25"), "bad frame rate"},
         {header("W8 H4 Ix"), "bad interlace tag"},
         {header("W8 H4 A1"), "bad pixel aspect"},
         {"YUV4MPEG2 W8 H4", "not terminated by a newline"},
@@ -124,12 +104,7 @@ TEST(Y4mReader, MalformedStreamsNameTheProblemAndLeaveNoOutput) {
         TempFolder folder;
         const auto input = folder.path() / "in.y4m";
         std::ofstream(input, std::ios::binary) << c.bytes;
-        std::string message;
-        try {
-            copyStream(input, folder.path() / "out.y4m");
-        } catch (const CliError& e) {
-            message = e.what();
-        }
+        const std::string message = errorOf([&] { copyStream(input, folder.path() / "out.y4m"); });
         EXPECT_NE(message.find(c.message), std::string::npos) << "got: " << message << "\nwanted: " << c.message;
         EXPECT_EQ(folder.entries(), std::vector<std::string>{"in.y4m"}) << c.message;
     }
@@ -150,6 +125,7 @@ TEST(Y4mReader, FrameParametersAreTolerated) {
     EXPECT_EQ(reader.framesRead(), 2);
 }
 
+// (Frames are read from pipes in the stream tests and end to end.)
 TEST(Y4mReader, FrameCountIsKnownForFilesOnly) {
     // 4:2:0 6x5: luma 30 bytes, chroma 3x3 twice: 48 bytes a frame.
     const std::string stream = header("W6 H5 C420mpeg2") + frameOf(48) + "FRAME Xp=1\n" + std::string(48, 'y') +
@@ -164,20 +140,15 @@ TEST(Y4mReader, FrameCountIsKnownForFilesOnly) {
     FilePtr piped(fdopen(fds[0], "rb"));
     Y4mReader reader(piped.get(), "pipe");
     EXPECT_FALSE(reader.frameCount().has_value());
-    Y4mFrame frame(reader.layout());
-    int frames = 0;
-    EXPECT_THROW(
-        {
-            while (reader.readFrame(frame))
-                ++frames;
-        },
-        CliError);
-    EXPECT_EQ(frames, 3);
 }
 
 // Every chroma tag gives its sampling and depth, and a stream of it reads
-// back as written.
+// back as written; the header keeps every field (the writer marks the frames
+// progressive), and the fields not written back as read parse as stated.
 TEST(Y4mStream, RoundTripsEveryChromaFormatAndDepth) {
+    const Y4mHeader plain = parseY4mHeader("YUV4MPEG2 W4 H4");
+    EXPECT_EQ(std::tie(plain.chroma, plain.bitDepth, plain.interlace, plain.range),
+              std::make_tuple(Y4mChroma::C420, 8, Y4mInterlace::Unspecified, Y4mRange::Unspecified));
     struct Case {
         const char* tag;
         Y4mChroma chroma;
@@ -198,6 +169,8 @@ TEST(Y4mStream, RoundTripsEveryChromaFormatAndDepth) {
         const Y4mHeader in = parseY4mHeader(line);
         ASSERT_EQ(in.chroma, chroma) << tag;
         ASSERT_EQ(in.bitDepth, bits) << tag;
+        EXPECT_EQ(std::tie(in.frameRateNum, in.frameRateDen, in.interlace, in.range),
+                  std::make_tuple(30000, 1001, Y4mInterlace::TopFirst, Y4mRange::Full));
         TempFolder folder;
         const auto path = folder.path() / "out.y4m";
         const Y4mFrameLayout layout(in);
@@ -253,147 +226,96 @@ TEST(Y4mFrameLayout, OddSizesRoundChromaUp) {
     EXPECT_EQ(Y4mFrameLayout(parseY4mHeader("YUV4MPEG2 W2 H100000 Cmono")).frameBytes, 200000);
 }
 
-TEST(Y4mWriter, ClosedPipeIsAnErrorNotADeath) {
-    ignoreSigpipe();
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    close(fds[0]);
-    FilePtr out(fdopen(fds[1], "wb"));
-    const Y4mHeader h = parseY4mHeader("YUV4MPEG2 W64 H64 C444");
-    std::string message;
-    try {
-        Y4mWriter writer(out.get(), h, "stdout");
-        Y4mFrame frame(writer.layout());
-        for (int i = 0; i < 100; ++i)
-            writer.writeFrame(frame);
-        writer.flush();
-    } catch (const CliError& e) {
-        message = e.what();
-    }
-    EXPECT_NE(message.find("stdout: write failed (the reading end of the pipe was closed)"), std::string::npos)
-        << message;
-}
-
-TEST(OutputFile, AppearsOnlyWhenCommitted) {
-    TempFolder folder;
-    const auto path = folder.path() / "result.y4m";
-    {
-        OutputFile out(path.string());
-        std::fputs("half", out.file());
-        std::fflush(out.file());
-        EXPECT_EQ(folder.entries().size(), 1u);
-        EXPECT_FALSE(std::filesystem::exists(path));
-    }
-    EXPECT_TRUE(folder.entries().empty());
-    {
-        OutputFile out(path.string());
-        std::fputs("whole", out.file());
-        out.commit();
-    }
-    EXPECT_EQ(readFile(path), "whole");
-    EXPECT_EQ(folder.entries(), std::vector<std::string>{"result.y4m"});
-    EXPECT_THROW(OutputFile((folder.path() / "missing" / "x.y4m").string()), CliError);
-}
-
 // FIFOs, device nodes, descriptor paths, symbolic links, file modes and
 // signals are POSIX matters; the Windows output file is checked by the tests
-// above.
+// above (no output left by a failed run) and end to end (EndToEnd.sh).
 #ifndef _WIN32
+namespace {
+
+void writeNew(const std::string& path) {
+    OutputFile out(path);
+    std::fputs("new", out.file());
+    out.commit();
+}
+
+// The folder's entries, sorted, removed after they are listed.
+std::vector<std::string> takeEntries(const TempFolder& folder) {
+    std::vector<std::string> names = folder.entries();
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names)
+        std::filesystem::remove(folder.path() / name);
+    return names;
+}
+
+}  // namespace
+
 // Outputs that cannot be replaced are written where they are: a FIFO stays a
 // FIFO (its reader gets the data), a device stays a device, a descriptor path
 // writes to its descriptor; a symbolic link is written through, keeping the
 // target's mode; a read-only file is refused and left alone.
 TEST(OutputFile, WritesWhatCannotBeReplacedInPlace) {
     TempFolder folder;
-    const auto at = [&](const char* name) { return (folder.path() / name).string(); };
-    enum class Kind { Fifo, Device, Descriptor, Link, DanglingLink, ReadOnly };
-    for (const Kind kind : {Kind::Fifo, Kind::Device, Kind::Descriptor, Kind::Link, Kind::DanglingLink, Kind::ReadOnly}) {
-        SCOPED_TRACE(int(kind));
-        std::string path = at("out");
-        std::string readBack;
-        std::thread reader;
-        int pipeFds[2] = {-1, -1};
-        switch (kind) {
-        case Kind::Fifo:
-            ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
-            reader = std::thread([&] { readBack = readFile(path); });
-            break;
-        case Kind::Device:
-            // The null device's numbers, made in the test's own folder.
-            if (mknod(path.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0 || access(path.c_str(), W_OK) != 0)
-                GTEST_SKIP() << "mknod of a character device is not permitted here";
-            break;
-        case Kind::Descriptor:
-            ASSERT_EQ(pipe(pipeFds), 0);
-            path = "/dev/fd/" + std::to_string(pipeFds[1]);
-            reader = std::thread([&] {
-                char buffer[64];
-                for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;)
-                    readBack.append(buffer, size_t(n));
-            });
-            break;
-        case Kind::Link:
-            std::ofstream(at("target")) << "old";
-            ASSERT_EQ(chmod(at("target").c_str(), 0640), 0);
-            ASSERT_EQ(symlink("target", path.c_str()), 0);
-            break;
-        case Kind::DanglingLink:
-            ASSERT_EQ(symlink("target", path.c_str()), 0);
-            break;
-        case Kind::ReadOnly:
-            std::ofstream(path) << "old";
-            ASSERT_EQ(chmod(path.c_str(), 0444), 0);
-            EXPECT_THROW(OutputFile{path}, CliError);
-            EXPECT_EQ(readFile(path), "old");
-            break;
+    const std::string out = (folder.path() / "out").string(), target = (folder.path() / "target").string();
+    struct stat st {};
+
+    ASSERT_EQ(mkfifo(out.c_str(), 0600), 0);
+    std::string readBack;
+    std::thread reader([&] { readBack = readFile(out); });
+    writeNew(out);
+    reader.join();
+    EXPECT_EQ(readBack, "new");
+    ASSERT_EQ(lstat(out.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_EQ(takeEntries(folder), std::vector<std::string>{"out"});
+
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    readBack.clear();
+    reader = std::thread([&] {
+        char buffer[64];
+        for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;)
+            readBack.append(buffer, size_t(n));
+    });
+    writeNew("/dev/fd/" + std::to_string(fds[1]));
+    close(fds[1]);
+    reader.join();
+    close(fds[0]);
+    EXPECT_EQ(readBack, "new");
+    EXPECT_TRUE(takeEntries(folder).empty());
+
+    for (const bool dangling : {false, true}) {
+        SCOPED_TRACE(dangling ? "dangling link" : "link");
+        if (!dangling) {
+            std::ofstream(target) << "old";
+            ASSERT_EQ(chmod(target.c_str(), 0640), 0);
         }
-        if (kind != Kind::ReadOnly) {
-            OutputFile out(path);
-            std::fputs("new", out.file());
-            out.commit();
-        }
-        if (pipeFds[1] >= 0)
-            close(pipeFds[1]);
-        if (reader.joinable())
-            reader.join();
-        if (pipeFds[0] >= 0)
-            close(pipeFds[0]);
-        struct stat st {};
-        ASSERT_EQ(lstat(at("out").c_str(), &st), kind == Kind::Descriptor ? -1 : 0);
-        switch (kind) {
-        case Kind::Fifo:
-            EXPECT_TRUE(S_ISFIFO(st.st_mode));
-            EXPECT_EQ(readBack, "new");
-            break;
-        case Kind::Device:
-            EXPECT_TRUE(S_ISCHR(st.st_mode));
-            break;
-        case Kind::Descriptor:
-            EXPECT_EQ(readBack, "new");
-            break;
-        case Kind::Link:
-        case Kind::DanglingLink:
-            EXPECT_TRUE(S_ISLNK(st.st_mode));
-            EXPECT_EQ(readFile(at("target")), "new");
-            ASSERT_EQ(stat(at("target").c_str(), &st), 0);
-            if (kind == Kind::Link) {
-                EXPECT_EQ(st.st_mode & 07777, 0640u);
-            }
-            break;
-        case Kind::ReadOnly:
-            EXPECT_EQ(st.st_mode & 07777, 0444u);
-            break;
-        }
-        std::vector<std::string> entries = folder.entries();
-        std::sort(entries.begin(), entries.end());
-        const bool withTarget = kind == Kind::Link || kind == Kind::DanglingLink;
-        const std::vector<std::string> expected = withTarget                 ? std::vector<std::string>{"out", "target"}
-                                                  : kind == Kind::Descriptor ? std::vector<std::string>{}
-                                                                             : std::vector<std::string>{"out"};
-        EXPECT_EQ(entries, expected);
-        for (const std::string& name : entries)
-            std::filesystem::remove(folder.path() / name);
+        ASSERT_EQ(symlink("target", out.c_str()), 0);
+        writeNew(out);
+        ASSERT_EQ(lstat(out.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISLNK(st.st_mode));
+        EXPECT_EQ(readFile(target), "new");
+        ASSERT_EQ(stat(target.c_str(), &st), 0);
+        if (!dangling)
+            EXPECT_EQ(st.st_mode & 07777, 0640u);
+        EXPECT_EQ(takeEntries(folder), (std::vector<std::string>{"out", "target"}));
     }
+
+    std::ofstream(out) << "old";
+    ASSERT_EQ(chmod(out.c_str(), 0444), 0);
+    EXPECT_THROW(OutputFile{out}, CliError);
+    EXPECT_EQ(readFile(out), "old");
+    ASSERT_EQ(stat(out.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0444u);
+    EXPECT_EQ(takeEntries(folder), std::vector<std::string>{"out"});
+
+    // The null device's numbers, made in the test's own folder (last: where
+    // that is not permitted the rest of the test is skipped).
+    if (mknod(out.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0 || access(out.c_str(), W_OK) != 0)
+        GTEST_SKIP() << "mknod of a character device is not permitted here";
+    writeNew(out);
+    ASSERT_EQ(lstat(out.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+    EXPECT_EQ(takeEntries(folder), std::vector<std::string>{"out"});
 }
 
 // A run ended by SIGINT, SIGTERM or SIGHUP while writing leaves no temporary
