@@ -43,56 +43,46 @@ TEST(ParamsSetup, StopsAtAFailingAddParamWithItsError) {
     }
 }
 
-TEST(EnableRule, FollowsEveryChangeOfMotionCompensation) {
+// A change of "Motion Compensation" from each value to each value, including
+// out-of-range host values (which count as "not Off"), updates the greyed
+// state; a change of any other parameter updates nothing (the greyed state
+// is left stale on purpose); update-params-UI applies the rule always.
+TEST(EnableRule, FollowsMotionCompensationOnItsChangesAndOnUpdates) {
     RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
     ASSERT_EQ(host.paramsSetup().err, PF_Err_NONE);
     ASSERT_TRUE(greyed(host));
-    // From each value to each value, including out-of-range host values,
-    // which count as "not Off".
-    const A_long values[] = {1, 2, 3, 4, 1, 3, 1, 4, 2, 0, 5, -7, 1};
+    constexpr PF_ParamIndex kUpdate = 100;
+    struct Step {
+        A_long value;
+        PF_ParamIndex changed; // kUpdate: update-params-UI
+        bool greyed;
+    };
+    const Step steps[] = {
+        {1, kMotion, true},   {2, kMotion, false}, {3, kMotion, false}, {4, kMotion, false},
+        {1, kMotion, true},   {3, kMotion, false}, {1, kMotion, true},  {4, kMotion, false},
+        {2, kMotion, false},  {0, kMotion, false}, {5, kMotion, false}, {-7, kMotion, false},
+        {1, kMotion, true},   {3, 0, true},        {3, kFields, true},  {3, kCorrect, true},
+        {3, 4, true},         {3, -1, true},       {3, kUpdate, false}, {1, kUpdate, true},
+    };
     int updates = 0;
-    for (A_long value : values) {
-        SCOPED_TRACE(value);
-        host.setPopup(kMotion, value);
-        const CommandResult result = host.userChangedParam(kMotion);
+    for (const Step& step : steps) {
+        SCOPED_TRACE(testing::Message() << "value " << step.value << " changed " << step.changed);
+        host.setPopup(kMotion, step.value);
+        const bool applies = step.changed == kMotion || step.changed == kUpdate;
+        const int acquired = host.ledger().calls("AcquireSuite");
+        const CommandResult result = step.changed == kUpdate ? host.updateParamsUI()
+                                                             : host.userChangedParam(step.changed);
         EXPECT_EQ(result.err, PF_Err_NONE);
         EXPECT_FALSE(result.showsMessage());
-        EXPECT_EQ(greyed(host), value == 1);
-        EXPECT_EQ(host.uiUpdates(), ++updates);
+        EXPECT_EQ(greyed(host), step.greyed);
+        updates += applies ? 1 : 0;
+        EXPECT_EQ(host.uiUpdates(), updates);
+        EXPECT_EQ(host.ledger().calls("AcquireSuite") - acquired, applies ? 1 : 0);
         EXPECT_NOTHING_HELD(host);
     }
 }
 
-TEST(EnableRule, OtherParametersChangeNothing) {
-    RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
-    ASSERT_EQ(host.paramsSetup().err, PF_Err_NONE);
-    host.setPopup(kMotion, 3); // greyed state now stale on purpose
-    for (PF_ParamIndex index : {0, kFields, kCorrect, 4, -1}) {
-        SCOPED_TRACE(index);
-        EXPECT_EQ(host.userChangedParam(index).err, PF_Err_NONE);
-        EXPECT_TRUE(greyed(host));
-        EXPECT_EQ(host.uiUpdates(), 0);
-        EXPECT_EQ(host.ledger().calls("AcquireSuite"), 0);
-    }
-    EXPECT_NOTHING_HELD(host);
-}
-
-TEST(EnableRule, UpdateParamsUiAppliesItUnconditionally) {
-    RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
-    ASSERT_EQ(host.paramsSetup().err, PF_Err_NONE);
-    host.setPopup(kMotion, 2);
-    EXPECT_EQ(host.updateParamsUI().err, PF_Err_NONE);
-    EXPECT_FALSE(greyed(host));
-    host.setPopup(kMotion, 1);
-    EXPECT_EQ(host.updateParamsUI().err, PF_Err_NONE);
-    EXPECT_TRUE(greyed(host));
-    EXPECT_EQ(host.uiUpdates(), 2);
-    EXPECT_EQ(host.ledger().calls("AcquireSuite"), 2);
-    EXPECT_EQ(host.ledger().calls("ReleaseSuite"), 2);
-    EXPECT_NOTHING_HELD(host);
-}
-
-TEST(EnableRule, WithoutSuitesReturnsZeroAndLeavesTheCheckboxAsIs) {
+TEST(EnableRule, WithoutSuitesOrWhenTheUpdateThrowsReturnsZeroAndLeavesTheCheckboxAsIs) {
     struct Case {
         const char* name;
         HostProfile profile;
@@ -107,10 +97,13 @@ TEST(EnableRule, WithoutSuitesReturnsZeroAndLeavesTheCheckboxAsIs) {
          [](FaultPlan& f) { f.failAcquisition.insert(kPFParamUtilsSuite); }},
         {"acquisition yields null", HostProfile::afterEffects(),
          [](FaultPlan& f) { f.nullAcquisition.insert(kPFParamUtilsSuite); }},
+        // An exception inside the rule stays there.
+        {"update throws", HostProfile::afterEffects(),
+         [](FaultPlan& f) { f.throwAt[CallbackSite::UpdateParamUI] = [] { throw std::bad_alloc(); }; }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        RefHost host(c.profile, loadedPlugin().entry());
+        RefHost host(c.profile, entryForThrowingHost());
         ASSERT_EQ(host.paramsSetup().err, PF_Err_NONE);
         c.faults(host.faults());
         host.setPopup(kMotion, 4);
