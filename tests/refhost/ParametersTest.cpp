@@ -13,32 +13,28 @@ bool greyed(RefHost& host) { return (host.param(kCorrect).ui_flags & PF_PUI_DISA
 } // namespace
 
 // Each declaration's fields are pinned by the registration report; here what
-// the report does not show: the current values and the calls it takes.
-TEST(ParamsSetup, DeclaresTheThreeParametersWithTheirDefaultsAsValues) {
-    RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
-    const CommandResult result = host.paramsSetup();
-    ASSERT_EQ(result.err, PF_Err_NONE);
-    EXPECT_EQ(result.out.num_params, 4);
-    ASSERT_EQ(host.numParams(), 4);
-    EXPECT_EQ(host.param(kFields).u.pd.value, 1);
-    EXPECT_EQ(host.param(kMotion).u.pd.value, 1);
-    EXPECT_EQ(host.param(kCorrect).u.bd.value, 0);
-    EXPECT_EQ(host.ledger().calls("strcpy"), 3);
-    EXPECT_NOTHING_HELD(host);
-}
-
-TEST(ParamsSetup, StopsAtAFailingAddParamWithItsError) {
-    for (int failing = 1; failing <= 3; ++failing) {
+// the report does not show: the current values, the calls it takes, and the
+// stop at a failing add_param (the nth, or none), with its error.
+TEST(ParamsSetup, DeclaresTheThreeParametersOrStopsAtAFailingAddParam) {
+    for (int failing = 0; failing <= 3; ++failing) {
         SCOPED_TRACE(failing);
+        const bool fails = failing != 0;
         RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
         host.faults().failAddParamAt = failing;
         host.faults().addParamError = PF_Err_INVALID_INDEX;
         const CommandResult result = host.paramsSetup();
-        EXPECT_EQ(result.err, PF_Err_INVALID_INDEX);
-        EXPECT_EQ(result.out.num_params, 0);
-        EXPECT_EQ(host.numParams(), 1);
-        EXPECT_EQ(host.ledger().calls("add_param"), failing);
-        EXPECT_EQ(host.paramCount(), failing); // the input layer and those before the failure
+        EXPECT_EQ(result.err, fails ? PF_Err_INVALID_INDEX : PF_Err_NONE);
+        EXPECT_EQ(result.out.num_params, fails ? 0 : 4);
+        EXPECT_EQ(host.numParams(), fails ? 1 : 4);
+        EXPECT_EQ(host.ledger().calls("add_param"), fails ? failing : 3);
+        EXPECT_EQ(host.ledger().calls("strcpy"), fails ? failing : 3);
+        // The input layer and the parameters added before the failure.
+        ASSERT_EQ(host.paramCount(), fails ? failing : 4);
+        if (!fails) {
+            EXPECT_EQ(host.param(kFields).u.pd.value, 1);
+            EXPECT_EQ(host.param(kMotion).u.pd.value, 1);
+            EXPECT_EQ(host.param(kCorrect).u.bd.value, 0);
+        }
         EXPECT_NOTHING_HELD(host);
     }
 }
