@@ -99,15 +99,6 @@ TEST(BadInput, MissingArrayOrRecordsAreRefused) {
         EXPECT_EQ(result.err, PF_Err_BAD_CALLBACK_PARAM) << cmd;
         EXPECT_FALSE(result.showsMessage());
     }
-
-    // Without the array the value is still read (checked out and in), but
-    // there is no definition to send.
-    host.setPopup(2, 4);
-    CommandCall bare;
-    bare.passParams = false;
-    EXPECT_EQ(host.command(PF_Cmd_UPDATE_PARAMS_UI, bare).err, PF_Err_NONE);
-    EXPECT_EQ(host.ledger().calls("checkout_param"), 1);
-    EXPECT_EQ(host.uiUpdates(), 0);
     EXPECT_NOTHING_HELD(host);
 }
 
