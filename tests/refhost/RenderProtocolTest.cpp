@@ -67,36 +67,6 @@ TEST(SmartRender, MotionModesAskForTheWholeLayerAndUseTheEarlierFramesThatExist)
     }
 }
 
-// The motion modes render every pixel format in both protocols: the frames
-// the pipeline makes for itself are ones the host copies to and from. Legacy
-// render has no pre-render to count the earlier frames: it starts from those
-// the host gives, so the first frames of a clip come out as under smart render.
-TEST(MotionRender, EveryFormatBothProtocolsFirstFramesAlike) {
-    DrivenHost h;
-    int i = 0;
-    for (const PixelFormatInfo& format : allPixelFormats()) {
-        const Clip clip = clipOf(format.code, kW, kH, 2, 12);
-        const A_long motion = 2 + i % 3, fields = 1 + i % 2;
-        ++i;
-        for (int frame : {0, 1}) {
-            SCOPED_TRACE(pixelFormatName(format.code) + " motion " + std::to_string(motion) +
-                         " frame " + std::to_string(frame));
-            const RenderResult smart = h.driver.render(clip, frame, withMotion(motion, fields), Protocol::Smart);
-            const RenderResult legacy = h.driver.render(clip, frame, withMotion(motion, fields), Protocol::Legacy);
-            ASSERT_EQ(smart.err, PF_Err_NONE) << smart.message;
-            ASSERT_EQ(legacy.err, PF_Err_NONE) << legacy.message;
-            ASSERT_EQ(legacy.frame.pixels.size(), clip.frameBytes());
-            // Not cleared, and (the pictures being unrelated noise) not the
-            // input handed back either.
-            EXPECT_NE(std::count(legacy.frame.pixels.begin(), legacy.frame.pixels.end(), uint8_t{0}),
-                      std::ptrdiff_t(legacy.frame.pixels.size()));
-            EXPECT_NE(legacy.frame.pixels, clip.frame(frame));
-            EXPECT_EQ(legacy.frame.pixels, smart.frame.pixels);
-            EXPECT_NOTHING_HELD(h.host);
-        }
-    }
-}
-
 // ---- Failures --------------------------------------------------------------
 
 // "Off" under a failing or cancelling host iteration, both protocols: out of
