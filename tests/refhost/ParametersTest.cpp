@@ -87,12 +87,10 @@ TEST(EnableRule, WithoutSuitesOrWhenTheUpdateThrowsReturnsZeroAndLeavesTheCheckb
     const Case cases[] = {
         {"KeyG", HostProfile::keyG(), [](FaultPlan&) {}},
         {"no basic suite", HostProfile::afterEffects().withoutBasicSuite(), [](FaultPlan&) {}},
-        {"param utils withheld", HostProfile::afterEffects().withholding(kPFParamUtilsSuite),
-         [](FaultPlan&) {}},
+        // Withheld or null suites fail in the cache as a failed acquisition does
+        // (tests/host, HostSuiteCache).
         {"acquisition fails", HostProfile::afterEffects(),
          [](FaultPlan& f) { f.failAcquisition.insert(kPFParamUtilsSuite); }},
-        {"acquisition yields null", HostProfile::afterEffects(),
-         [](FaultPlan& f) { f.nullAcquisition.insert(kPFParamUtilsSuite); }},
         // An exception inside the rule stays there.
         {"update throws", HostProfile::afterEffects(),
          [](FaultPlan& f) { f.throwAt[CallbackSite::UpdateParamUI] = [] { throw std::bad_alloc(); }; }},
