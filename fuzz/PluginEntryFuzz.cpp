@@ -201,7 +201,8 @@ void fillFrom(Choices& in, std::vector<uint8_t>& pixels, const Clip& clip) {
     const PixelFormatInfo& info = clip.formatInfo();
     for (A_long y = 0; y < clip.height(); ++y)
         for (A_long x = 0; x < clip.width() * 4; ++x) {
-            uint8_t* channel = pixels.data() + size_t(y) * clip.rowBytes() + size_t(x) * size_t(info.bytesPerPixel / 4);
+            uint8_t* channel =
+                pixels.data() + size_t(y) * clip.rowBytes() + size_t(x) * size_t(info.bytesPerPixel / 4);
             const uint8_t v = in.byte();
             // Float channels hold ordinary values: NaN pixels are not a host fault.
             if (info.depth == ChannelDepth::Float) {

@@ -93,8 +93,9 @@ TEST(BadInput, MissingArrayOrRecordsAreRefused) {
     pre.extra = &preRender;
     smart.extra = &smartRender;
     smart.passParams = false;
-    for (const auto& [cmd, call] : {std::pair{PF_Cmd_SMART_PRE_RENDER, CommandCall{}}, std::pair{PF_Cmd_SMART_RENDER, CommandCall{}},
-                                    std::pair{PF_Cmd_SMART_PRE_RENDER, pre}, std::pair{PF_Cmd_SMART_RENDER, smart}}) {
+    for (const auto& [cmd, call] :
+         {std::pair{PF_Cmd_SMART_PRE_RENDER, CommandCall{}}, std::pair{PF_Cmd_SMART_RENDER, CommandCall{}},
+          std::pair{PF_Cmd_SMART_PRE_RENDER, pre}, std::pair{PF_Cmd_SMART_RENDER, smart}}) {
         const CommandResult result = host.command(cmd, call);
         EXPECT_EQ(result.err, PF_Err_BAD_CALLBACK_PARAM) << cmd;
         EXPECT_FALSE(result.showsMessage());

@@ -38,7 +38,8 @@ TEST(SmartPreRender, MotionModesAskForTheWholeLayerAndTheEarlierFrames) {
             EXPECT_EQ(rectText(q.request.rect),
                       rectText(q.id == 0 ? PF_LRect{-100000, -100000, 100000, 100000} : layer));
         }
-        const std::vector<A_long> expected = motion == 4 ? std::vector<A_long>{0, 998, 999} : std::vector<A_long>{0, 999};
+        const std::vector<A_long> expected =
+            motion == 4 ? std::vector<A_long>{0, 998, 999} : std::vector<A_long>{0, 999};
         EXPECT_EQ(asked, expected);
         EXPECT_EQ(rectText(r.preRender.max_result_rect), rectText(layer));
         EXPECT_EQ(rectText(r.preRender.result_rect), rectText(layer));
@@ -76,7 +77,8 @@ TEST(RenderFailure, OffIterationOutOfMemoryOrCancelled) {
             if (after == total - 1)
                 EXPECT_EQ(err, PF_Interrupt_CANCEL);
             else
-                EXPECT_TRUE(err == PF_Err_NONE || err == PF_Interrupt_CANCEL) << err << " cancelled after " << after;
+                EXPECT_TRUE(err == PF_Err_NONE || err == PF_Interrupt_CANCEL)
+                    << err << " cancelled after " << after;
             EXPECT_NOTHING_HELD(h.host);
         }
     }
@@ -128,7 +130,8 @@ TEST(RenderBadInput, ReportedFormatTheRowsCannotHoldOrUnknown) {
     DrivenHost h;
     const Clip clip = clipOf(PF_PixelFormat_ARGB32, kW, kH, 3, 6);
     const PF_PixelFormat unknown = PF_FOURCC_LE('x', 'y', 'z', 'w');
-    for (PF_PixelFormat reported : {PF_PixelFormat(PF_PixelFormat_ARGB64), PF_PixelFormat(PF_PixelFormat_ARGB128), unknown}) {
+    for (PF_PixelFormat reported :
+         {PF_PixelFormat(PF_PixelFormat_ARGB64), PF_PixelFormat(PF_PixelFormat_ARGB128), unknown}) {
         h.host.faults().reportedPixelFormat = reported;
         for (Protocol protocol : {Protocol::Smart, Protocol::Legacy}) {
             for (A_long motion : {1, 2, 3, 4}) {
