@@ -154,13 +154,9 @@ void punchHoles(Choices& in, RefHost& host, Tables& tables) {
     }
 }
 
+// Left, top, right, bottom: a braced list evaluates its elements in order.
 PF_Rect smallRect(Choices& in) {
-    PF_Rect r{};
-    r.left = A_short(in.range(-6, 20));
-    r.top = A_short(in.range(-6, 20));
-    r.right = A_short(in.range(-6, 20));
-    r.bottom = A_short(in.range(-6, 20));
-    return r;
+    return PF_Rect{in.range(-6, 20), in.range(-6, 20), in.range(-6, 20), in.range(-6, 20)};
 }
 
 // A frame the host made, then described as the input says. `held` keeps the
@@ -200,12 +196,13 @@ void makeFrame(Choices& in, RefHost& host, FuzzFrame& frame) {
         w = frame.held;
 }
 
-void fillFrom(Choices& in, PF_EffectWorld& world, PF_PixelFormat format) {
-    const PixelFormatInfo& info = *pixelFormatInfo(format);
-    for (A_long y = 0; y < world.height; ++y)
-        for (A_long x = 0; x < world.width * 4; ++x) {
-            uint8_t* channel = reinterpret_cast<uint8_t*>(world.data) + size_t(y) * size_t(world.rowbytes) +
-                               size_t(x) * size_t(info.bytesPerPixel / 4);
+// Every channel of a clip frame from the input.
+void fillFrom(Choices& in, std::vector<uint8_t>& pixels, const Clip& clip) {
+    const PixelFormatInfo& info = clip.formatInfo();
+    for (A_long y = 0; y < clip.height(); ++y)
+        for (A_long x = 0; x < clip.width() * 4; ++x) {
+            uint8_t* channel =
+                pixels.data() + size_t(y) * clip.rowBytes() + size_t(x) * size_t(info.bytesPerPixel / 4);
             const uint8_t v = in.byte();
             // Float channels hold ordinary values: NaN pixels are not a host fault.
             if (info.depth == ChannelDepth::Float) {
@@ -281,12 +278,7 @@ void driverRender(Choices& in, RefHost& host, RenderDriver& driver) {
     Clip clip(format, width, height);
     for (int f = 0; f < 3; ++f) {
         std::vector<uint8_t> pixels(clip.frameBytes());
-        PF_EffectWorld view{};
-        view.data = reinterpret_cast<PF_PixelPtr>(pixels.data());
-        view.width = width;
-        view.height = height;
-        view.rowbytes = A_long(clip.rowBytes());
-        fillFrom(in, view, format);
+        fillFrom(in, pixels, clip);
         clip.addFrame(std::move(pixels));
     }
     RenderSettings& s = driver.settings();

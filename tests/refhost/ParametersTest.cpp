@@ -13,86 +13,72 @@ bool greyed(RefHost& host) { return (host.param(kCorrect).ui_flags & PF_PUI_DISA
 } // namespace
 
 // Each declaration's fields are pinned by the registration report; here what
-// the report does not show: the current values and the calls it takes.
-TEST(ParamsSetup, DeclaresTheThreeParametersWithTheirDefaultsAsValues) {
-    RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
-    const CommandResult result = host.paramsSetup();
-    ASSERT_EQ(result.err, PF_Err_NONE);
-    EXPECT_EQ(result.out.num_params, 4);
-    ASSERT_EQ(host.numParams(), 4);
-    EXPECT_EQ(host.param(kFields).u.pd.value, 1);
-    EXPECT_EQ(host.param(kMotion).u.pd.value, 1);
-    EXPECT_EQ(host.param(kCorrect).u.bd.value, 0);
-    EXPECT_EQ(host.ledger().calls("strcpy"), 3);
-    EXPECT_NOTHING_HELD(host);
-}
-
-TEST(ParamsSetup, StopsAtAFailingAddParamWithItsError) {
-    for (int failing = 1; failing <= 3; ++failing) {
+// the report does not show: the current values, the calls it takes, and the
+// stop at a failing add_param (the nth, or none), with its error.
+TEST(ParamsSetup, DeclaresTheThreeParametersOrStopsAtAFailingAddParam) {
+    for (int failing = 0; failing <= 3; ++failing) {
         SCOPED_TRACE(failing);
+        const bool fails = failing != 0;
         RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
         host.faults().failAddParamAt = failing;
         host.faults().addParamError = PF_Err_INVALID_INDEX;
         const CommandResult result = host.paramsSetup();
-        EXPECT_EQ(result.err, PF_Err_INVALID_INDEX);
-        EXPECT_EQ(result.out.num_params, 0);
-        EXPECT_EQ(host.numParams(), 1);
-        EXPECT_EQ(host.ledger().calls("add_param"), failing);
-        EXPECT_EQ(host.paramCount(), failing); // the input layer and those before the failure
+        EXPECT_EQ(result.err, fails ? PF_Err_INVALID_INDEX : PF_Err_NONE);
+        EXPECT_EQ(result.out.num_params, fails ? 0 : 4);
+        EXPECT_EQ(host.numParams(), fails ? 1 : 4);
+        EXPECT_EQ(host.ledger().calls("add_param"), fails ? failing : 3);
+        EXPECT_EQ(host.ledger().calls("strcpy"), fails ? failing : 3);
+        // The input layer and the parameters added before the failure.
+        ASSERT_EQ(host.paramCount(), fails ? failing : 4);
+        if (!fails) {
+            EXPECT_EQ(host.param(kFields).u.pd.value, 1);
+            EXPECT_EQ(host.param(kMotion).u.pd.value, 1);
+            EXPECT_EQ(host.param(kCorrect).u.bd.value, 0);
+        }
         EXPECT_NOTHING_HELD(host);
     }
 }
 
-TEST(EnableRule, FollowsEveryChangeOfMotionCompensation) {
+// A change of "Motion Compensation" from each value to each value, including
+// out-of-range host values (which count as "not Off"), updates the greyed
+// state; a change of any other parameter updates nothing (the greyed state
+// is left stale on purpose); update-params-UI applies the rule always.
+TEST(EnableRule, FollowsMotionCompensationOnItsChangesAndOnUpdates) {
     RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
     ASSERT_EQ(host.paramsSetup().err, PF_Err_NONE);
     ASSERT_TRUE(greyed(host));
-    // From each value to each value, including out-of-range host values,
-    // which count as "not Off".
-    const A_long values[] = {1, 2, 3, 4, 1, 3, 1, 4, 2, 0, 5, -7, 1};
+    constexpr PF_ParamIndex kUpdate = 100;
+    struct Step {
+        A_long value;
+        PF_ParamIndex changed; // kUpdate: update-params-UI
+        bool greyed;
+    };
+    const Step steps[] = {
+        {1, kMotion, true},   {2, kMotion, false}, {3, kMotion, false}, {4, kMotion, false},
+        {1, kMotion, true},   {3, kMotion, false}, {1, kMotion, true},  {4, kMotion, false},
+        {2, kMotion, false},  {0, kMotion, false}, {5, kMotion, false}, {-7, kMotion, false},
+        {1, kMotion, true},   {3, 0, true},        {3, kFields, true},  {3, kCorrect, true},
+        {3, 4, true},         {3, -1, true},       {3, kUpdate, false}, {1, kUpdate, true},
+    };
     int updates = 0;
-    for (A_long value : values) {
-        SCOPED_TRACE(value);
-        host.setPopup(kMotion, value);
-        const CommandResult result = host.userChangedParam(kMotion);
+    for (const Step& step : steps) {
+        SCOPED_TRACE(testing::Message() << "value " << step.value << " changed " << step.changed);
+        host.setPopup(kMotion, step.value);
+        const bool applies = step.changed == kMotion || step.changed == kUpdate;
+        const int acquired = host.ledger().calls("AcquireSuite");
+        const CommandResult result = step.changed == kUpdate ? host.updateParamsUI()
+                                                             : host.userChangedParam(step.changed);
         EXPECT_EQ(result.err, PF_Err_NONE);
         EXPECT_FALSE(result.showsMessage());
-        EXPECT_EQ(greyed(host), value == 1);
-        EXPECT_EQ(host.uiUpdates(), ++updates);
+        EXPECT_EQ(greyed(host), step.greyed);
+        updates += applies ? 1 : 0;
+        EXPECT_EQ(host.uiUpdates(), updates);
+        EXPECT_EQ(host.ledger().calls("AcquireSuite") - acquired, applies ? 1 : 0);
         EXPECT_NOTHING_HELD(host);
     }
 }
 
-TEST(EnableRule, OtherParametersChangeNothing) {
-    RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
-    ASSERT_EQ(host.paramsSetup().err, PF_Err_NONE);
-    host.setPopup(kMotion, 3); // greyed state now stale on purpose
-    for (PF_ParamIndex index : {0, kFields, kCorrect, 4, -1}) {
-        SCOPED_TRACE(index);
-        EXPECT_EQ(host.userChangedParam(index).err, PF_Err_NONE);
-        EXPECT_TRUE(greyed(host));
-        EXPECT_EQ(host.uiUpdates(), 0);
-        EXPECT_EQ(host.ledger().calls("AcquireSuite"), 0);
-    }
-    EXPECT_NOTHING_HELD(host);
-}
-
-TEST(EnableRule, UpdateParamsUiAppliesItUnconditionally) {
-    RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
-    ASSERT_EQ(host.paramsSetup().err, PF_Err_NONE);
-    host.setPopup(kMotion, 2);
-    EXPECT_EQ(host.updateParamsUI().err, PF_Err_NONE);
-    EXPECT_FALSE(greyed(host));
-    host.setPopup(kMotion, 1);
-    EXPECT_EQ(host.updateParamsUI().err, PF_Err_NONE);
-    EXPECT_TRUE(greyed(host));
-    EXPECT_EQ(host.uiUpdates(), 2);
-    EXPECT_EQ(host.ledger().calls("AcquireSuite"), 2);
-    EXPECT_EQ(host.ledger().calls("ReleaseSuite"), 2);
-    EXPECT_NOTHING_HELD(host);
-}
-
-TEST(EnableRule, WithoutSuitesReturnsZeroAndLeavesTheCheckboxAsIs) {
+TEST(EnableRule, WithoutSuitesOrWhenTheUpdateThrowsReturnsZeroAndLeavesTheCheckboxAsIs) {
     struct Case {
         const char* name;
         HostProfile profile;
@@ -101,16 +87,17 @@ TEST(EnableRule, WithoutSuitesReturnsZeroAndLeavesTheCheckboxAsIs) {
     const Case cases[] = {
         {"KeyG", HostProfile::keyG(), [](FaultPlan&) {}},
         {"no basic suite", HostProfile::afterEffects().withoutBasicSuite(), [](FaultPlan&) {}},
-        {"param utils withheld", HostProfile::afterEffects().withholding(kPFParamUtilsSuite),
-         [](FaultPlan&) {}},
+        // Withheld or null suites fail in the cache as a failed acquisition does
+        // (tests/host, HostSuiteCache).
         {"acquisition fails", HostProfile::afterEffects(),
          [](FaultPlan& f) { f.failAcquisition.insert(kPFParamUtilsSuite); }},
-        {"acquisition yields null", HostProfile::afterEffects(),
-         [](FaultPlan& f) { f.nullAcquisition.insert(kPFParamUtilsSuite); }},
+        // An exception inside the rule stays there.
+        {"update throws", HostProfile::afterEffects(),
+         [](FaultPlan& f) { f.throwAt[CallbackSite::UpdateParamUI] = [] { throw std::bad_alloc(); }; }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        RefHost host(c.profile, loadedPlugin().entry());
+        RefHost host(c.profile, entryForThrowingHost());
         ASSERT_EQ(host.paramsSetup().err, PF_Err_NONE);
         c.faults(host.faults());
         host.setPopup(kMotion, 4);

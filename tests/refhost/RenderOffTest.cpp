@@ -15,20 +15,6 @@ namespace {
 
 constexpr A_long kWidth = 37; // not a multiple of any vector width
 
-struct OffHost {
-    explicit OffHost(HostProfile profile = HostProfile::afterEffects())
-        : host(profile, loadedPlugin().entry()), driver(host) {}
-    RefHost host;
-    RenderDriver driver;
-};
-
-RenderParams off(A_long fields) {
-    RenderParams p;
-    p.fields = fields;
-    p.motion = 1;
-    return p;
-}
-
 // Every format at odd and even heights; rows longer than the pixels (hosts
 // hand out any length at least the pixels' own); and, without the world
 // suite, 8- or 16-bit ARGB from the deep flag and the extent hint.
@@ -49,7 +35,7 @@ TEST(RenderOff, EveryFormatBothProtocolsBothFieldsAnyRowLength) {
     };
     uint32_t seed = 1;
     for (const Case& c : cases) {
-        OffHost h(c.profile);
+        DrivenHost h(c.profile);
         for (PF_PixelFormat code : c.formats) {
             const PixelFormatInfo& format = *pixelFormatInfo(code);
             for (A_long height : {10, 11}) {
@@ -59,7 +45,7 @@ TEST(RenderOff, EveryFormatBothProtocolsBothFieldsAnyRowLength) {
                         SCOPED_TRACE(pixelFormatName(code) + " " + protocolName(protocol) +
                                      " height " + std::to_string(height) + " fields " +
                                      std::to_string(fields));
-                        const RenderResult r = h.driver.render(clip, 0, off(fields), protocol);
+                        const RenderResult r = h.driver.render(clip, 0, withMotion(1, fields), protocol);
                         ASSERT_EQ(r.err, PF_Err_NONE) << r.message;
                         EXPECT_EQ(r.frame.originX + r.frame.originY, 0);
                         EXPECT_TRUE(offAgrees(format, kWidth, height, clip.frame(0), int(fields),
@@ -75,7 +61,7 @@ TEST(RenderOff, EveryFormatBothProtocolsBothFieldsAnyRowLength) {
 // (32768 once wrapped in 16-bit rectangles and copied nothing); one more is
 // refused with a message, in both protocols.
 TEST(RenderOff, FrameSidesUpToTheWholeLayer) {
-    OffHost h;
+    DrivenHost h;
     const PixelFormatInfo& format = *pixelFormatInfo(PF_PixelFormat_ARGB32);
     const std::array<A_long, 3> cases[] = {{32768, 3, 1}, {100000, 3, 1}, {3, 100000, 1},
                                            {100001, 3, 0}, {3, 100001, 0}};
@@ -84,7 +70,7 @@ TEST(RenderOff, FrameSidesUpToTheWholeLayer) {
         for (Protocol protocol : {Protocol::Smart, Protocol::Legacy}) {
             SCOPED_TRACE(std::to_string(width) + " x " + std::to_string(height) + " " +
                          protocolName(protocol));
-            const RenderResult r = h.driver.render(clip, 0, off(1), protocol);
+            const RenderResult r = h.driver.render(clip, 0, withMotion(1, 1), protocol);
             if (fits) {
                 ASSERT_EQ(r.err, PF_Err_NONE) << r.message;
                 EXPECT_TRUE(offAgrees(format, width, height, clip.frame(0), 1, r.frame.pixels));
@@ -99,117 +85,45 @@ TEST(RenderOff, FrameSidesUpToTheWholeLayer) {
     }
 }
 
-// A picture given as (alpha, red, green, blue) channel values, stored in a
-// format of any channel order; float values are multiples of 1/8, so that
-// brightness sums are exact in any order of the colour channels.
-struct ArgbPicture {
-    A_long width, height;
-    std::vector<std::array<int, 4>> argb;
-};
-
-ArgbPicture randomArgbPicture(A_long width, A_long height, uint32_t seed) {
-    ArgbPicture p{width, height, {}};
-    std::mt19937 rng(seed);
-    for (A_long i = 0; i < width * height; ++i)
-        p.argb.push_back({int(rng() % 9), int(rng() % 9), int(rng() % 9), int(rng() % 9)});
-    return p;
-}
-
-template <class T>
-T storedValue(int v) {
-    if constexpr (std::is_same_v<T, uint8_t>)
-        return T(v * 30);
-    else if constexpr (std::is_same_v<T, uint16_t>)
-        return T(v * 4096);
-    else
-        return float(v) / 8.0f;
-}
-
-std::vector<uint8_t> encode(const PixelFormatInfo& info, const ArgbPicture& p) {
-    std::vector<uint8_t> bytes(p.argb.size() * size_t(info.bytesPerPixel));
-    withChannelType(info.depth, [&](auto zero) {
-        using T = decltype(zero);
-        for (size_t i = 0; i < p.argb.size(); ++i) {
-            const size_t base = i * size_t(info.bytesPerPixel);
-            const int at[4] = {info.alphaAt, info.redAt, info.greenAt, info.blueAt};
-            for (int c = 0; c < 4; ++c)
-                setChannelAt(bytes, base + size_t(at[c]) * sizeof(T), storedValue<T>(p.argb[i][size_t(c)]));
-        }
-    });
-    return bytes;
-}
-
-// Channels back in alpha, red, green, blue order, as bytes of the depth.
-std::vector<uint8_t> toArgbOrder(const PixelFormatInfo& info, const std::vector<uint8_t>& bytes) {
-    std::vector<uint8_t> out(bytes.size());
-    const size_t channel = size_t(info.bytesPerPixel / 4);
-    const int at[4] = {info.alphaAt, info.redAt, info.greenAt, info.blueAt};
-    for (size_t base = 0; base < bytes.size(); base += size_t(info.bytesPerPixel))
-        for (size_t c = 0; c < 4; ++c)
-            std::memcpy(&out[base + c * channel], &bytes[base + size_t(at[c]) * channel], channel);
-    return out;
-}
-
-// BGRA and VUYA frames are ranked by their own three colour channels: the
-// same picture gives the same pixels in every channel order of a depth.
-TEST(RenderOff, SamePictureSamePixelsInEveryChannelOrder) {
-    OffHost h;
-    const std::array<std::array<PF_PixelFormat, 3>, 3> byDepth{{
-        {PF_PixelFormat_ARGB32, PrPixelFormat_BGRA_4444_8u, PrPixelFormat_VUYA_4444_8u},
-        {PF_PixelFormat_ARGB64, PrPixelFormat_BGRA_4444_16u, PrPixelFormat_VUYA_4444_16u},
-        {PF_PixelFormat_ARGB128, PrPixelFormat_BGRA_4444_32f, PrPixelFormat_VUYA_4444_32f},
-    }};
-    const ArgbPicture picture = randomArgbPicture(kWidth, 14, 31);
-    for (const auto& formats : byDepth) {
-        for (A_long fields : {1, 2}) {
-            for (Protocol protocol : {Protocol::Smart, Protocol::Legacy}) {
-                std::vector<uint8_t> first;
-                for (PF_PixelFormat code : formats) {
-                    const PixelFormatInfo& info = *pixelFormatInfo(code);
-                    SCOPED_TRACE(pixelFormatName(code) + " " + protocolName(protocol) +
-                                 " fields " + std::to_string(fields));
-                    Clip clip(code, picture.width, picture.height);
-                    clip.addFrame(encode(info, picture));
-                    const RenderResult r = h.driver.render(clip, 0, off(fields), protocol);
-                    ASSERT_EQ(r.err, PF_Err_NONE);
-                    const std::vector<uint8_t> argb = toArgbOrder(info, r.frame.pixels);
-                    if (first.empty())
-                        first = argb;
-                    else
-                        EXPECT_TRUE(samePixels(argb, first, picture.width, info.bytesPerPixel));
-                }
-            }
-        }
-    }
-    EXPECT_NOTHING_HELD(h.host);
-}
-
-// Smart render of part of the layer: the input arrives grown by the rows and
-// columns the filter reads, the output is the requested part (smaller than
-// the input), and pixel (x, y) of a buffer at origin (ox, oy) is layer pixel
-// (x + ox, y + oy).
+// Smart render of part of the layer: pre-render asks for the request grown
+// by the rows and columns the filter reads and answers it clipped to the
+// layer; the output is that clipped part, and pixel (x, y) of a buffer at
+// origin (ox, oy) is layer pixel (x + ox, y + oy).
 TEST(RenderOff, SmartOutputRequestPartOfTheLayer) {
-    OffHost h;
+    DrivenHost h;
     const A_long width = 29, height = 21;
     const PixelFormatInfo& format = *pixelFormatInfo(PrPixelFormat_ARGB_4444_16u);
     const Clip clip = clipOf(format.code, width, height, 1, 11);
     const PF_LRect layer{0, 0, width, height};
-    const PF_LRect requests[] = {{5, 3, 17, 12}, {0, 1, 29, 10}, {1, 0, 28, 11},
-                                 {6, 8, 7, 9},   {3, 4, 29, 21}, {-4, -3, 50, 40}};
-    for (const PF_LRect& request : requests) {
-        const PF_LRect expected{std::max(request.left, layer.left), std::max(request.top, layer.top),
-                                std::min(request.right, layer.right),
-                                std::min(request.bottom, layer.bottom)};
-        h.driver.settings().outputRequest = request;
+    struct Case {
+        PF_LRect request, grown, result;
+    };
+    const Case cases[] = {
+        {{5, 3, 17, 12}, {4, 2, 18, 14}, {5, 3, 17, 12}},  {{0, 1, 29, 10}, {-1, 0, 30, 12}, {0, 1, 29, 10}},
+        {{1, 0, 28, 11}, {0, -1, 29, 13}, {1, 0, 28, 11}}, {{6, 8, 7, 9}, {5, 7, 8, 11}, {6, 8, 7, 9}},
+        {{3, 4, 29, 21}, {2, 3, 30, 23}, {3, 4, 29, 21}},  {{-4, -3, 50, 40}, {-5, -4, 51, 42}, layer},
+    };
+    for (const Case& c : cases) {
+        h.driver.settings().outputRequest = c.request;
         for (A_long fields : {1, 2}) {
-            SCOPED_TRACE("request " + std::to_string(request.left) + "," +
-                         std::to_string(request.top) + " fields " + std::to_string(fields));
-            const RenderResult r = h.driver.render(clip, 0, off(fields), Protocol::Smart);
+            SCOPED_TRACE("request " + rectText(c.request) + " fields " + std::to_string(fields));
+            const RenderResult r = h.driver.render(clip, 0, withMotion(1, fields), Protocol::Smart);
             ASSERT_EQ(r.err, PF_Err_NONE);
-            ASSERT_EQ(r.frame.originX, expected.left);
-            ASSERT_EQ(r.frame.originY, expected.top);
+            ASSERT_EQ(r.layerRequests.size(), 1u);
+            const PF_RenderRequest& asked = r.layerRequests[0].request;
+            EXPECT_EQ(rectText(asked.rect), rectText(c.grown));
+            EXPECT_EQ(asked.field, PF_Field_FRAME);
+            EXPECT_EQ(asked.channel_mask, 15);
+            EXPECT_TRUE(asked.preserve_rgb_of_zero_alpha);
+            EXPECT_EQ(rectText(r.preRender.result_rect), rectText(c.result));
+            EXPECT_EQ(rectText(r.preRender.max_result_rect), rectText(layer));
+            EXPECT_EQ(r.preRender.flags & PF_RenderOutputFlag_RETURNS_EXTRA_PIXELS, 0);
+            EXPECT_TRUE(r.preRenderDataFreed);
+            EXPECT_EQ(r.pixelCheckouts, std::vector<A_long>{0});
+            ASSERT_EQ(r.frame.originX, c.result.left);
+            ASSERT_EQ(r.frame.originY, c.result.top);
             EXPECT_TRUE(offAgrees(format, width, height, clip.frame(0), int(fields),
-                                  r.frame.pixels, expected));
+                                  r.frame.pixels, c.result));
             EXPECT_NOTHING_HELD(h.host);
         }
     }
@@ -220,14 +134,14 @@ TEST(RenderOff, SmartOutputRequestPartOfTheLayer) {
 // (x, y) of a render at origin 0. Odd origins catch a parity taken from the
 // buffer's rows instead of the layer's.
 TEST(RenderOff, LegacyOutputOriginMovesThePicture) {
-    OffHost h;
+    DrivenHost h;
     const A_long width = 21, height = 13;
     for (PF_PixelFormat code : {PF_PixelFormat_ARGB32, PrPixelFormat_BGRA_4444_32f}) {
         const PixelFormatInfo& format = *pixelFormatInfo(code);
         const Clip clip = clipOf(code, width, height, 1, 3);
         for (A_long fields : {1, 2}) {
             h.driver.settings().outputOrigin = PF_Point{0, 0};
-            const RenderResult atZero = h.driver.render(clip, 0, off(fields), Protocol::Legacy);
+            const RenderResult atZero = h.driver.render(clip, 0, withMotion(1, fields), Protocol::Legacy);
             ASSERT_EQ(atZero.err, PF_Err_NONE);
             EXPECT_TRUE(offAgrees(format, width, height, clip.frame(0), int(fields),
                                   atZero.frame.pixels));
@@ -235,7 +149,7 @@ TEST(RenderOff, LegacyOutputOriginMovesThePicture) {
                 SCOPED_TRACE(pixelFormatName(code) + " fields " + std::to_string(fields) +
                              " origin " + std::to_string(origin.h) + "," + std::to_string(origin.v));
                 h.driver.settings().outputOrigin = origin;
-                const RenderResult r = h.driver.render(clip, 0, off(fields), Protocol::Legacy);
+                const RenderResult r = h.driver.render(clip, 0, withMotion(1, fields), Protocol::Legacy);
                 ASSERT_EQ(r.err, PF_Err_NONE);
                 ASSERT_EQ(r.frame.width, width + 2 * origin.h);
                 ASSERT_EQ(r.frame.height, height + 2 * origin.v);
@@ -270,7 +184,7 @@ TEST(RenderOff, DownsampledOutputIsTheInput) {
         {{1, 1}, {1, 0}, false}, {{1, 0}, {1, 2}, false}, {{0, 0}, {0, 0}, false},
         {{1, 2}, {1, 1}, false},
     };
-    OffHost h;
+    DrivenHost h;
     const PixelFormatInfo& format = *pixelFormatInfo(PrPixelFormat_VUYA_4444_8u);
     const Clip clip = clipOf(format.code, 24, 16, 3, 9);
     for (const Case& c : cases) {
@@ -279,10 +193,9 @@ TEST(RenderOff, DownsampledOutputIsTheInput) {
         for (Protocol protocol : {Protocol::Smart, Protocol::Legacy}) {
             for (A_long motion : {1, 2, 3, 4}) {
                 for (A_long fields : {1, 2, 3}) {
-                    SCOPED_TRACE(std::to_string(c.x.num) + "/" + std::to_string(c.x.den) + " " +
-                                 std::to_string(c.y.num) + "/" + std::to_string(c.y.den) + " " +
-                                 protocolName(protocol) + " motion " + std::to_string(motion) +
-                                 " fields " + std::to_string(fields));
+                    SCOPED_TRACE(testing::Message() << c.x.num << "/" << c.x.den << " " << c.y.num << "/"
+                                 << c.y.den << " " << protocolName(protocol) << " motion "
+                                 << motion << " fields " << fields);
                     if (!c.reduced && (motion != 1 || fields == 3))
                         continue; // full resolution: "Off" is enough here
                     RenderParams params{fields, motion, true};

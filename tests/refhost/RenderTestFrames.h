@@ -7,6 +7,7 @@
 #include "refhost/PixelFormats.h"
 #include "refhost/RenderDriver.h"
 #include "tests/support/MedianDefinition.h"
+#include "tests/support/RefHostTesting.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <random>
 #include <string>
 #include <type_traits>
@@ -31,13 +33,6 @@ void withChannelType(ChannelDepth depth, F&& f) {
     case ChannelDepth::Bits16: return f(uint16_t{});
     case ChannelDepth::Float: return f(float{});
     }
-}
-
-template <class T>
-T channelAt(const std::vector<uint8_t>& bytes, size_t offset) {
-    T v;
-    std::memcpy(&v, bytes.data() + offset, sizeof v);
-    return v;
 }
 
 template <class T>
@@ -87,11 +82,12 @@ inline Clip clipOf(PF_PixelFormat format, A_long width, A_long height, int frame
 // field median's definition over the input frame `in`: kept rows unchanged;
 // every other row from the kept rows next to it (the nearest kept row stands
 // in for a missing one at the top or bottom), columns clamped at the sides.
-// keptField 1 keeps the even rows, 2 the odd rows.
+// keptField 1 keeps the even rows, 2 the odd rows. No part: the whole frame.
 inline ::testing::AssertionResult offAgrees(const PixelFormatInfo& info, A_long width,
                                             A_long height, const std::vector<uint8_t>& in,
                                             int keptField, const std::vector<uint8_t>& got,
-                                            PF_LRect part) {
+                                            std::optional<PF_LRect> wanted = std::nullopt) {
+    const PF_LRect part = wanted.value_or(PF_LRect{0, 0, width, height});
     const size_t bpp = size_t(info.bytesPerPixel);
     const A_long partW = part.right - part.left;
     if (got.size() != size_t(partW) * size_t(part.bottom - part.top) * bpp)
@@ -130,12 +126,6 @@ inline ::testing::AssertionResult offAgrees(const PixelFormatInfo& info, A_long 
     return result;
 }
 
-inline ::testing::AssertionResult offAgrees(const PixelFormatInfo& info, A_long width,
-                                            A_long height, const std::vector<uint8_t>& in,
-                                            int keptField, const std::vector<uint8_t>& got) {
-    return offAgrees(info, width, height, in, keptField, got, PF_LRect{0, 0, width, height});
-}
-
 // Rows top..bottom-1 and columns left..right-1 of a packed frame.
 inline std::vector<uint8_t> cropPacked(const std::vector<uint8_t>& bytes, A_long width, int bpp,
                                        const PF_LRect& r) {
@@ -165,6 +155,27 @@ inline ::testing::AssertionResult samePixels(const std::vector<uint8_t>& got,
     return ::testing::AssertionSuccess();
 }
 
+// A host of the loaded plug-in with its render driver.
+struct DrivenHost {
+    explicit DrivenHost(HostProfile profile = HostProfile::afterEffects())
+        : host(profile, loadedPlugin().entry()), driver(host) {}
+    RefHost host;
+    RenderDriver driver;
+};
+
+// "Motion Compensation" 1 is "Off"; "Fields" 1 keeps the upper field.
+inline RenderParams withMotion(A_long motion, A_long fields = 1) {
+    RenderParams p;
+    p.motion = motion;
+    p.fields = fields;
+    return p;
+}
+
 inline std::string protocolName(Protocol p) { return p == Protocol::Smart ? "smart" : "legacy"; }
+
+inline std::string rectText(const PF_LRect& r) {
+    return "{" + std::to_string(r.left) + ", " + std::to_string(r.top) + ", " + std::to_string(r.right) +
+           ", " + std::to_string(r.bottom) + "}";
+}
 
 } // namespace rendertest
