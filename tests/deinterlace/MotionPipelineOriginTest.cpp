@@ -1,7 +1,6 @@
 // Frames placed anywhere in the layer: the pipeline works relative to the
 // input's view, so a frame rendered at an origin gives the pixels it gives at
-// (0, 0). Also inputs without pixels and earlier frames the host cannot give,
-// called in process.
+// (0, 0). Also earlier frames the host cannot give, called in process.
 #include "deinterlace/MotionDeinterlace.h"
 #include "parallel/AEHost.h"
 #include "image/CopyFrame.h"
@@ -148,39 +147,6 @@ TEST(MotionPipelineOrigin, SmartOutputRequestForPartOfTheLayer) {
                 << "layer pixel (" << lx << ", " << ly << ")";
         }
     EXPECT_NOTHING_HELD(host);
-}
-
-// An input view without width or height: nothing is allocated and the output
-// keeps what it holds (the render's copy of the input), in both protocols.
-TEST(MotionPipelineOrigin, InputWithoutPixelsKeepsTheOutput) {
-    RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
-    std::vector<uint8_t> inputBytes(4096, 0x5A);
-    for (bool smart : {true, false})
-        for (auto [width, height] : {std::pair{0, 8}, std::pair{8, 0}}) {
-            PF_EffectWorld input{};
-            input.data = reinterpret_cast<PF_PixelPtr>(inputBytes.data());
-            input.width = width;
-            input.height = height;
-            input.rowbytes = 64;
-            input.extent_hint = PF_Rect{0, 0, width, height};
-            PF_EffectWorld output = host.makeHostWorld(8, 8, PF_PixelFormat_ARGB32, "output");
-            output.extent_hint = PF_Rect{0, 0, 8, 8};
-            const std::vector<uint8_t> before(size_t(8 * 8 * 4), 0x33);
-            fill(output, before, 4);
-            const int worlds = host.worldRequests(), handles = host.handleRequests();
-            {
-                AEHost aeHost(&host.inData(), &output, smart ? host.smartRenderCallbacks() : nullptr);
-                const RenderContext context{&host.inData(), detectProcessorFeatures()};
-                MotionDeinterlace<Sarn_Pixel8, Sarn_OrderARGB>(aeHost, context, 0, 1000,
-                                                               ViewRect{0, 0, 8, 8}, output, input,
-                                                               1, MotionSettings{1, 1, 2, false, false});
-            }
-            EXPECT_EQ(packed(output, 4), before) << width << "x" << height;
-            EXPECT_EQ(host.worldRequests(), worlds);
-            EXPECT_EQ(host.handleRequests(), handles);
-            host.disposeHostWorld(&output);
-            EXPECT_NOTHING_HELD(host);
-        }
 }
 
 // An earlier frame the host cannot give under smart render (here: no render

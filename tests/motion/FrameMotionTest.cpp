@@ -1,8 +1,6 @@
-#include "image/Sarn_LumY.h"
 #include "motion/EstimateFrameMotion.h"
 #include "image/Sarn_DiscardWarp.h"
 #include "parallel/AEHost.h"
-#include "parallel/KelException.h"
 #include "parallel/ProcessorFeatures.h"
 #include "tests/motion/FrameMotionSupport.h"
 #include "tests/support/Scopes.h"
@@ -11,8 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <new>
-#include <type_traits>
 #include <vector>
 
 namespace {
@@ -102,29 +98,6 @@ TEST(FrameMotionShift, Rgba8) { expectShiftFound<Sarn_Pixel8, Sarn_OrderRGBA>(kV
 TEST(FrameMotionShift, Rgba16) { expectShiftFound<Sarn_Pixel16, Sarn_OrderRGBA>(kVector); }
 TEST(FrameMotionShift, RgbaFloat) { expectShiftFound<Sarn_PixelF, Sarn_OrderRGBA>(kVector); }
 
-// With the data scale carried to each depth's full scale, the depths differ
-// only by the quantisation of their luminance.
-TEST(FrameMotionDepths, SamePictureGivesEssentiallyTheSameMotionAtEveryDepth) {
-    for (const Quality& q : {kBetter, kBest}) {
-        const Motion m8 = shiftedPair<Sarn_Pixel8, Sarn_OrderARGB>(q, 0.6, 0.3);
-        const Motion m16 = shiftedPair<Sarn_Pixel16, Sarn_OrderARGB>(q, 0.6, 0.3);
-        const Motion mF = shiftedPair<Sarn_PixelF, Sarn_OrderARGB>(q, 0.6, 0.3);
-        // 8-bit rounding moves single vectors by up to about 0.14; on average
-        // the depths agree closely, 16-bit and float almost exactly (a vector
-        // whose edge sample changes between the two depths differs by about
-        // 0.02).
-        double mean8 = 0.0, worstFloat = 0.0;
-        for (size_t i = 0; i < m8.u.size(); ++i) {
-            mean8 += std::fabs(m8.u[i] - m16.u[i]) + std::fabs(m8.v[i] - m16.v[i]);
-            worstFloat = std::max({worstFloat, double(std::fabs(m16.u[i] - mF.u[i])),
-                                   double(std::fabs(m16.v[i] - mF.v[i]))});
-        }
-        mean8 /= double(2 * m8.u.size());
-        EXPECT_LT(mean8, 0.04) << q.name;
-        EXPECT_LT(worstFloat, 0.03) << q.name;
-    }
-}
-
 TEST(FrameMotionStill, IdenticalImagesGiveAnAllZeroField) {
     TestHost host(2);
     const ThreadCountScope workers(2);
@@ -179,37 +152,6 @@ TEST(FrameMotionDiscard, TrueVectorsOfAPanSurviveAndVectorsAtWrongContentAreDisc
     EXPECT_EQ(host.liveHandles(), 0);
 }
 
-template <class Pixel>
-void expectYCopied() {
-    TestHost host(2);
-    const ThreadCountScope workers(2);
-    TestFrame<Pixel> frame(13, 5);
-    frame.fill([](int c, int32_t x, int32_t y) { return double((c * 61 + x * 17 + y * 29) % 256); });
-    using Luma = std::conditional_t<Pixel::isFloat, Sarn_LumF,
-                                    std::conditional_t<Pixel::bytes == 4, Sarn_Lum8, Sarn_Lum16>>;
-    std::vector<uint8_t> luma(size_t(13) * 5 * Luma::bytes + 3 * Luma::bytes, 0xEE);
-    const Sarn_Rect rect{2, 12, 1, 5};
-    Sarn_LumY<Sarn_AE_Environ, Sarn_PixelPtr<Pixel>, Sarn_PixelPtr<Luma>>(
-        host.inData(), Sarn_PixelPtr<Pixel>{frame.data(), frame.rowBytes},
-        Sarn_PixelPtr<Luma>{luma.data(), 13 * Luma::bytes}, &rect)
-        .execute();
-    for (int32_t y = 0; y < 5; ++y)
-        for (int32_t x = 0; x < 13; ++x) {
-            const uint8_t* out = luma.data() + size_t(y * 13 + x) * Luma::bytes;
-            const bool inside = x >= 2 && x < 12 && y >= 1;
-            if (inside)
-                EXPECT_EQ(Luma::load(out, 0), Pixel::load(frame.data() + size_t(y) * frame.rowBytes + size_t(x) * Pixel::bytes, 2));
-            else
-                EXPECT_EQ(out[0], 0xEE) << "outside the rectangle";
-        }
-}
-
-TEST(FrameMotionVuya, LumaYCopiesChannelTwoExactlyAtEveryDepth) {
-    expectYCopied<Sarn_Pixel8>();
-    expectYCopied<Sarn_Pixel16>();
-    expectYCopied<Sarn_PixelF>();
-}
-
 // Y moves by (1, 0) while the chroma channels hold a still picture of their
 // own: motion from Y finds the move; the weighted mix (nine tenths chroma)
 // would see mostly the still chroma.
@@ -234,79 +176,6 @@ TEST(FrameMotionVuya, MotionOfVuyaFramesFollowsY) {
     const Motion mixed = estimate<Sarn_Pixel8, Sarn_OrderRGBA>(host, kVector, kBest, a, b);
     EXPECT_GT(mixed.meanError(mixed.u, 1.0, 12), 0.3);
     EXPECT_EQ(host.liveHandles(), 0);
-}
-
-void runStep(TestHost& host, Sarn_MotionObserver* observer = nullptr) {
-    TestFrame<Sarn_Pixel16> a(70, 40), b(70, 40);
-    a.picture<Sarn_OrderARGB>(0.0, 0.0);
-    b.picture<Sarn_OrderARGB>(0.5, 0.25);
-    std::vector<float> u(70 * 40), v(u.size());
-    EstimateFrameMotion<Sarn_Pixel16, Sarn_OrderARGB>(RenderContext{host.inData(), kVector}, 70, 40, a.data(),
-                                                      b.data(), a.rowBytes, b.rowBytes, u.data(), v.data(), 2, 0,
-                                                      1817.2922f, true, LumaSource::WeightedRGB, observer);
-}
-
-TEST(FrameMotionResources, NothingLeaksOnSuccessOrOnAFailedAllocationAtAnyPoint) {
-    TestHost host(2);
-    const ThreadCountScope workers(2);
-    const int before = host.handlesRequested();
-    runStep(host);
-    const int requests = host.handlesRequested() - before;
-    EXPECT_EQ(host.liveHandles(), 0);
-    EXPECT_EQ(host.lockedHandles(), 0);
-    // Five luminance buffers, the motion field, and per pass and level the
-    // coarse fields and the resizes' tables and scratch.
-    EXPECT_GT(requests, 6);
-    int failures = 0;
-    for (int n = 1;; ++n) {
-        ASSERT_LE(n, requests + 1) << "the step kept failing";
-        host.failHandleRequest(n);
-        bool failed = false;
-        try {
-            runStep(host);
-        } catch (const std::bad_alloc&) {
-            failed = true;
-        }
-        host.failHandleRequest(0);
-        EXPECT_EQ(host.liveHandles(), 0) << "request " << n;
-        EXPECT_EQ(host.lockedHandles(), 0) << "request " << n;
-        if (!failed)
-            break;
-        ++failures;
-    }
-    EXPECT_EQ(failures, requests);
-}
-
-// Cancels the host's iteration as soon as `stage` is entered `count` times.
-class CancelAt : public Sarn_MotionObserver {
-public:
-    CancelAt(TestHost& host, Stage stage, int count) : host_(host), stage_(stage), count_(count) {}
-    void enter(Stage stage) override {
-        if (stage == stage_ && --count_ == 0)
-            host_.setIterationResult(PF_Interrupt_CANCEL);
-    }
-
-private:
-    TestHost& host_;
-    Stage stage_;
-    int count_;
-};
-
-TEST(FrameMotionResources, NothingLeaksOnACancelAtAnyStage) {
-    using Stage = Sarn_MotionObserver::Stage;
-    const struct {
-        Stage stage;
-        int count;
-    } cases[] = {{Stage::Luminance, 1}, {Stage::Pyramid, 3},   {Stage::Warp, 2},    {Stage::Gradients, 4},
-                 {Stage::Sweeps, 5},    {Stage::CopyOut, 1},   {Stage::Discard, 1}};
-    for (const auto& c : cases) {
-        TestHost host(2);
-        const ThreadCountScope workers(2);
-        CancelAt cancel(host, c.stage, c.count);
-        EXPECT_THROW(runStep(host, &cancel), Kel::Interrupted) << int(c.stage);
-        EXPECT_EQ(host.liveHandles(), 0) << int(c.stage);
-        EXPECT_EQ(host.lockedHandles(), 0) << int(c.stage);
-    }
 }
 
 } // namespace

@@ -14,24 +14,6 @@ namespace {
 
 constexpr uint32_t kVector = kFeatureMMX | kFeatureCMOV | kFeatureSSE | kFeatureSSE2;
 
-TEST(MotionLevels, LevelCountHalvesTheCoarsestScaleDownToOne) {
-    EXPECT_EQ(Sarn_MotionLevels::levelCount(16.0f), 5);
-    EXPECT_EQ(Sarn_MotionLevels::levelCount(17.0f), 6);
-    EXPECT_EQ(Sarn_MotionLevels::levelCount(2.0f), 2);
-    EXPECT_EQ(Sarn_MotionLevels::levelCount(1.0f), 1);
-    EXPECT_EQ(Sarn_MotionLevels::levelCount(0.25f), 1);
-}
-
-TEST(MotionLevels, FinestLevelCountsHalvingsAndStaysBelowTheLevelCount) {
-    EXPECT_EQ(Sarn_MotionLevels::finestLevel(0.0f, 5), 0);
-    EXPECT_EQ(Sarn_MotionLevels::finestLevel(0.9f, 5), 0);
-    EXPECT_EQ(Sarn_MotionLevels::finestLevel(1.0f, 5), 1);
-    EXPECT_EQ(Sarn_MotionLevels::finestLevel(2.0f, 5), 2);
-    EXPECT_EQ(Sarn_MotionLevels::finestLevel(3.0f, 5), 2);
-    EXPECT_EQ(Sarn_MotionLevels::finestLevel(16.0f, 5), 4);
-    EXPECT_EQ(Sarn_MotionLevels::finestLevel(1000.0f, 5), 4);
-}
-
 TEST(MotionLevels, CoarserLevelsOfAFiveLevelPyramidFitInTheImageHeight) {
     for (int32_t height = 1; height <= 5000; ++height)
         ASSERT_LE(Sarn_MotionLevels::pyramidRows(4096, height, 5), height) << height;
@@ -101,66 +83,46 @@ INSTANTIATE_TEST_SUITE_P(
         LevelCase{"BetterCapped40x6", 40, 6, 1, {{0, 0, 40, 6, true}}}),
     [](const ::testing::TestParamInfo<LevelCase>& info) { return std::string(info.param.name); });
 
-// sigmaS of pass p is (1 / sqrt 2) x 0.05^(p / 5), never the end value itself.
-TEST(MotionSchedule, BestRunsFivePassesWithGeometricallyFallingSmoothness) {
+// The recorded settings of every pass of a five-pass estimate of one picture
+// pair at a depth.
+template <class Pixel>
+std::vector<IGNC_Settings> fivePassesOf() {
     TestHost host(2);
     const ThreadCountScope workers(2);
-    TestFrame<Sarn_Pixel16> a(24, 16), b(24, 16);
-    a.picture<Sarn_OrderRGBA>(0.0, 0.0);
-    b.picture<Sarn_OrderRGBA>(0.5, 0.0);
+    TestFrame<Pixel> a(24, 16), b(24, 16);
+    a.template picture<Sarn_OrderRGBA>(0.0, 0.0);
+    b.template picture<Sarn_OrderRGBA>(0.5, 0.0);
     std::vector<float> u(24 * 16), v(24 * 16);
     MotionRecorder recorder;
-    EstimateFrameMotion<Sarn_Pixel16, Sarn_OrderRGBA>(RenderContext{host.inData(), kVector}, 24, 16, a.data(),
-                                                      b.data(), a.rowBytes, b.rowBytes, u.data(), v.data(), 5,
-                                                      0, 1817.2922f, false, LumaSource::WeightedRGB, &recorder);
-    const double printed[5] = {0.7071, 0.3884, 0.2133, 0.1172, 0.0644};
-    ASSERT_EQ(recorder.passes.size(), 5u);
-    for (int p = 0; p < 5; ++p) {
-        const IGNC_Settings& s = recorder.passes[size_t(p)];
-        const double expected = std::sqrt(0.5) * std::pow(0.05, p / 5.0);
-        EXPECT_NEAR(s.sigmaS, expected, 1e-5) << "pass " << p;
-        EXPECT_NEAR(s.sigmaS, printed[p], 5e-5) << "pass " << p;
-        // 16-bit data scale: ten steps of 1/255 of 32768, over sqrt 2.
-        EXPECT_NEAR(s.sigmaD, 10.0 * 32768.0 / 255.0 * std::sqrt(0.5), 1e-3);
-        EXPECT_NEAR(s.sigma3, std::sqrt(0.5), 1e-6);
-        EXPECT_FLOAT_EQ(s.lambdaD, 10.0f);
-        EXPECT_FLOAT_EQ(s.lambdaS, 1.0f);
-        EXPECT_FLOAT_EQ(s.omega, 1.995f);
-    }
-    EXPECT_GT(recorder.passes[4].sigmaS, 0.05 * std::sqrt(0.5) * 1.5);
-}
-
-struct DataScaleCase {
-    const char* name;
-    float fullScale;
-};
-
-template <class Pixel>
-IGNC_Settings firstPassOf() {
-    TestHost host(0);
-    const ThreadCountScope workers(1);
-    TestFrame<Pixel> a(16, 16);
-    a.template picture<Sarn_OrderARGB>(0.0, 0.0);
-    std::vector<float> u(256), v(256);
-    MotionRecorder recorder;
-    EstimateFrameMotion<Pixel, Sarn_OrderARGB>(RenderContext{host.inData(), 0}, 16, 16, a.data(), a.data(),
-                                               a.rowBytes, a.rowBytes, u.data(), v.data(), 1, 0, 1.0f, false,
+    EstimateFrameMotion<Pixel, Sarn_OrderRGBA>(RenderContext{host.inData(), kVector}, 24, 16, a.data(), b.data(),
+                                               a.rowBytes, b.rowBytes, u.data(), v.data(), 5, 0, 1.0f, false,
                                                LumaSource::WeightedRGB, &recorder);
-    EXPECT_EQ(recorder.passes.size(), 1u);
-    return recorder.passes.at(0);
+    return recorder.passes;
 }
 
-// One pass uses the start scales; the data scale follows the depth.
-TEST(MotionSchedule, OnePassUsesTheStartScalesWithTheDataScalePerDepth) {
+// sigmaS of pass p is (1 / sqrt 2) x 0.05^(p / 5), never the end value itself;
+// the data scale is ten steps of 1/255 of each depth's full scale, over sqrt 2.
+TEST(MotionSchedule, BestRunsFivePassesWithGeometricallyFallingSmoothnessAtEveryDepth) {
     const double s = std::sqrt(0.5);
-    const IGNC_Settings s8 = firstPassOf<Sarn_Pixel8>();
-    const IGNC_Settings s16 = firstPassOf<Sarn_Pixel16>();
-    const IGNC_Settings sF = firstPassOf<Sarn_PixelF>();
-    EXPECT_NEAR(s8.sigmaD, 10.0 * s, 1e-5);
-    EXPECT_NEAR(s16.sigmaD, 10.0 * 32768.0 / 255.0 * s, 1e-3);
-    EXPECT_NEAR(sF.sigmaD, 10.0 / 255.0 * s, 1e-8);
-    for (const IGNC_Settings* p : {&s8, &s16, &sF})
-        EXPECT_NEAR(p->sigmaS, s, 1e-6);
+    const struct {
+        std::vector<IGNC_Settings> passes;
+        double sigmaD, tolerance;
+    } depths[] = {{fivePassesOf<Sarn_Pixel8>(), 10.0 * s, 1e-5},
+                  {fivePassesOf<Sarn_Pixel16>(), 10.0 * 32768.0 / 255.0 * s, 1e-3},
+                  {fivePassesOf<Sarn_PixelF>(), 10.0 / 255.0 * s, 1e-8}};
+    for (const auto& depth : depths) {
+        ASSERT_EQ(depth.passes.size(), 5u);
+        for (int p = 0; p < 5; ++p) {
+            const IGNC_Settings& settings = depth.passes[size_t(p)];
+            EXPECT_NEAR(settings.sigmaS, s * std::pow(0.05, p / 5.0), 1e-5) << "pass " << p;
+            EXPECT_NEAR(settings.sigmaD, depth.sigmaD, depth.tolerance);
+            EXPECT_NEAR(settings.sigma3, s, 1e-6);
+            EXPECT_FLOAT_EQ(settings.lambdaD, 10.0f);
+            EXPECT_FLOAT_EQ(settings.lambdaS, 1.0f);
+            EXPECT_FLOAT_EQ(settings.omega, 1.995f);
+        }
+        EXPECT_GT(depth.passes[4].sigmaS, 0.05 * s * 1.5);
+    }
 }
 
 // Analyze takes thresholds; tauD is in units of 1/255 and carries the 255

@@ -2,8 +2,8 @@
 // written straight into the caller's planes, interpolated levels held as
 // float planes, and only the padding of computed levels cleared, all give the
 // motion of the plain field path, bit for bit, whatever fresh host memory
-// holds.
-#include "motion/EstimateFrameMotion.h"
+// holds (the field path runs on zeroed memory, the planes path on memory
+// filled with 0xFF, every float a NaN, and with 0x41).
 #include "motion/Sarn_AnalyzeMotionIGNC.h"
 #include "parallel/ProcessorFeatures.h"
 #include "tests/motion/FrameMotionSupport.h"
@@ -29,85 +29,6 @@ struct Planes {
                std::memcmp(v.data(), o.v.data(), v.size() * sizeof(float)) == 0;
     }
 };
-
-struct StorageCase {
-    const char* name;
-    int32_t width, height, passes, finestLevel;
-    uint32_t features;
-};
-
-class MotionStorage : public ::testing::TestWithParam<StorageCase> {
-protected:
-    // 8-bit luminance of the test picture and of a copy shifted by (1.25, -0.5):
-    // u is about 1.25.
-    void SetUp() override {
-        const StorageCase& c = GetParam();
-        a.resize(size_t(c.width) * size_t(c.height));
-        b.resize(a.size());
-        for (int32_t y = 0; y < c.height; ++y)
-            for (int32_t x = 0; x < c.width; ++x) {
-                a[size_t(y) * c.width + x] = uint8_t(motionTestPicture(x, y) + 0.5);
-                b[size_t(y) * c.width + x] = uint8_t(motionTestPicture(x - 1.25, y + 0.5) + 0.5);
-            }
-    }
-
-    Planes analyse(bool intoPlanes, bool* inPlanes) {
-        const StorageCase& c = GetParam();
-        TestHost host(2);
-        const ThreadCountScope workers(2);
-        std::vector<uint8_t> pyramidA(a.size()), pyramidB(a.size()), warp(a.size());
-        Sarn_AnalyzeMotionSetup setup{};
-        setup.iterations = 10;
-        setup.passes = c.passes;
-        setup.coarsestScale = 16.0f;
-        setup.finestScale = float(c.finestLevel);
-        setup.lambdaD = 10.0f;
-        setup.lambdaS = 1.0f;
-        setup.lambda3 = 1.0f;
-        setup.omega = 1.995f;
-        setup.sigmaD0 = setup.sigmaD1 = 10.0f * float(std::sqrt(0.5));
-        setup.sigmaS0 = float(std::sqrt(0.5));
-        setup.sigmaS1 = 0.05f * float(std::sqrt(0.5));
-        setup.sigma30 = setup.sigma31 = float(std::sqrt(0.5));
-        Planes out{std::vector<float>(a.size(), 7.0f), std::vector<float>(a.size(), 7.0f)};
-        Sarn_AnalyzeMotion8 analyser(RenderContext{host.inData(), c.features}, c.width, c.height, c.width);
-        analyser.AnalyzeWith(setup, a.data(), b.data(), pyramidA.data(), pyramidB.data(), warp.data(),
-                             intoPlanes ? out.u.data() : nullptr, intoPlanes ? out.v.data() : nullptr);
-        *inPlanes = analyser.motionInPlanes();
-        if (!*inPlanes)
-            analyser.GetMotion(out.u.data(), out.v.data());
-        return out;
-    }
-
-    std::vector<uint8_t> a, b;
-};
-
-TEST_P(MotionStorage, PlanesPathGivesTheFieldPathMotionBitForBit) {
-    const StorageCase& c = GetParam();
-    bool fieldInPlanes = true, planesInPlanes = false;
-    const Planes field = analyse(false, &fieldInPlanes);
-    const Planes planes = analyse(true, &planesInPlanes);
-    EXPECT_FALSE(fieldInPlanes);
-    // Only an interpolated level 0 goes straight into the planes.
-    EXPECT_EQ(planesInPlanes, c.finestLevel > 0);
-    EXPECT_TRUE(field == planes);
-    // The picture moved: the comparison is not one of two zero fields.
-    double mean = 0.0;
-    for (float x : field.u)
-        mean += x;
-    EXPECT_GT(mean / double(field.u.size()), 0.5);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Qualities, MotionStorage,
-    ::testing::Values(StorageCase{"Fast83x45", 83, 45, 1, 2, kVector},
-                      StorageCase{"Better83x45", 83, 45, 1, 1, kVector},
-                      StorageCase{"BetterScalar83x45", 83, 45, 1, 1, kScalar},
-                      // Later passes shrink the interpolated levels' motion again.
-                      StorageCase{"TwoPassesFast96x64", 96, 64, 2, 2, kVector},
-                      StorageCase{"ThreePassesBetter83x45", 83, 45, 3, 1, kScalar},
-                      StorageCase{"Best83x45", 83, 45, 2, 0, kVector}),
-    [](const ::testing::TestParamInfo<StorageCase>& info) { return std::string(info.param.name); });
 
 // Fresh host memory filled with a byte pattern (0xFF makes every float a NaN).
 class PatternedHost {
@@ -139,37 +60,91 @@ private:
     PF_UtilCallbacks original_;
 };
 
-TEST(MotionStorageMemory, MotionDoesNotDependOnWhatFreshHostMemoryHolds) {
-    struct Case {
-        int32_t width, height, passes, finestLevel;
-        uint32_t features;
-    };
-    const Case cases[] = {{83, 45, 1, 2, kVector}, {83, 45, 1, 1, kScalar}, {83, 45, 2, 0, kVector},
-                          {83, 45, 2, 0, kScalar}, {19, 13, 1, 2, kVector}};
-    for (const Case& c : cases) {
-        TestFrame<Sarn_Pixel8> a(c.width, c.height), b(c.width, c.height);
-        a.picture<Sarn_OrderARGB>(0.0, 0.0);
-        b.picture<Sarn_OrderARGB>(0.75, 0.5);
-        Planes results[3];
-        const unsigned char patterns[3] = {0x00, 0xFF, 0x41};
-        for (int k = 0; k < 3; ++k) {
-            TestHost host(2);
-            const ThreadCountScope workers(2);
-            PatternedHost patterned(host);
-            patterned.pattern = patterns[k];
-            Planes& r = results[k];
-            r.u.assign(size_t(c.width) * size_t(c.height), 7.0f);
-            r.v.assign(r.u.size(), 7.0f);
-            EstimateFrameMotion<Sarn_Pixel8, Sarn_OrderARGB>(RenderContext{host.inData(), c.features}, c.width,
-                                                             c.height, a.data(), b.data(), a.rowBytes, b.rowBytes,
-                                                             r.u.data(), r.v.data(), c.passes, c.finestLevel,
-                                                             14.142136f, false);
-            for (float x : r.u)
-                ASSERT_TRUE(std::isfinite(x)) << c.width << "x" << c.height << " pattern " << int(patterns[k]);
-        }
-        EXPECT_TRUE(results[0] == results[1]) << c.width << "x" << c.height << " passes " << c.passes;
-        EXPECT_TRUE(results[0] == results[2]) << c.width << "x" << c.height << " passes " << c.passes;
+struct StorageCase {
+    const char* name;
+    int32_t width, height, passes, finestLevel;
+    uint32_t features;
+};
+
+class MotionStorage : public ::testing::TestWithParam<StorageCase> {
+protected:
+    // 8-bit luminance of the test picture and of a copy shifted by (1.25, -0.5):
+    // u is about 1.25.
+    void SetUp() override {
+        const StorageCase& c = GetParam();
+        a.resize(size_t(c.width) * size_t(c.height));
+        b.resize(a.size());
+        for (int32_t y = 0; y < c.height; ++y)
+            for (int32_t x = 0; x < c.width; ++x) {
+                a[size_t(y) * c.width + x] = uint8_t(motionTestPicture(x, y) + 0.5);
+                b[size_t(y) * c.width + x] = uint8_t(motionTestPicture(x - 1.25, y + 0.5) + 0.5);
+            }
     }
+
+    Planes analyse(bool intoPlanes, unsigned char pattern, bool* inPlanes) {
+        const StorageCase& c = GetParam();
+        TestHost host(2);
+        const ThreadCountScope workers(2);
+        PatternedHost patterned(host);
+        patterned.pattern = pattern;
+        std::vector<uint8_t> pyramidA(a.size()), pyramidB(a.size()), warp(a.size());
+        Sarn_AnalyzeMotionSetup setup{};
+        setup.iterations = 10;
+        setup.passes = c.passes;
+        setup.coarsestScale = 16.0f;
+        setup.finestScale = float(c.finestLevel);
+        setup.lambdaD = 10.0f;
+        setup.lambdaS = 1.0f;
+        setup.lambda3 = 1.0f;
+        setup.omega = 1.995f;
+        setup.sigmaD0 = setup.sigmaD1 = 10.0f * float(std::sqrt(0.5));
+        setup.sigmaS0 = float(std::sqrt(0.5));
+        setup.sigmaS1 = 0.05f * float(std::sqrt(0.5));
+        setup.sigma30 = setup.sigma31 = float(std::sqrt(0.5));
+        Planes out{std::vector<float>(a.size(), 7.0f), std::vector<float>(a.size(), 7.0f)};
+        Sarn_AnalyzeMotion8 analyser(RenderContext{host.inData(), c.features}, c.width, c.height, c.width);
+        analyser.AnalyzeWith(setup, a.data(), b.data(), pyramidA.data(), pyramidB.data(), warp.data(),
+                             intoPlanes ? out.u.data() : nullptr, intoPlanes ? out.v.data() : nullptr);
+        *inPlanes = analyser.motionInPlanes();
+        if (!*inPlanes)
+            analyser.GetMotion(out.u.data(), out.v.data());
+        return out;
+    }
+
+    std::vector<uint8_t> a, b;
+};
+
+TEST_P(MotionStorage, PlanesPathGivesTheFieldPathMotionBitForBit) {
+    const StorageCase& c = GetParam();
+    bool fieldInPlanes = true, planesInPlanes = false;
+    const Planes field = analyse(false, 0x00, &fieldInPlanes);
+    EXPECT_FALSE(fieldInPlanes);
+    for (unsigned char pattern : {0xFF, 0x41}) {
+        const Planes planes = analyse(true, pattern, &planesInPlanes);
+        // Only an interpolated level 0 goes straight into the planes.
+        EXPECT_EQ(planesInPlanes, c.finestLevel > 0);
+        EXPECT_TRUE(field == planes) << "pattern " << int(pattern);
+    }
+    for (float x : field.u)
+        ASSERT_TRUE(std::isfinite(x));
+    // The picture moved: the comparison is not one of two zero fields.
+    double mean = 0.0;
+    for (float x : field.u)
+        mean += x;
+    EXPECT_GT(mean / double(field.u.size()), 0.5);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Qualities, MotionStorage,
+    ::testing::Values(StorageCase{"Fast83x45", 83, 45, 1, 2, kVector},
+                      StorageCase{"Better83x45", 83, 45, 1, 1, kVector},
+                      StorageCase{"BetterScalar83x45", 83, 45, 1, 1, kScalar},
+                      // Later passes shrink the interpolated levels' motion again.
+                      StorageCase{"TwoPassesFast96x64", 96, 64, 2, 2, kVector},
+                      StorageCase{"ThreePassesBetter83x45", 83, 45, 3, 1, kScalar},
+                      StorageCase{"Best83x45", 83, 45, 2, 0, kVector},
+                      StorageCase{"BestScalar83x45", 83, 45, 2, 0, kScalar},
+                      StorageCase{"Fast19x13", 19, 13, 1, 2, kVector}),
+    [](const ::testing::TestParamInfo<StorageCase>& info) { return std::string(info.param.name); });
 
 } // namespace

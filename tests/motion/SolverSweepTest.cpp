@@ -134,19 +134,6 @@ TEST(UpdateChanged, TakesCoarseEstimateOnlyBeyondHalfAPixel) {
     }
 }
 
-TEST(AddThread, AddsIncrementsOverPaddedRows) {
-    TestHost host(2);
-    const ThreadCountScope workers(2);
-    MotionTestField field(9, 3);
-    for (size_t i = 0; i < field.count; ++i)
-        field.data()[i] = IGNC_ParamsFastElem{float(i), 1.0f, 0.5f, -float(i), 7, 7, 7, 7, 7};
-    Solver8::AddThread(host.inData(), field.columns, field.rows, field.data()).execute();
-    for (size_t i = 0; i < field.count; ++i) {
-        EXPECT_EQ(field.data()[i].u, float(i) + 0.5f);
-        EXPECT_EQ(field.data()[i].v, 1.0f - float(i));
-    }
-}
-
 // Random images and starting motion for one level.
 struct Level {
     int32_t width, rows, stride;
@@ -218,26 +205,6 @@ TEST(SolverPaths, ScalarAndVectorisedAgreeAfterTenIterations) {
                 moved = std::max(moved, std::fabs(scalar.at(x, y).u - level.u[size_t(y * width + x)]));
             }
         EXPECT_GT(moved, 0.01f) << "the iterations must actually move the motion";
-    }
-}
-
-TEST(SolverPaths, OneRowLevelLeavesVectorisedSweepIdle) {
-    TestHost host;
-    const ThreadCountScope workers(1);
-    MotionTestField field(20, 1);
-    std::mt19937 rng(5);
-    for (size_t i = 0; i < field.count; ++i)
-        field.data()[i] = IGNC_ParamsFastElem{float(rng() % 7), float(rng() % 5), float(rng() % 3),
-                                              1, 0, 0, 0, 0.5f, 0.5f};
-    const std::vector<IGNC_ParamsFastElem> before(field.data(), field.data() + field.count);
-    const IGNC_Settings s = settingsFor(field, 1, 1, 1, 1, 1);
-    const Sarn_Rect rect{0, 20, 0, 1};
-    for (uint32_t features : {kVector, kScalar}) {
-        Solver8 solver(host.inData(), features);
-        Solver8::IterThread(&solver, &s, &rect, 0).execute();
-        const bool same = std::memcmp(field.data(), before.data(), field.bytes()) == 0;
-        // The scalar path still smooths along the row.
-        EXPECT_EQ(same, features == kVector);
     }
 }
 
