@@ -1,6 +1,7 @@
 // The host frame helpers against the reference host in-process: scratch
 // frames with and without the world suite, fills and copies under both render
-// protocols, layer check-out and check-in, and nothing left held on any path.
+// protocols, and nothing left held on any path. Layer check-out and check-in
+// are driven by the renders of tests/refhost and tests/deinterlace.
 #include "image/CopyFrame.h"
 #include "host/PluginEntry.h"
 #include "image/HostFrames.h"
@@ -217,98 +218,5 @@ TEST(CopyFrame, SmartSourceOnEverySideLandsWhereItLies) {
     }
     refHost.disposeHostWorld(&src);
     refHost.disposeHostWorld(&dst);
-    EXPECT_NOTHING_HELD(refHost);
-}
-
-TEST(LayerCheckout, LegacyByTimeWithCheckIn) {
-    RefHost refHost(HostProfile::afterEffects(), &PluginEntry);
-    refHost.param(0).u.ld = refHost.makeHostWorld(4, 4, PF_PixelFormat_ARGB32, "layer");
-    refHost.inData().current_time = 10010;
-    refHost.inData().time_step = 1001;
-    AEHost host(&refHost.inData(), nullptr, nullptr);
-    {
-        LayerCheckout layer(host);
-        ASSERT_EQ(layer.checkout(0, 1000, -2), PF_Err_NONE);
-        EXPECT_EQ(refHost.lastCheckoutTime(), 10010 - 2 * 1001);
-        EXPECT_TRUE(layer.hasPixels());
-        EXPECT_EQ(layer.world()->data, refHost.param(0).u.ld.data);
-        EXPECT_EQ(refHost.ledger().heldCount(HostLedger::Held::ParamCheckout), 1);
-        layer.checkin();
-        EXPECT_EQ(refHost.ledger().heldCount(HostLedger::Held::ParamCheckout), 0);
-        layer.checkin(); // only once
-        ASSERT_EQ(layer.checkout(0, 1000, 0), PF_Err_NONE);
-        EXPECT_EQ(refHost.lastCheckoutTime(), 10010);
-    } // checked in by scope
-    EXPECT_EQ(refHost.ledger().heldCount(HostLedger::Held::ParamCheckout), 0);
-
-    {
-        refHost.faults().failCheckoutParam = true;
-        LayerCheckout refused(host);
-        EXPECT_EQ(refused.checkout(0, 1000, -1), PF_Err_OUT_OF_MEMORY);
-        EXPECT_EQ(refused.result(), PF_Err_OUT_OF_MEMORY);
-        EXPECT_FALSE(refused.hasPixels());
-        refHost.faults().failCheckoutParam = false;
-    }
-    EXPECT_EQ(refHost.ledger().calls("checkin_param"), 2);
-
-    refHost.disposeHostWorld(&refHost.param(0).u.ld);
-    {
-        LayerCheckout empty(host); // a layer without pixels checks out, but has none
-        ASSERT_EQ(empty.checkout(0, 1000, 0), PF_Err_NONE);
-        EXPECT_FALSE(empty.hasPixels());
-    }
-    EXPECT_EQ(refHost.ledger().heldCount(HostLedger::Held::ParamCheckout), 0);
-    EXPECT_TRUE(refHost.ledger().misuses().empty());
-}
-
-namespace {
-// Serves layer pixels by id as a smart-rendering host does; records check-ins.
-struct PixelsById : RenderSession {
-    PF_EffectWorld frame{};
-    std::vector<A_long> checkedOut, checkedIn;
-    PF_Err checkoutLayer(PF_ParamIndex, A_long, const PF_RenderRequest&, A_long, A_long, A_u_long,
-                         PF_CheckoutResult*) override {
-        return PF_Err_NONE;
-    }
-    PF_Err checkoutLayerPixels(A_long id, PF_EffectWorld** pixels) override {
-        checkedOut.push_back(id);
-        if (id == 998)
-            return PF_Err_BAD_CALLBACK_PARAM;
-        *pixels = id == 999 ? &frame : nullptr;
-        return PF_Err_NONE;
-    }
-    PF_Err checkinLayerPixels(A_long id) override {
-        checkedIn.push_back(id);
-        return PF_Err_NONE;
-    }
-    PF_Err checkoutOutput(PF_EffectWorld**) override { return PF_Err_NONE; }
-    PF_Err checkoutLayerParam(A_long, A_long, A_u_long, PF_LayerDef*) override { return PF_Err_NONE; }
-    void checkinLayerParam(PF_LayerDef*) override {}
-};
-} // namespace
-
-TEST(LayerCheckout, SmartByIdWithCheckIn) {
-    RefHost refHost(HostProfile::afterEffects(), &PluginEntry);
-    PixelsById session;
-    session.frame = refHost.makeHostWorld(3, 3, PF_PixelFormat_ARGB32, "earlier");
-    refHost.setRenderSession(&session);
-    {
-        AEHost host(&refHost.inData(), nullptr, refHost.smartRenderCallbacks());
-        LayerCheckout earlier(host), current(host), refused(host);
-        ASSERT_EQ(earlier.checkout(0, 1000, -1), PF_Err_NONE);
-        EXPECT_TRUE(earlier.hasPixels());
-        EXPECT_EQ(earlier.world(), &session.frame);
-        ASSERT_EQ(current.checkout(0, 0, 0), PF_Err_NONE);
-        EXPECT_FALSE(current.hasPixels()); // checked out, but no pixels
-        EXPECT_EQ(refused.checkout(0, 1000, -2), PF_Err_BAD_CALLBACK_PARAM);
-        EXPECT_FALSE(refused.hasPixels());
-        EXPECT_EQ(session.checkedOut, std::vector<A_long>({999, 0, 998}));
-        EXPECT_EQ(refHost.ledger().calls("checkout_param"), 0);
-        earlier.checkin();
-        EXPECT_EQ(session.checkedIn, std::vector<A_long>({999}));
-    } // the current frame is checked in by scope, the refused one is not
-    EXPECT_EQ(session.checkedIn, std::vector<A_long>({999, 0}));
-    refHost.setRenderSession(nullptr);
-    refHost.disposeHostWorld(&session.frame);
     EXPECT_NOTHING_HELD(refHost);
 }
