@@ -1,7 +1,8 @@
 // The host frame helpers against the reference host in-process: scratch
-// frames with and without the world suite, fills and copies under both render
-// protocols, and nothing left held on any path. Layer check-out and check-in
-// are driven by the renders of tests/refhost and tests/deinterlace.
+// frames with and without the world suite, fills under both render protocols,
+// copies between smart-render buffers, and nothing left held on any path.
+// Legacy copies, layer check-out and check-in are driven by the renders of
+// tests/refhost and tests/deinterlace.
 #include "image/CopyFrame.h"
 #include "host/PluginEntry.h"
 #include "image/HostFrames.h"
@@ -56,12 +57,12 @@ TEST(ScratchWorld, AllocatesEachFormatTheHostOffersAndThrowsBadAllocOtherwise) {
         if (!withSuite)
             profile.withholding(kPFWorldSuite);
         RefHost refHost(profile, &PluginEntry);
+        int allocated = 0; // frames the host handed out
         {
             AEHost host(&refHost.inData(), nullptr, nullptr);
             ASSERT_EQ(host.worldSuite != nullptr, withSuite);
             ScratchWorld scratch(host);
             EXPECT_TRUE(scratch.empty());
-            int allocated = 0;
             for (const PixelFormatInfo& format : allPixelFormats()) {
                 SCOPED_TRACE(fourCCText(format.code));
                 if (!withSuite && format.code != PF_PixelFormat_ARGB32 && format.code != PF_PixelFormat_ARGB64) {
@@ -90,8 +91,10 @@ TEST(ScratchWorld, AllocatesEachFormatTheHostOffersAndThrowsBadAllocOtherwise) {
             EXPECT_TRUE(scratch.empty());
             EXPECT_EQ(scratch.world()->data, nullptr);
             scratch.allocate(2, 2, PF_PixelFormat_ARGB64, false);
-        } // released by scope
+            allocated += 2;
+        } // released by scope, the way it came
         EXPECT_NOTHING_HELD(refHost);
+        EXPECT_EQ(refHost.ledger().calls(withSuite ? "PF_DisposeWorld" : "dispose_world"), allocated);
     }
 }
 
@@ -136,47 +139,6 @@ TEST(FillWorld, LegacyFillsTheExtentHintMovedForTheOutputSmartTheWholeWorld) {
     refHost.disposeHostWorld(&output);
     refHost.disposeHostWorld(&other);
     EXPECT_NOTHING_HELD(refHost);
-}
-
-TEST(CopyWorld, RectanglesClippedToTheirOwnFrames) {
-    RefHost refHost(HostProfile::afterEffects(), &PluginEntry);
-    PF_EffectWorld src = refHost.makeHostWorld(6, 5, PF_PixelFormat_ARGB32, "src");
-    PF_EffectWorld dst = refHost.makeHostWorld(4, 4, PF_PixelFormat_ARGB32, "dst");
-    paintCoordinates(&src);
-    AEHost host(&refHost.inData(), &dst, nullptr);
-    struct Case {
-        const char* name;
-        PF_Rect srcRect;
-        bool withDst;
-        PF_Rect dstRect;
-        int srcLeft, srcTop, dstLeft, dstTop, width, height;
-    };
-    const Case cases[] = {
-        {"source rectangle reaching out of the source", {3, -2, 9, 2}, false, {}, 3, 0, 0, 0, 3, 2},
-        {"destination rectangle reaching out of the destination", {1, 1, 6, 5}, true, {1, 2, 9, 7},
-         1, 1, 1, 2, 3, 2},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        refHost.inData().utils->fill(refHost.inData().effect_ref, nullptr, nullptr, &dst);
-        ASSERT_EQ(copyWorld(host, &src, &dst, c.srcRect, c.withDst ? &c.dstRect : nullptr),
-                  PF_Err_NONE);
-        for (int y = 0; y < 4; ++y)
-            for (int x = 0; x < 4; ++x) {
-                const uint8_t* p = pixel8(&dst, x, y);
-                const bool inside = x >= c.dstLeft && x < c.dstLeft + c.width &&
-                                    y >= c.dstTop && y < c.dstTop + c.height;
-                if (inside) {
-                    EXPECT_EQ(p[1], c.srcLeft + x - c.dstLeft) << x << "," << y;
-                    EXPECT_EQ(p[2], c.srcTop + y - c.dstTop) << x << "," << y;
-                } else {
-                    EXPECT_EQ(p[0], 0) << x << "," << y;
-                }
-            }
-    }
-    EXPECT_EQ(refHost.ledger().calls("copy"), 2);
-    refHost.disposeHostWorld(&src);
-    refHost.disposeHostWorld(&dst);
 }
 
 // Smart render: a source placed on any side of the destination lands where
