@@ -166,7 +166,8 @@ TEST(SarnResizeTiers, EverySizeMatchesScalarBitForBit) {
                 const int sh = 2 + (sw * 7 + dw * 3) % 39;
                 const int dh = 2 + (sw * 5 + dw * 11) % 39;
                 const float scale = (sw + dw) % 3 == 0 ? 0.5f : (sw + dw) % 3 == 1 ? 1.0f : 2.0f;
-                compared += instance.check(host, Case{sw, sh, dw, dh, scale}, specials(sw + dw), unsigned(sw * 64 + dw));
+                compared +=
+                    instance.check(host, Case{sw, sh, dw, dh, scale}, specials(sw + dw), unsigned(sw * 64 + dw));
             }
         for (int sh = 2; sh <= 40; ++sh)
             for (int dh : {2, 3, 17, 40}) {
