@@ -12,6 +12,8 @@ namespace {
 bool greyed(RefHost& host) { return (host.param(kParamCorrectMotionErrors).ui_flags & PF_PUI_DISABLED) != 0; }
 } // namespace
 
+// Without the parameter array the state is read through a checkout at the
+// current time and nothing is sent; a refused checkout is not checked in.
 TEST(MotionErrorsState, WithoutArrayReadsThroughACheckoutAndSendsNothing) {
     RefHost host(HostProfile::afterEffects(), &PluginEntry);
     ASSERT_EQ(host.paramsSetup().err, PF_Err_NONE);
@@ -26,15 +28,10 @@ TEST(MotionErrorsState, WithoutArrayReadsThroughACheckoutAndSendsNothing) {
     EXPECT_EQ(host.lastCheckoutTime(), 4004);
     EXPECT_EQ(host.uiUpdates(), 0);
     EXPECT_TRUE(greyed(host));
-    EXPECT_NOTHING_HELD(host);
-}
-
-TEST(MotionErrorsState, FailedCheckoutChangesNothing) {
-    RefHost host(HostProfile::afterEffects(), &PluginEntry);
-    ASSERT_EQ(host.paramsSetup().err, PF_Err_NONE);
     host.faults().failCheckoutParam = true;
+    host.setPopup(kParamMotionCompensation, kMotionOff);
     applyMotionErrorsState({&host.inData(), nullptr, nullptr});
-    EXPECT_EQ(host.ledger().calls("checkin_param"), 0);
+    EXPECT_EQ(host.ledger().calls("checkin_param"), 1);
     EXPECT_NOTHING_HELD(host);
 }
 

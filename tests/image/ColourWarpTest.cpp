@@ -61,14 +61,31 @@ float randomChannel(std::mt19937& rng) {
     else
         return float(std::uniform_int_distribution<int>(0, int(Pixel::fullScale))(rng));
 }
-template <class Pixel>
-void fillRandom(Image& image, std::mt19937& rng) {
+// Every channel of the image, margins included, from `value()`.
+template <class Pixel, class Value>
+void fill(Image& image, Value value) {
     const int32_t columns = image.stride / image.bytes;
     const int32_t rows = int32_t(image.storage.size() / size_t(image.stride));
     for (int32_t y = image.y0; y < image.y0 + rows; ++y)
         for (int32_t x = image.x0; x < image.x0 + columns; ++x)
             for (int c = 0; c < 4; ++c)
-                setChannel<Pixel>(image, x, y, c, randomChannel<Pixel>(rng));
+                setChannel<Pixel>(image, x, y, c, value());
+}
+template <class Pixel>
+void fillRandom(Image& image, std::mt19937& rng) {
+    fill<Pixel>(image, [&] { return randomChannel<Pixel>(rng); });
+}
+
+// Every SIMD tier at several band counts.
+template <class Run>
+void forEachTierAndBandCount(Run run) {
+    for (SimdLevel level : runnableSimdTiers()) {
+        const SimdLimitScope limit(level);
+        for (int threads : {1, 2, 3, 7}) {
+            const ThreadCountScope bands(threads);
+            run(testing::Message() << "threads " << threads << " level " << int(level));
+        }
+    }
 }
 
 // Written out plainly from the definition, pixel by pixel, sampling V, A and
@@ -252,16 +269,11 @@ TYPED_TEST(ColourWarpInstances, ARWarpMatchesPlainComputation) {
             }
         Image expected = d;
         referenceARWarp<Pixel, Order>(f, s, expected, mx, my, w);
-        for (SimdLevel level : runnableSimdTiers()) {
-            const SimdLimitScope limit(level);
-            for (int threads : {1, 2, 3, 7}) {
-                const ThreadCountScope bands(threads);
-                Image out = d;
-                runARWarp<TypeParam>(host, f, s, out, mx, my, w);
-                EXPECT_TRUE(out.storage == expected.storage)
-                    << "threads " << threads << " level " << int(level) << " rect width " << b.x1 - b.x0;
-            }
-        }
+        forEachTierAndBandCount([&](const testing::Message& where) {
+            Image out = d;
+            runARWarp<TypeParam>(host, f, s, out, mx, my, w);
+            EXPECT_TRUE(out.storage == expected.storage) << where << " rect width " << b.x1 - b.x0;
+        });
     }
 }
 
@@ -297,16 +309,11 @@ TYPED_TEST(DiscardWarpDepths, DiscardWarpMatchesPlainComputation) {
             EXPECT_GT(marked, 0);
             EXPECT_LT(marked, (b.x1 - b.x0) * (b.y1 - b.y0));
         }
-        for (SimdLevel level : runnableSimdTiers()) {
-            const SimdLimitScope limit(level);
-            for (int threads : {1, 2, 3, 7}) {
-                const ThreadCountScope bands(threads);
-                Image outX = mx, outY = my;
-                runDiscard<TypeParam>(host, s, r, outX, outY, w);
-                EXPECT_TRUE(outX.storage == expectedX.storage && outY.storage == expectedY.storage)
-                    << "threads " << threads << " level " << int(level);
-            }
-        }
+        forEachTierAndBandCount([&](const testing::Message& where) {
+            Image outX = mx, outY = my;
+            runDiscard<TypeParam>(host, s, r, outX, outY, w);
+            EXPECT_TRUE(outX.storage == expectedX.storage && outY.storage == expectedY.storage) << where;
+        });
     }
 }
 
@@ -349,13 +356,8 @@ TYPED_TEST(ColourWarpInstances, EveryTierEqualsScalarOnExtremes) {
             Image f(rect.x0, rect.x1, 0, 6, Pixel::bytes), d(rect.x0, rect.x1, rect.y0, rect.y1, Pixel::bytes);
             Image s(w.sourceRect.x0, w.sourceRect.x1, -1, 13, Pixel::bytes);
             Image mx(rect.x0, rect.x1, rect.y0, rect.y1, 4), my = mx;
-            for (Image* image : {&f, &d, &s}) {
-                const int32_t columns = image->stride / image->bytes;
-                for (int32_t y = image->y0; y < image->y0 + int32_t(image->storage.size() / size_t(image->stride)); ++y)
-                    for (int32_t x = image->x0; x < image->x0 + columns; ++x)
-                        for (int c = 0; c < 4; ++c)
-                            setChannel<Pixel>(*image, x, y, c, extremeChannel<Pixel>(rng));
-            }
+            for (Image* image : {&f, &d, &s})
+                fill<Pixel>(*image, [&] { return extremeChannel<Pixel>(rng); });
             std::uniform_real_distribution<float> dx(-4.0f, 4.0f), dy(-3.5f, 3.5f);
             for (int32_t y = rect.y0; y < rect.y1; ++y)
                 for (int32_t x = rect.x0; x < rect.x1; ++x) {
@@ -385,98 +387,6 @@ TYPED_TEST(ColourWarpInstances, EveryTierEqualsScalarOnExtremes) {
             ++total;
         }
     EXPECT_GT(changed, total / 2);
-}
-
-// S is the frame whose other rows are F, so the compensated neighbours A and
-// B equal the kept lines U and W exactly: e = 0.001. A destination 30 away
-// from V in each colour channel (d = 90.001) takes V almost entirely; with the
-// kept lines 100 away the weight is limited to 1 and D stays.
-TYPED_TEST(ColourWarpInstances, PerfectPredictionReplacesAndBadPredictionKeeps) {
-    using Pixel = typename TypeParam::Pixel;
-    using Order = typename TypeParam::Order;
-    TestHost host(0);
-    const int32_t width = 9, fieldRows = 8;
-    const WarpSetup w{{0, width, 0, fieldRows}, {0, width, 0, 2 * fieldRows}, {0, width, 2, 5}, 1.0f};
-    for (const float keptError : {0.0f, 100.0f}) {
-        Image f(0, width, 0, fieldRows, Pixel::bytes), s(0, width, 0, 2 * fieldRows, Pixel::bytes);
-        Image d(0, width, 0, fieldRows, Pixel::bytes), mx(0, width, 0, fieldRows, 4), my(0, width, 0, fieldRows, 4);
-        for (int32_t y = 0; y < 2 * fieldRows; ++y)
-            for (int32_t x = 0; x < width; ++x)
-                for (int c = 0; c < 4; ++c) {
-                    const float v = float(40 + 3 * x + 5 * y + 11 * c);
-                    setChannel<Pixel>(s, x, y, c, v);
-                    if (y % 2 == 0) // kept lines: frame rows 0, 2, 4, ...
-                        setChannel<Pixel>(f, x, y / 2, c, c == Order::alpha ? v : v + keptError);
-                    else // missing lines: 30 above the compensated value
-                        setChannel<Pixel>(d, x, y / 2, c, v + (c == Order::alpha ? 60.0f : 30.0f));
-                }
-        for (int32_t y = 0; y < fieldRows; ++y)
-            for (int32_t x = 0; x < width; ++x)
-                setMotion(mx, x, y, 0.0f), setMotion(my, x, y, 0.0f);
-        Image before = d;
-        runARWarp<TypeParam>(host, f, s, d, mx, my, w);
-        const float weight = keptError == 0.0f ? 0.001f / 90.001f : 1.0f;
-        for (int32_t y = 0; y < fieldRows; ++y)
-            for (int32_t x = 0; x < width; ++x)
-                for (int c = 0; c < 4; ++c) {
-                    const float fallback = channel<Pixel>(before, x, y, c);
-                    // In bounds: columns 1 .. width - 3, frame rows 2 .. 2 * fieldRows - 4.
-                    const bool warped = y >= 2 && y < 5 && x >= 1 && x <= width - 3;
-                    const float v = float(40 + 3 * x + 5 * (2 * y + 1) + 11 * c);
-                    const float expected = warped ? v + (fallback - v) * weight : fallback;
-                    if constexpr (Pixel::isFloat) {
-                        EXPECT_NEAR(channel<Pixel>(d, x, y, c), expected, 1e-4f) << x << "," << y << " c" << c;
-                    } else {
-                        EXPECT_EQ(channel<Pixel>(d, x, y, c), std::floor(expected + 0.5f)) << x << "," << y;
-                    }
-                }
-    }
-}
-
-// A textured A and B = A moved by (2, 1): with B as source and A as reference
-// the true vectors (2, 1) survive and zero vectors are discarded; with the
-// roles swapped, vectors (-2, -1) survive.
-TYPED_TEST(DiscardWarpDepths, DiscardWorksWithEitherFrameAsSource) {
-    using Pixel = typename TypeParam::Pixel;
-    TestHost host(0);
-    const Sarn_Rect rect{0, 24, 0, 16};
-    Image a(0, 24, 0, 16, Pixel::bytes), b(0, 24, 0, 16, Pixel::bytes);
-    // Texture levels 20 .. 219 on the 8-bit scale, carried to each depth.
-    const auto texture = [](int32_t x, int32_t y, int c) {
-        const float level = float(((x * 37 + y * 91 + c * 53) % 200 + 200) % 200 + 20);
-        if constexpr (Pixel::isFloat)
-            return level / 255.0f;
-        else
-            return Pixel::bytes == 4 ? level : level * 128.0f;
-    };
-    for (int32_t y = -4; y < 20; ++y)
-        for (int32_t x = -4; x < 28; ++x)
-            for (int c = 0; c < 4; ++c) {
-                setChannel<Pixel>(a, x, y, c, texture(x, y, c));
-                setChannel<Pixel>(b, x, y, c, texture(x - 2, y - 1, c));
-            }
-    const float threshold = Pixel::isFloat ? 0.05545936f : Pixel::bytes == 4 ? 14.142136f : 1817.2922f;
-    for (const bool bIsSource : {true, false}) {
-        for (const float sign : {1.0f, 0.0f}) {
-            Image mx(0, 24, 0, 16, 4), my(0, 24, 0, 16, 4);
-            const float ux = (bIsSource ? 2.0f : -2.0f) * sign, uy = (bIsSource ? 1.0f : -1.0f) * sign;
-            for (int32_t y = 0; y < 16; ++y)
-                for (int32_t x = 0; x < 24; ++x)
-                    setMotion(mx, x, y, ux), setMotion(my, x, y, uy);
-            const DiscardSetup w{rect, 1.0f, 1.0f, 0.0f, 0.0f, threshold};
-            if (bIsSource)
-                runDiscard<TypeParam>(host, b, a, mx, my, w);
-            else
-                runDiscard<TypeParam>(host, a, b, mx, my, w);
-            int tested = 0, kept = 0;
-            for (int32_t y = 4; y < 12; ++y)
-                for (int32_t x = 4; x < 18; ++x) {
-                    ++tested;
-                    kept += motion(mx, x, y) == ux && motion(my, x, y) == uy;
-                }
-            EXPECT_EQ(kept, sign != 0.0f ? tested : 0) << "B source " << bIsSource << " true vectors " << sign;
-        }
-    }
 }
 
 } // namespace

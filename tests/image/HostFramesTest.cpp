@@ -1,6 +1,8 @@
 // The host frame helpers against the reference host in-process: scratch
-// frames with and without the world suite, fills and copies under both render
-// protocols, layer check-out and check-in, and nothing left held on any path.
+// frames with and without the world suite, fills under both render protocols,
+// copies between smart-render buffers, and nothing left held on any path.
+// Legacy copies, layer check-out and check-in are driven by the renders of
+// tests/refhost and tests/deinterlace.
 #include "image/CopyFrame.h"
 #include "host/PluginEntry.h"
 #include "image/HostFrames.h"
@@ -10,7 +12,6 @@
 
 #include <cstring>
 #include <new>
-#include <stdexcept>
 
 using namespace refhost;
 
@@ -46,96 +47,55 @@ PF_SmartRenderCallbacks presentSmartCallbacks{};
 
 } // namespace
 
-TEST(ScratchWorld, ThroughTheWorldSuiteInEveryFormat) {
-    RefHost refHost(HostProfile::afterEffects(), &PluginEntry);
-    {
-        AEHost host(&refHost.inData(), nullptr, nullptr);
-        ASSERT_NE(host.worldSuite, nullptr);
-        ScratchWorld scratch(host);
-        EXPECT_TRUE(scratch.empty());
-        for (const PixelFormatInfo& format : allPixelFormats()) {
-            SCOPED_TRACE(fourCCText(format.code));
-            scratch.allocate(5, 3, format.code, true);
-            ASSERT_FALSE(scratch.empty());
-            EXPECT_EQ(refHost.pixelFormatOf(scratch.world()), format.code);
-            EXPECT_EQ(scratch.world()->width, 5);
-            EXPECT_EQ(scratch.world()->height, 3);
-            EXPECT_TRUE(allBytesZero(scratch.world(), format.bytesPerPixel));
-            EXPECT_EQ(heldWorlds(refHost), 1); // the previous frame went first
-        }
-        EXPECT_EQ(refHost.ledger().calls("PF_NewWorld"), 11);
-        EXPECT_EQ(refHost.ledger().calls("new_world"), 0);
-        scratch.allocate(0, 3, PF_PixelFormat_ARGB32, true);
-        EXPECT_TRUE(scratch.empty());
-        EXPECT_EQ(heldWorlds(refHost), 0);
-        scratch.allocate(2, 2, PF_PixelFormat_ARGB128, false);
-        EXPECT_EQ(heldWorlds(refHost), 1);
-    } // scratch and AEHost go out of scope
-    EXPECT_NOTHING_HELD(refHost);
-    EXPECT_EQ(refHost.ledger().calls("PF_DisposeWorld"), 12);
-}
-
-TEST(ScratchWorld, WithoutTheWorldSuiteOnlyArgbAndAe16) {
-    RefHost refHost(HostProfile::afterEffects().withholding(kPFWorldSuite), &PluginEntry);
-    {
-        AEHost host(&refHost.inData(), nullptr, nullptr);
-        ASSERT_EQ(host.worldSuite, nullptr);
-        ScratchWorld scratch(host);
-        scratch.allocate(4, 2, PF_PixelFormat_ARGB64, true);
-        ASSERT_FALSE(scratch.empty());
-        EXPECT_EQ(refHost.pixelFormatOf(scratch.world()), PF_PixelFormat_ARGB64);
-        EXPECT_TRUE(allBytesZero(scratch.world(), 8));
-        scratch.allocate(4, 2, PF_PixelFormat_ARGB32, false);
-        EXPECT_EQ(refHost.pixelFormatOf(scratch.world()), PF_PixelFormat_ARGB32);
-        EXPECT_FALSE(allBytesZero(scratch.world(), 4)); // not asked to clear
-        EXPECT_EQ(refHost.ledger().calls("new_world"), 2);
-
-        for (PF_PixelFormat refused : {PF_PixelFormat_ARGB128, PrPixelFormat_BGRA_4444_8u}) {
-            EXPECT_THROW(scratch.allocate(4, 2, refused, true), std::bad_alloc);
-            EXPECT_TRUE(scratch.empty());
-            EXPECT_EQ(heldWorlds(refHost), 0);
-        }
-    }
-    EXPECT_NOTHING_HELD(refHost);
-}
-
-TEST(ScratchWorld, RefusalThrowsBadAllocAndLeavesItEmpty) {
+// Through the world suite every format; through the utility callbacks only
+// 8- and 16-bit ARGB, the others refused as a refused request is: bad_alloc
+// and nothing held. Each allocation releases the previous frame first.
+TEST(ScratchWorld, AllocatesEachFormatTheHostOffersAndThrowsBadAllocOtherwise) {
     for (bool withSuite : {true, false}) {
         SCOPED_TRACE(withSuite ? "world suite" : "utility callbacks");
         HostProfile profile = HostProfile::afterEffects();
         if (!withSuite)
             profile.withholding(kPFWorldSuite);
         RefHost refHost(profile, &PluginEntry);
+        int allocated = 0; // frames the host handed out
         {
             AEHost host(&refHost.inData(), nullptr, nullptr);
+            ASSERT_EQ(host.worldSuite != nullptr, withSuite);
             ScratchWorld scratch(host);
-            scratch.allocate(3, 3, PF_PixelFormat_ARGB32, true);
+            EXPECT_TRUE(scratch.empty());
+            for (const PixelFormatInfo& format : allPixelFormats()) {
+                SCOPED_TRACE(fourCCText(format.code));
+                if (!withSuite && format.code != PF_PixelFormat_ARGB32 && format.code != PF_PixelFormat_ARGB64) {
+                    EXPECT_THROW(scratch.allocate(4, 2, format.code, true), std::bad_alloc);
+                    EXPECT_TRUE(scratch.empty());
+                    continue;
+                }
+                scratch.allocate(5, 3, format.code, true);
+                ++allocated;
+                ASSERT_FALSE(scratch.empty());
+                EXPECT_EQ(refHost.pixelFormatOf(scratch.world()), format.code);
+                EXPECT_EQ(scratch.world()->width, 5);
+                EXPECT_EQ(scratch.world()->height, 3);
+                EXPECT_TRUE(allBytesZero(scratch.world(), format.bytesPerPixel));
+                EXPECT_EQ(heldWorlds(refHost), 1);
+            }
+            EXPECT_EQ(refHost.ledger().calls("PF_NewWorld"), withSuite ? allocated : 0);
+            EXPECT_EQ(refHost.ledger().calls("new_world"), withSuite ? 0 : allocated);
+            scratch.allocate(0, 3, PF_PixelFormat_ARGB32, true);
+            EXPECT_TRUE(scratch.empty());
+            EXPECT_EQ(heldWorlds(refHost), 0);
+            scratch.allocate(4, 2, PF_PixelFormat_ARGB32, false);
+            EXPECT_FALSE(allBytesZero(scratch.world(), 4)); // not asked to clear
             refHost.failWorldRequest(1);
             EXPECT_THROW(scratch.allocate(3, 3, PF_PixelFormat_ARGB32, true), std::bad_alloc);
             EXPECT_TRUE(scratch.empty());
             EXPECT_EQ(scratch.world()->data, nullptr);
-        }
+            scratch.allocate(2, 2, PF_PixelFormat_ARGB64, false);
+            allocated += 2;
+        } // released by scope, the way it came
         EXPECT_NOTHING_HELD(refHost);
+        EXPECT_EQ(refHost.ledger().calls(withSuite ? "PF_DisposeWorld" : "dispose_world"), allocated);
     }
-}
-
-TEST(ScratchWorld, ReleasedWhenAnExceptionUnwinds) {
-    RefHost refHost(HostProfile::afterEffects(), &PluginEntry);
-    refHost.param(0).u.ld = refHost.makeHostWorld(4, 4, PF_PixelFormat_ARGB32, "layer");
-    try {
-        AEHost host(&refHost.inData(), nullptr, nullptr);
-        ScratchWorld a(host), b(host);
-        a.allocate(8, 8, PF_PixelFormat_ARGB32, true);
-        b.allocate(8, 8, PF_PixelFormat_ARGB64, false);
-        LayerCheckout layer(host);
-        ASSERT_EQ(layer.checkout(0, 0, -1), PF_Err_NONE);
-        EXPECT_EQ(heldWorlds(refHost), 2);
-        EXPECT_EQ(refHost.ledger().heldCount(HostLedger::Held::ParamCheckout), 1);
-        throw std::runtime_error("unwind");
-    } catch (const std::runtime_error&) {
-    }
-    EXPECT_NOTHING_HELD(refHost);
-    refHost.disposeHostWorld(&refHost.param(0).u.ld);
 }
 
 TEST(FillWorld, LegacyFillsTheExtentHintMovedForTheOutputSmartTheWholeWorld) {
@@ -181,47 +141,6 @@ TEST(FillWorld, LegacyFillsTheExtentHintMovedForTheOutputSmartTheWholeWorld) {
     EXPECT_NOTHING_HELD(refHost);
 }
 
-TEST(CopyWorld, RectanglesClippedToTheirOwnFrames) {
-    RefHost refHost(HostProfile::afterEffects(), &PluginEntry);
-    PF_EffectWorld src = refHost.makeHostWorld(6, 5, PF_PixelFormat_ARGB32, "src");
-    PF_EffectWorld dst = refHost.makeHostWorld(4, 4, PF_PixelFormat_ARGB32, "dst");
-    paintCoordinates(&src);
-    AEHost host(&refHost.inData(), &dst, nullptr);
-    struct Case {
-        const char* name;
-        PF_Rect srcRect;
-        bool withDst;
-        PF_Rect dstRect;
-        int srcLeft, srcTop, dstLeft, dstTop, width, height;
-    };
-    const Case cases[] = {
-        {"source rectangle reaching out of the source", {3, -2, 9, 2}, false, {}, 3, 0, 0, 0, 3, 2},
-        {"destination rectangle reaching out of the destination", {1, 1, 6, 5}, true, {1, 2, 9, 7},
-         1, 1, 1, 2, 3, 2},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        refHost.inData().utils->fill(refHost.inData().effect_ref, nullptr, nullptr, &dst);
-        ASSERT_EQ(copyWorld(host, &src, &dst, c.srcRect, c.withDst ? &c.dstRect : nullptr),
-                  PF_Err_NONE);
-        for (int y = 0; y < 4; ++y)
-            for (int x = 0; x < 4; ++x) {
-                const uint8_t* p = pixel8(&dst, x, y);
-                const bool inside = x >= c.dstLeft && x < c.dstLeft + c.width &&
-                                    y >= c.dstTop && y < c.dstTop + c.height;
-                if (inside) {
-                    EXPECT_EQ(p[1], c.srcLeft + x - c.dstLeft) << x << "," << y;
-                    EXPECT_EQ(p[2], c.srcTop + y - c.dstTop) << x << "," << y;
-                } else {
-                    EXPECT_EQ(p[0], 0) << x << "," << y;
-                }
-            }
-    }
-    EXPECT_EQ(refHost.ledger().calls("copy"), 2);
-    refHost.disposeHostWorld(&src);
-    refHost.disposeHostWorld(&dst);
-}
-
 // Smart render: a source placed on any side of the destination lands where
 // it lies in the layer. What it does not cover keeps what was there, or,
 // copying into a scratch frame, becomes transparent black.
@@ -261,98 +180,5 @@ TEST(CopyFrame, SmartSourceOnEverySideLandsWhereItLies) {
     }
     refHost.disposeHostWorld(&src);
     refHost.disposeHostWorld(&dst);
-    EXPECT_NOTHING_HELD(refHost);
-}
-
-TEST(LayerCheckout, LegacyByTimeWithCheckIn) {
-    RefHost refHost(HostProfile::afterEffects(), &PluginEntry);
-    refHost.param(0).u.ld = refHost.makeHostWorld(4, 4, PF_PixelFormat_ARGB32, "layer");
-    refHost.inData().current_time = 10010;
-    refHost.inData().time_step = 1001;
-    AEHost host(&refHost.inData(), nullptr, nullptr);
-    {
-        LayerCheckout layer(host);
-        ASSERT_EQ(layer.checkout(0, 1000, -2), PF_Err_NONE);
-        EXPECT_EQ(refHost.lastCheckoutTime(), 10010 - 2 * 1001);
-        EXPECT_TRUE(layer.hasPixels());
-        EXPECT_EQ(layer.world()->data, refHost.param(0).u.ld.data);
-        EXPECT_EQ(refHost.ledger().heldCount(HostLedger::Held::ParamCheckout), 1);
-        layer.checkin();
-        EXPECT_EQ(refHost.ledger().heldCount(HostLedger::Held::ParamCheckout), 0);
-        layer.checkin(); // only once
-        ASSERT_EQ(layer.checkout(0, 1000, 0), PF_Err_NONE);
-        EXPECT_EQ(refHost.lastCheckoutTime(), 10010);
-    } // checked in by scope
-    EXPECT_EQ(refHost.ledger().heldCount(HostLedger::Held::ParamCheckout), 0);
-
-    {
-        refHost.faults().failCheckoutParam = true;
-        LayerCheckout refused(host);
-        EXPECT_EQ(refused.checkout(0, 1000, -1), PF_Err_OUT_OF_MEMORY);
-        EXPECT_EQ(refused.result(), PF_Err_OUT_OF_MEMORY);
-        EXPECT_FALSE(refused.hasPixels());
-        refHost.faults().failCheckoutParam = false;
-    }
-    EXPECT_EQ(refHost.ledger().calls("checkin_param"), 2);
-
-    refHost.disposeHostWorld(&refHost.param(0).u.ld);
-    {
-        LayerCheckout empty(host); // a layer without pixels checks out, but has none
-        ASSERT_EQ(empty.checkout(0, 1000, 0), PF_Err_NONE);
-        EXPECT_FALSE(empty.hasPixels());
-    }
-    EXPECT_EQ(refHost.ledger().heldCount(HostLedger::Held::ParamCheckout), 0);
-    EXPECT_TRUE(refHost.ledger().misuses().empty());
-}
-
-namespace {
-// Serves layer pixels by id as a smart-rendering host does; records check-ins.
-struct PixelsById : RenderSession {
-    PF_EffectWorld frame{};
-    std::vector<A_long> checkedOut, checkedIn;
-    PF_Err checkoutLayer(PF_ParamIndex, A_long, const PF_RenderRequest&, A_long, A_long, A_u_long,
-                         PF_CheckoutResult*) override {
-        return PF_Err_NONE;
-    }
-    PF_Err checkoutLayerPixels(A_long id, PF_EffectWorld** pixels) override {
-        checkedOut.push_back(id);
-        if (id == 998)
-            return PF_Err_BAD_CALLBACK_PARAM;
-        *pixels = id == 999 ? &frame : nullptr;
-        return PF_Err_NONE;
-    }
-    PF_Err checkinLayerPixels(A_long id) override {
-        checkedIn.push_back(id);
-        return PF_Err_NONE;
-    }
-    PF_Err checkoutOutput(PF_EffectWorld**) override { return PF_Err_NONE; }
-    PF_Err checkoutLayerParam(A_long, A_long, A_u_long, PF_LayerDef*) override { return PF_Err_NONE; }
-    void checkinLayerParam(PF_LayerDef*) override {}
-};
-} // namespace
-
-TEST(LayerCheckout, SmartByIdWithCheckIn) {
-    RefHost refHost(HostProfile::afterEffects(), &PluginEntry);
-    PixelsById session;
-    session.frame = refHost.makeHostWorld(3, 3, PF_PixelFormat_ARGB32, "earlier");
-    refHost.setRenderSession(&session);
-    {
-        AEHost host(&refHost.inData(), nullptr, refHost.smartRenderCallbacks());
-        LayerCheckout earlier(host), current(host), refused(host);
-        ASSERT_EQ(earlier.checkout(0, 1000, -1), PF_Err_NONE);
-        EXPECT_TRUE(earlier.hasPixels());
-        EXPECT_EQ(earlier.world(), &session.frame);
-        ASSERT_EQ(current.checkout(0, 0, 0), PF_Err_NONE);
-        EXPECT_FALSE(current.hasPixels()); // checked out, but no pixels
-        EXPECT_EQ(refused.checkout(0, 1000, -2), PF_Err_BAD_CALLBACK_PARAM);
-        EXPECT_FALSE(refused.hasPixels());
-        EXPECT_EQ(session.checkedOut, std::vector<A_long>({999, 0, 998}));
-        EXPECT_EQ(refHost.ledger().calls("checkout_param"), 0);
-        earlier.checkin();
-        EXPECT_EQ(session.checkedIn, std::vector<A_long>({999}));
-    } // the current frame is checked in by scope, the refused one is not
-    EXPECT_EQ(session.checkedIn, std::vector<A_long>({999, 0}));
-    refHost.setRenderSession(nullptr);
-    refHost.disposeHostWorld(&session.frame);
     EXPECT_NOTHING_HELD(refHost);
 }

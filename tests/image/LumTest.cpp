@@ -84,21 +84,7 @@ TEST(SarnLum, WritesExactlyTheRectangleForAnyBandCount) {
     }
 }
 
-TEST(SarnClearMem, BandsClearTheirOwnByteRanges) {
-    TestHost host;
-    ThreadCountScope scope(4);
-    const std::array<std::pair<int, int>, 4> ranges{{{0, 2}, {2, 5}, {5, 7}, {7, 10}}};
-    for (int band = 0; band < 4; ++band) {
-        std::vector<uint8_t> bytes(10, 0x5A);
-        Sarn_ClearMem<Sarn_AE_Environ> job(host.inData(), bytes.data(), bytes.size());
-        job.run(band);
-        for (int i = 0; i < 10; ++i) {
-            const bool cleared = i >= ranges[size_t(band)].first && i < ranges[size_t(band)].second;
-            EXPECT_EQ(bytes[size_t(i)], cleared ? 0 : 0x5A) << "band " << band << " byte " << i;
-        }
-    }
-}
-
+// Bands take their own byte ranges: together they clear the block, and only it.
 TEST(SarnClearMem, ClearsWholeBlockAndNothingElse) {
     for (int workers : {0, 3}) {
         TestHost host(workers);

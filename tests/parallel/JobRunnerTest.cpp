@@ -43,35 +43,51 @@ struct Recorder {
     }
 };
 
-std::string messageOf(const std::function<void()>& f) {
+// What a run ended with: the exception's kind, a Kel::Exception's message, or
+// "" when it returned.
+std::string outcomeOf(const std::function<void()>& f) {
     try {
         f();
+    } catch (const std::bad_alloc&) {
+        return "bad_alloc";
+    } catch (const Kel::Interrupted&) {
+        return "Interrupted";
     } catch (const Kel::Exception& e) {
         return e.what();
+    } catch (const std::runtime_error&) {
+        return "runtime_error";
     }
     return "";
 }
 
+const std::string kUnknown = "AEHost::thread: An unknown error occurred in a thread.";
+const std::string kUnknownFallback = "Kel::Host::System::Thread::thread: An unknown error occurred in a thread.";
+
 } // namespace
 
+// One band runs inline on the calling thread under either runner, and its
+// exceptions pass unchanged.
 TEST(JobRunner, SingleBandRunsInlineAndPassesExceptionsUnchanged) {
     TestHost testHost(4);
     AEHost host(testHost.inData(), nullptr, nullptr);
-    Recorder r;
-    host.thread(Recorder::band, &r, 1);
-    ASSERT_EQ(r.calls.size(), 1u);
-    EXPECT_EQ(r.calls[0].index, 0);
-    EXPECT_EQ(r.calls[0].count, 1);
-    EXPECT_EQ(r.calls[0].threadIndex, 0);
-    EXPECT_EQ(r.calls[0].thread, std::this_thread::get_id());
+    Kel::Host::System::Thread fallback;
+    const std::function<void(Recorder&)> runners[] = {
+        [&](Recorder& r) { host.thread(Recorder::band, &r, 1); },
+        [&](Recorder& r) { fallback.thread(Recorder::band, &r, 1); }};
+    for (const auto& run : runners) {
+        Recorder r;
+        run(r);
+        ASSERT_EQ(r.calls.size(), 1u);
+        EXPECT_EQ(r.calls[0].index, 0);
+        EXPECT_EQ(r.calls[0].count, 1);
+        EXPECT_EQ(r.calls[0].threadIndex, 0);
+        EXPECT_EQ(r.calls[0].thread, std::this_thread::get_id());
+        for (const auto& [failure, expected] : {std::pair{1, "bad_alloc"}, {2, "Interrupted"}, {3, "runtime_error"}}) {
+            r.failures = {failure};
+            EXPECT_EQ(outcomeOf([&] { run(r); }), expected);
+        }
+    }
     EXPECT_EQ(testHost.iterationCalls(), 0);
-
-    r.failures = {3};
-    EXPECT_THROW(host.thread(Recorder::band, &r, 1), std::runtime_error);
-    r.failures = {1};
-    EXPECT_THROW(host.thread(Recorder::band, &r, 1), std::bad_alloc);
-    r.failures = {2};
-    EXPECT_THROW(host.thread(Recorder::band, &r, 1), Kel::Interrupted);
 }
 
 TEST(JobRunner, HostIterationRunsEveryBandWithTheHostsCount) {
@@ -92,19 +108,31 @@ TEST(JobRunner, HostIterationRunsEveryBandWithTheHostsCount) {
     }
 }
 
-TEST(JobRunner, HostIterationMapsBandFailures) {
-    TestHost testHost(2);
-    AEHost host(testHost.inData(), nullptr, nullptr);
-    Recorder r;
-    r.failures = {0, 1};
-    EXPECT_THROW(host.thread(Recorder::band, &r, 4), std::bad_alloc);
-    r.failures = {0, 0, 3};
-    EXPECT_EQ(messageOf([&] { host.thread(Recorder::band, &r, 4); }),
-              "AEHost::thread: An unknown error occurred in a thread.");
-    // A band that reports a cancel by itself does not fail the run.
-    r.failures = {2, 2, 2};
-    EXPECT_NO_THROW(host.thread(Recorder::band, &r, 3));
-    EXPECT_EQ(host.status, 0);
+// Band failures and the host's own result code, each on a fresh host: what
+// the run throws. A band that reports a cancel by itself does not fail it.
+TEST(JobRunner, HostIterationMapsBandFailuresAndHostCodes) {
+    struct Case {
+        std::vector<int> failures;
+        PF_Err hostResult;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {{0, 1}, PF_Err_NONE, "bad_alloc"},
+        {{0, 0, 3}, PF_Err_NONE, kUnknown},
+        {{2, 2, 2, 2}, PF_Err_NONE, ""},
+        {{}, PF_Err_OUT_OF_MEMORY, "bad_alloc"},
+        {{}, PF_Err_INVALID_INDEX, kUnknown},
+        {{}, PF_Interrupt_CANCEL, "Interrupted"},
+    };
+    for (const Case& c : cases) {
+        TestHost testHost(2);
+        AEHost host(testHost.inData(), nullptr, nullptr);
+        testHost.setIterationResult(c.hostResult);
+        Recorder r;
+        r.failures = c.failures;
+        EXPECT_EQ(outcomeOf([&] { host.thread(Recorder::band, &r, 4); }), c.expected) << c.hostResult;
+        EXPECT_EQ(host.status, c.hostResult == PF_Interrupt_CANCEL ? PF_Interrupt_CANCEL : 0);
+    }
 }
 
 TEST(JobRunner, HostCancelIsStickyOnTheSameHost) {
@@ -113,25 +141,12 @@ TEST(JobRunner, HostCancelIsStickyOnTheSameHost) {
     Recorder r;
     testHost.setIterationResult(PF_Interrupt_CANCEL);
     EXPECT_THROW(host.thread(Recorder::band, &r, 2), Kel::Interrupted);
-    EXPECT_EQ(host.status, PF_Interrupt_CANCEL);
     // The host now completes runs, yet the cancel stands for this host.
     testHost.setIterationResult(PF_Err_NONE);
     EXPECT_THROW(host.thread(Recorder::band, &r, 2), Kel::Interrupted);
     // A new host (the next render's) starts clean.
     AEHost fresh(testHost.inData(), nullptr, nullptr);
     EXPECT_NO_THROW(fresh.thread(Recorder::band, &r, 2));
-}
-
-TEST(JobRunner, HostReportsOfOtherCodes) {
-    TestHost testHost(2);
-    AEHost host(testHost.inData(), nullptr, nullptr);
-    Recorder r;
-    testHost.setIterationResult(PF_Err_OUT_OF_MEMORY);
-    EXPECT_THROW(host.thread(Recorder::band, &r, 2), std::bad_alloc);
-    testHost.setIterationResult(PF_Err_INVALID_INDEX);
-    EXPECT_EQ(messageOf([&] { host.thread(Recorder::band, &r, 2); }),
-              "AEHost::thread: An unknown error occurred in a thread.");
-    EXPECT_EQ(host.status, 0);
 }
 
 TEST(JobRunner, OldHostsAndMissingIterationUseTheFallbackThreads) {
@@ -156,25 +171,14 @@ TEST(JobRunner, OldHostsAndMissingIterationUseTheFallbackThreads) {
 TEST(FallbackRunner, LaterFailingWorkerDecides) {
     Kel::Host::System::Thread runner;
     Recorder r;
-    r.failures = {0, 1, 0, 3};
-    EXPECT_EQ(messageOf([&] { runner.thread(Recorder::band, &r, 4); }),
-              "Kel::Host::System::Thread::thread: An unknown error occurred in a thread.");
-    r.failures = {0, 3, 0, 1};
-    EXPECT_THROW(runner.thread(Recorder::band, &r, 4), std::bad_alloc);
-    r.failures = {1, 0, 2};
-    EXPECT_THROW(runner.thread(Recorder::band, &r, 3), Kel::Interrupted);
+    for (const auto& [failures, expected] :
+         {std::pair<std::vector<int>, std::string>{{0, 1, 0, 3}, kUnknownFallback},
+          {{0, 3, 0, 1}, "bad_alloc"}, {{1, 0, 2, 0}, "Interrupted"}}) {
+        r.failures = failures;
+        EXPECT_EQ(outcomeOf([&] { runner.thread(Recorder::band, &r, 4); }), expected);
+    }
     r.failures = {};
     r.calls.clear();
     EXPECT_NO_THROW(runner.thread(Recorder::band, &r, 0));
     EXPECT_EQ(r.calls.size(), size_t(std::max(1, Kel::Platform::processorCount())));
-}
-
-TEST(FallbackRunner, OneBandRunsOnTheCallingThread) {
-    Kel::Host::System::Thread runner;
-    Recorder r;
-    runner.thread(Recorder::band, &r, 1);
-    ASSERT_EQ(r.calls.size(), 1u);
-    EXPECT_EQ(r.calls[0].thread, std::this_thread::get_id());
-    r.failures = {3};
-    EXPECT_THROW(runner.thread(Recorder::band, &r, 1), std::runtime_error);
 }
