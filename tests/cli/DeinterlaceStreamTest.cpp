@@ -241,8 +241,9 @@ TEST_F(DeinterlaceStreamTest, FieldRateKeepsEveryFieldInTimeOrder) {
         Y4mHeader h = clipHeader();
         h.interlace = upperFirst ? Y4mInterlace::TopFirst : Y4mInterlace::BottomFirst;
         const auto input = folder_.path() / "bar.y4m";
+        const int upperAt = upperFirst ? 0 : 1; // of the two moments a frame holds
         writeClip(input, h, kFields / 2, [&](int i, Y4mFrame& woven) {
-            weaveFields(truth[size_t(2 * i + (upperFirst ? 0 : 1))], truth[size_t(2 * i + (upperFirst ? 1 : 0))], woven);
+            weaveFields(truth[size_t(2 * i + upperAt)], truth[size_t(2 * i + 1 - upperAt)], woven);
         });
         for (A_long motion = 1; motion <= 4; ++motion) {
             StreamSettings settings;

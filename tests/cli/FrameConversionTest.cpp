@@ -110,8 +110,8 @@ TEST(FrameConversion, VuyaChannelLayoutAndScales) {
         for (int x = 0; x < 2; ++x) {
             for (int p = 0; p < 3; ++p) {
                 const double exact = codes[p][x] / 1023.0;
-                const float want = pixels.info.depth == ChannelDepth::Float ? float(exact) : std::floor(exact * full + 0.5);
-                EXPECT_FLOAT_EQ(pixels.channel(x, 0, 2 - p), want) << formatName(format);
+                const double want = pixels.info.depth == ChannelDepth::Float ? exact : std::floor(exact * full + 0.5);
+                EXPECT_FLOAT_EQ(pixels.channel(x, 0, 2 - p), float(want)) << formatName(format);
             }
             EXPECT_EQ(pixels.channel(x, 0, 3), full);
         }
