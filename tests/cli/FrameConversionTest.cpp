@@ -33,6 +33,11 @@ struct PixelBuffer {
     std::vector<float> storage;  // float-aligned for every depth
 };
 
+// Full scale of a format's channels: 255, 32768 or 1.
+double fullScale(const PixelFormatInfo& info) {
+    return info.depth == ChannelDepth::Bits8 ? 255 : info.depth == ChannelDepth::Bits16 ? 32768 : 1;
+}
+
 int maxDifference(const Y4mFrame& a, const Y4mFrame& b) {
     int worst = 0;
     const Y4mFrameLayout& layout = a.layout();
@@ -100,28 +105,15 @@ TEST(FrameConversion, VuyaChannelLayoutAndScales) {
         const FrameConverter converter(header, format);
         PixelBuffer pixels(2, 1, format);
         converter.toPixels(frame, pixels.data(), pixels.rowBytes);
+        // Memory order V, U, Y, A; integer channels rounded to their scale.
+        const double full = fullScale(pixels.info);
         for (int x = 0; x < 2; ++x) {
-            // Memory order V, U, Y, A.
-            const int order[3] = {2, 1, 0};
             for (int p = 0; p < 3; ++p) {
                 const double exact = codes[p][x] / 1023.0;
-                const float got = pixels.channel(x, 0, order[p]);
-                switch (pixels.info.depth) {
-                case ChannelDepth::Bits8:
-                    EXPECT_EQ(got, std::floor(exact * 255 + 0.5));
-                    break;
-                case ChannelDepth::Bits16:
-                    EXPECT_EQ(got, std::floor(exact * 32768 + 0.5));
-                    break;
-                case ChannelDepth::Float:
-                    EXPECT_FLOAT_EQ(got, float(exact));
-                    break;
-                }
+                const double want = pixels.info.depth == ChannelDepth::Float ? exact : std::floor(exact * full + 0.5);
+                EXPECT_FLOAT_EQ(pixels.channel(x, 0, 2 - p), float(want)) << formatName(format);
             }
-            const float fullAlpha = pixels.info.depth == ChannelDepth::Bits8    ? 255.0f
-                                    : pixels.info.depth == ChannelDepth::Bits16 ? 32768.0f
-                                                                             : 1.0f;
-            EXPECT_EQ(pixels.channel(x, 0, 3), fullAlpha);
+            EXPECT_EQ(pixels.channel(x, 0, 3), full);
         }
     }
 }
@@ -233,12 +225,12 @@ TEST(FrameConversion, RgbKnownColours) {
             PixelBuffer pixels(1, 1, format);
             FrameConverter(header, format, c.matrix).toPixels(frame, pixels.data(), pixels.rowBytes);
             const bool argb = info.alphaAt == 0;
-            const float scale = info.depth == ChannelDepth::Bits8 ? 1.0f : info.depth == ChannelDepth::Bits16 ? 32768.0f / 255 : 1.0f / 255;
+            const float scale = float(fullScale(info) / 255);
             const float tolerance = 1.5f * scale;
-            EXPECT_NEAR(pixels.channel(0, 0, argb ? 1 : 2), c.r * scale, tolerance) << pixelFormatName(info.code) << " y " << c.y;
-            EXPECT_NEAR(pixels.channel(0, 0, 2 - 0 + (argb ? 0 : -1)), c.g * scale, tolerance) << pixelFormatName(info.code);
-            EXPECT_NEAR(pixels.channel(0, 0, argb ? 3 : 0), c.b * scale, tolerance) << pixelFormatName(info.code);
-            EXPECT_NEAR(pixels.channel(0, 0, argb ? 0 : 3), 255 * scale, 0) << pixelFormatName(info.code);
+            const float want[4] = {255, c.r, c.g, c.b};  // A, R, G, B: BGRA holds them the other way round
+            for (int i = 0; i < 4; ++i)
+                EXPECT_NEAR(pixels.channel(0, 0, argb ? i : 3 - i), want[i] * scale, i == 0 ? 0 : tolerance)
+                    << pixelFormatName(info.code) << " channel " << i << " y " << c.y;
         }
     }
 }
