@@ -71,10 +71,6 @@ void fill(Image& image, Value value) {
             for (int c = 0; c < 4; ++c)
                 setChannel<Pixel>(image, x, y, c, value());
 }
-template <class Pixel>
-void fillRandom(Image& image, std::mt19937& rng) {
-    fill<Pixel>(image, [&] { return randomChannel<Pixel>(rng); });
-}
 
 // Every SIMD tier at several band counts.
 template <class Run>
@@ -230,35 +226,37 @@ using AllInstances = ::testing::Types<
     Instance<Sarn_Pixel8, Sarn_OrderRGBA>, Instance<Sarn_Pixel16, Sarn_OrderRGBA>, Instance<Sarn_PixelF, Sarn_OrderRGBA>>;
 TYPED_TEST_SUITE(ColourWarpInstances, AllInstances);
 
-// The discard warp has no channel order: one instance per depth.
-template <class Inst>
-class DiscardWarpDepths : public ::testing::Test {};
-using Depths = ::testing::Types<Instance<Sarn_Pixel8, Sarn_OrderARGB>, Instance<Sarn_Pixel16, Sarn_OrderARGB>,
-                                Instance<Sarn_PixelF, Sarn_OrderARGB>>;
-TYPED_TEST_SUITE(DiscardWarpDepths, Depths);
-
 // Random images and vectors (in range, at the edges, far out, the invalid
-// marker) against the plain computation, for several band counts, SIMD tiers
+// marker) against the plain computations, for several band counts, SIMD tiers
 // and rectangles with negative origins, odd widths and rows beyond the field.
-TYPED_TEST(ColourWarpInstances, ARWarpMatchesPlainComputation) {
+// The discard warp, which has no channel order, compares the source with the
+// warp's destination under its own scales, offsets and threshold.
+TYPED_TEST(ColourWarpInstances, WarpsMatchPlainComputation) {
     using Pixel = typename TypeParam::Pixel;
     using Order = typename TypeParam::Order;
     TestHost host(2);
     std::mt19937 rng(1234);
-    const WarpSetup setups[] = {
-        {{-3, 20, 0, 9}, {-3, 20, -2, 18}, {-3, 20, -1, 9}, 1.0f},
-        {{0, 37, 2, 12}, {1, 35, 0, 25}, {0, 37, 0, 12}, 0.0f},  // rows 2 and 1 above the field
-        {{0, 5, 0, 4}, {0, 5, 0, 8}, {0, 5, 0, 4}, 1.0f},
+    struct Setup {
+        WarpSetup warp;
+        float scaleX, scaleY, offsetX, offsetY, threshold; // threshold in full scales
     };
-    for (const WarpSetup& w : setups) {
+    const Setup setups[] = {
+        {{{-3, 20, 0, 9}, {-3, 20, -2, 18}, {-3, 20, -1, 9}, 1.0f}, 1.0f, 1.0f, 0.0f, 0.0f, 0.45f},
+        // Rows 2 and 1 above the field.
+        {{{0, 37, 2, 12}, {1, 35, 0, 25}, {0, 37, 0, 12}, 0.0f}, 0.5f, -1.5f, 0.25f, -0.75f, 0.3f},
+        {{{0, 5, 0, 4}, {0, 5, 0, 8}, {0, 5, 0, 4}, 1.0f}, 1.0f, 1.0f, 0.0f, 0.0f, 0.45f},
+    };
+    for (const Setup& setup : setups) {
+        const WarpSetup& w = setup.warp;
         const Sarn_Rect& b = w.rect;
+        const DiscardSetup discard{b, setup.scaleX, setup.scaleY, setup.offsetX, setup.offsetY,
+                                   setup.threshold * fullScaleOf<Pixel>()};
         Image f(b.x0, b.x1, w.fieldRect.y0, w.fieldRect.y1, Pixel::bytes);
         Image s(w.sourceRect.x0, w.sourceRect.x1, w.sourceRect.y0, w.sourceRect.y1, Pixel::bytes);
         Image d(b.x0, b.x1, b.y0, b.y1, Pixel::bytes);
         Image mx(b.x0, b.x1, b.y0, b.y1, 4), my(b.x0, b.x1, b.y0, b.y1, 4);
-        fillRandom<Pixel>(f, rng);
-        fillRandom<Pixel>(s, rng);
-        fillRandom<Pixel>(d, rng);
+        for (Image* image : {&f, &s, &d})
+            fill<Pixel>(*image, [&] { return randomChannel<Pixel>(rng); });
         std::uniform_real_distribution<float> dx(-4.0f, 4.0f), dy(-2.5f, 2.5f), kind(0.0f, 1.0f);
         for (int32_t y = b.y0; y < b.y1; ++y)
             for (int32_t x = b.x0; x < b.x1; ++x) {
@@ -267,52 +265,19 @@ TYPED_TEST(ColourWarpInstances, ARWarpMatchesPlainComputation) {
                 setMotion(mx, x, y, invalid ? -1000000.0f : far ? 5000.0f : dx(rng));
                 setMotion(my, x, y, invalid ? -1000000.0f : far ? -3.0e9f : dy(rng));
             }
-        Image expected = d;
+        Image expected = d, expectedX = mx, expectedY = my;
         referenceARWarp<Pixel, Order>(f, s, expected, mx, my, w);
-        forEachTierAndBandCount([&](const testing::Message& where) {
-            Image out = d;
-            runARWarp<TypeParam>(host, f, s, out, mx, my, w);
-            EXPECT_TRUE(out.storage == expected.storage) << where << " rect width " << b.x1 - b.x0;
-        });
-    }
-}
-
-TYPED_TEST(DiscardWarpDepths, DiscardWarpMatchesPlainComputation) {
-    using Pixel = typename TypeParam::Pixel;
-    TestHost host(2);
-    std::mt19937 rng(99);
-    const float full = fullScaleOf<Pixel>();
-    const DiscardSetup setups[] = {
-        {{-3, 30, -2, 15}, 1.0f, 1.0f, 0.0f, 0.0f, 0.45f * full},
-        {{1, 8, 0, 9}, 0.5f, -1.5f, 0.25f, -0.75f, 0.3f * full},
-        {{0, 4, 0, 4}, 1.0f, 1.0f, 0.0f, 0.0f, 0.45f * full},
-    };
-    for (const DiscardSetup& w : setups) {
-        const Sarn_Rect& b = w.rect;
-        Image s(b.x0, b.x1, b.y0, b.y1, Pixel::bytes), r(b.x0, b.x1, b.y0, b.y1, Pixel::bytes);
-        Image mx(b.x0, b.x1, b.y0, b.y1, 4), my(b.x0, b.x1, b.y0, b.y1, 4);
-        fillRandom<Pixel>(s, rng);
-        fillRandom<Pixel>(r, rng);
-        std::uniform_real_distribution<float> vector(-3.0f, 3.0f);
-        for (int32_t y = b.y0; y < b.y1; ++y)
-            for (int32_t x = b.x0; x < b.x1; ++x) {
-                setMotion(mx, x, y, vector(rng));
-                setMotion(my, x, y, vector(rng));
-            }
-        Image expectedX = mx, expectedY = my;
-        referenceDiscard<Pixel>(s, r, expectedX, expectedY, w);
-        int marked = 0;
-        for (int32_t y = b.y0; y < b.y1; ++y)
-            for (int32_t x = b.x0; x < b.x1; ++x)
-                marked += motion(expectedX, x, y) == -1000000.0f;
-        if (b.x1 - b.x0 > 10) { // the inputs exercise both outcomes
-            EXPECT_GT(marked, 0);
-            EXPECT_LT(marked, (b.x1 - b.x0) * (b.y1 - b.y0));
+        referenceDiscard<Pixel>(s, d, expectedX, expectedY, discard);
+        if (b.x1 - b.x0 > 10) { // the inputs make the discard warp discard
+            EXPECT_NE(expectedX.storage, mx.storage);
         }
         forEachTierAndBandCount([&](const testing::Message& where) {
-            Image outX = mx, outY = my;
-            runDiscard<TypeParam>(host, s, r, outX, outY, w);
-            EXPECT_TRUE(outX.storage == expectedX.storage && outY.storage == expectedY.storage) << where;
+            Image out = d, outX = mx, outY = my;
+            runARWarp<TypeParam>(host, f, s, out, mx, my, w);
+            runDiscard<TypeParam>(host, s, d, outX, outY, discard);
+            EXPECT_TRUE(out.storage == expected.storage) << where << " warp, rect width " << b.x1 - b.x0;
+            EXPECT_TRUE(outX.storage == expectedX.storage && outY.storage == expectedY.storage)
+                << where << " discard, rect width " << b.x1 - b.x0;
         });
     }
 }

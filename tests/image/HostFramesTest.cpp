@@ -107,34 +107,32 @@ TEST(FillWorld, LegacyFillsTheExtentHintMovedForTheOutputSmartTheWholeWorld) {
     const PF_Rect hint{1, 1, 5, 3};
     output.extent_hint = hint;
     other.extent_hint = hint;
-    const PF_Pixel white{255, 255, 255, 255};
+    const PF_Pixel white{255, 255, 255, 255}, marker{7, 7, 7, 7};
     struct Case {
         const char* name;
         PF_EffectWorld* world;
         bool smart;
+        const PF_Pixel* colour;
         int left, top, right, bottom; // expected filled span
     };
     const Case cases[] = {
-        {"legacy output: hint moved by the origin, clipped", &output, false, 3, 2, 6, 4},
-        {"legacy other frame: hint as it is", &other, false, 1, 1, 5, 3},
-        {"smart: whole world", &output, true, 0, 0, 6, 5},
+        {"legacy output: hint moved by the origin, clipped", &output, false, &white, 3, 2, 6, 4},
+        {"legacy other frame: hint as it is", &other, false, &white, 1, 1, 5, 3},
+        {"smart: whole world", &output, true, &white, 0, 0, 6, 5},
+        {"no colour: transparent black", &output, true, nullptr, 0, 0, 6, 5},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         AEHost host(&refHost.inData(), &output, c.smart ? &presentSmartCallbacks : nullptr);
-        refHost.inData().utils->fill(refHost.inData().effect_ref, nullptr, nullptr, c.world);
-        ASSERT_EQ(fillWorld(host, c.world, &white), PF_Err_NONE);
+        refHost.inData().utils->fill(refHost.inData().effect_ref, &marker, nullptr, c.world);
+        ASSERT_EQ(fillWorld(host, c.world, c.colour), PF_Err_NONE);
         for (int y = 0; y < 5; ++y)
             for (int x = 0; x < 6; ++x) {
                 const bool inside = x >= c.left && x < c.right && y >= c.top && y < c.bottom;
-                EXPECT_EQ(pixel8(c.world, x, y)[1], inside ? 255 : 0) << x << "," << y;
+                const uint8_t expected = !inside ? 7 : c.colour ? 255 : 0;
+                for (int k = 0; k < 4; ++k)
+                    EXPECT_EQ(pixel8(c.world, x, y)[k], expected) << x << "," << y;
             }
-    }
-    {
-        // A null colour is transparent black.
-        AEHost host(&refHost.inData(), &output, &presentSmartCallbacks);
-        ASSERT_EQ(fillWorld(host, &output, nullptr), PF_Err_NONE);
-        EXPECT_TRUE(allBytesZero(&output, 4));
     }
     refHost.disposeHostWorld(&output);
     refHost.disposeHostWorld(&other);

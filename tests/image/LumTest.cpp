@@ -5,81 +5,77 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cstdint>
+#include <cstring>
+#include <random>
 #include <vector>
 
 namespace {
 
-// Runs one Lum job over a 1-pixel image built from four channel values.
-template <class Job, class In, class Out>
-Out lumOfOne(std::array<In, 4> element) {
-    TestHost host;
-    Out result{};
-    const Sarn_Rect rect{0, 1, 0, 1};
-    Sarn_PixelPtr<typename Job::SourcePixel> src{reinterpret_cast<uint8_t*>(element.data()), 4 * sizeof(In)};
-    Sarn_PixelPtr<typename Job::DestinationPixel> dst{reinterpret_cast<uint8_t*>(&result), sizeof(Out)};
-    Job job(host.inData(), src, dst, &rect);
-    job.execute();
-    return result;
+template <class T>
+T channelAt(const std::vector<uint8_t>& bytes, size_t at) {
+    T v;
+    std::memcpy(&v, bytes.data() + at, sizeof(T));
+    return v;
 }
+
+template <class JobT, class OrderT>
+struct Lum {
+    using Job = JobT;
+    using Order = OrderT;
+};
+template <class L>
+class SarnLum : public ::testing::Test {};
+using LumJobs = ::testing::Types<Lum<Sarn_Lum8ARGB, Sarn_OrderARGB>, Lum<Sarn_Lum8RGBA, Sarn_OrderRGBA>,
+                                 Lum<Sarn_Lum16ARGB, Sarn_OrderARGB>, Lum<Sarn_Lum16RGBA, Sarn_OrderRGBA>,
+                                 Lum<Sarn_LumFARGB, Sarn_OrderARGB>, Lum<Sarn_LumFRGBA, Sarn_OrderRGBA>>;
+TYPED_TEST_SUITE(SarnLum, LumJobs);
 
 } // namespace
 
-TEST(SarnLum, EightBitExamples) {
-    // (3 c1 + 6 c2 + c3) / 10 + 0.5, truncated.
-    EXPECT_EQ((lumOfOne<Sarn_Lum8ARGB, uint8_t, uint8_t>({255, 255, 255, 255})), 255);
-    EXPECT_EQ((lumOfOne<Sarn_Lum8ARGB, uint8_t, uint8_t>({0, 255, 0, 0})), 77); // 76.5 + 0.5
-    EXPECT_EQ((lumOfOne<Sarn_Lum8ARGB, uint8_t, uint8_t>({0, 0, 0, 255})), 26); // 25.5 + 0.5
-    EXPECT_EQ((lumOfOne<Sarn_Lum8ARGB, uint8_t, uint8_t>({0, 1, 0, 0})), 0);    // 0.3 + 0.5
-    EXPECT_EQ((lumOfOne<Sarn_Lum8ARGB, uint8_t, uint8_t>({200, 0, 0, 5})), 1);  // 0.5 + 0.5; alpha ignored
-    EXPECT_EQ((lumOfOne<Sarn_Lum8RGBA, uint8_t, uint8_t>({10, 20, 30, 40})), 18);
-    EXPECT_EQ((lumOfOne<Sarn_Lum8RGBA, uint8_t, uint8_t>({0, 0, 255, 0})), 26);
-}
-
-TEST(SarnLum, SixteenBitExamples) {
-    EXPECT_EQ((lumOfOne<Sarn_Lum16ARGB, uint16_t, uint16_t>({0, 32768, 32768, 32768})), 32768);
-    EXPECT_EQ((lumOfOne<Sarn_Lum16ARGB, uint16_t, uint16_t>({0, 32768, 0, 0})), 9830); // 9830.4
-    EXPECT_EQ((lumOfOne<Sarn_Lum16ARGB, uint16_t, uint16_t>({0, 0, 5, 0})), 3);        // 3.0 + 0.5
-    EXPECT_EQ((lumOfOne<Sarn_Lum16RGBA, uint16_t, uint16_t>({100, 200, 300, 7})), 180);
-    EXPECT_EQ((lumOfOne<Sarn_Lum16RGBA, uint16_t, uint16_t>({0, 0, 15, 32768})), 2); // 1.5 + 0.5
-}
-
-TEST(SarnLum, FloatExamplesAreUnroundedAndUnclamped) {
-    EXPECT_EQ((lumOfOne<Sarn_LumFARGB, float, float>({0.0f, 2.0f, 2.0f, 2.0f})), 2.0f);
-    EXPECT_EQ((lumOfOne<Sarn_LumFARGB, float, float>({0.0f, -1.0f, 0.0f, 0.0f})), -3.0f / 10.0f);
-    EXPECT_EQ((lumOfOne<Sarn_LumFARGB, float, float>({0.0f, 0.0f, 0.0f, 7.0f})), 7.0f / 10.0f);
-    EXPECT_EQ((lumOfOne<Sarn_LumFRGBA, float, float>({10.0f, 20.0f, 30.0f, 40.0f})), 18.0f);
-    EXPECT_EQ((lumOfOne<Sarn_LumFRGBA, float, float>({0.0f, 0.0f, 5.0f, 1.0f})), 0.5f);
-}
-
-// Only the rectangle is written, rows are cut into bands correctly for every
-// band count, and strides are honoured on both sides.
-TEST(SarnLum, WritesExactlyTheRectangleForAnyBandCount) {
-    constexpr int width = 13, height = 11, srcStride = width * 4 + 8, dstStride = width + 5;
+// L = (3 c1 + 6 c2 + c3) / 10 over the order's colour channels, alpha
+// ignored: integers rounded half up (exact in integers: (sum + 5) / 10),
+// floats neither rounded nor clamped. Random channels, full scale and zero
+// among them, and floats outside [0, 1]. Only the rectangle is written, for
+// every band count, with strides honoured on both sides.
+TYPED_TEST(SarnLum, DefinitionOverExactlyTheRectangleForAnyBandCount) {
+    using Source = typename TypeParam::Job::SourcePixel;
+    using Type = typename Source::Type;
+    using Order = typename TypeParam::Order;
+    constexpr int width = 13, height = 11, size = int(sizeof(Type));
+    constexpr int srcStride = (width * 4 + 3) * size, dstStride = (width + 5) * size;
+    std::mt19937 rng(size * 10 + Order::c1);
     std::vector<uint8_t> src(size_t(srcStride) * height);
-    for (size_t i = 0; i < src.size(); ++i)
-        src[i] = uint8_t(i * 37 + 11);
+    for (size_t at = 0; at + size <= src.size(); at += size) {
+        Type v;
+        if constexpr (Source::isFloat)
+            v = float(std::uniform_int_distribution<int>(-200, 1200)(rng)) / 8.0f;
+        else if (const uint32_t full = uint32_t(Source::fullScale); rng() % 4 == 0)
+            v = Type((rng() % 2) * full);
+        else
+            v = Type(rng() % (full + 1));
+        std::memcpy(&src[at], &v, size);
+    }
     const Sarn_Rect rect{2, 11, 1, 10};
     for (int workers : {0, 2}) {
         TestHost host(workers);
         for (int bands : {1, 2, 3, 7, 16}) {
             ThreadCountScope scope(bands);
-            std::vector<uint8_t> dst(size_t(dstStride) * height, 0xEE);
-            Sarn_Lum8ARGB job(host.inData(), {src.data(), srcStride}, {dst.data(), dstStride}, &rect);
-            job.execute();
-            for (int y = 0; y < height; ++y)
-                for (int x = 0; x < dstStride; ++x) {
-                    const bool inside = x >= rect.x0 && x < rect.x1 && y >= rect.y0 && y < rect.y1;
-                    int expected = 0xEE;
-                    if (inside) {
-                        const uint8_t* e = &src[size_t(y) * srcStride + size_t(x) * 4];
-                        const int weighted = 3 * e[1] + 6 * e[2] + e[3]; // exact in integers
-                        expected = (weighted + 5) / 10;                  // half up
-                    }
-                    ASSERT_EQ(dst[size_t(y) * dstStride + size_t(x)], expected)
-                        << "x " << x << " y " << y << " bands " << bands << " workers " << workers;
+            std::vector<uint8_t> dst(size_t(dstStride) * height, 0xEE), expected = dst;
+            for (int y = rect.y0; y < rect.y1; ++y)
+                for (int x = rect.x0; x < rect.x1; ++x) {
+                    const size_t e = size_t(y) * srcStride + size_t(x) * 4 * size;
+                    const auto c = [&](int k) { return channelAt<Type>(src, e + size_t(k) * size); };
+                    Type l;
+                    if constexpr (Source::isFloat)
+                        l = (3.0f * c(Order::c1) + 6.0f * c(Order::c2) + c(Order::c3)) / 10.0f;
+                    else
+                        l = Type((3 * c(Order::c1) + 6 * c(Order::c2) + c(Order::c3) + 5) / 10);
+                    std::memcpy(&expected[size_t(y) * dstStride + size_t(x) * size], &l, size);
                 }
+            typename TypeParam::Job job(host.inData(), {src.data(), srcStride}, {dst.data(), dstStride}, &rect);
+            job.execute();
+            ASSERT_EQ(dst, expected) << "bands " << bands << " workers " << workers;
         }
     }
 }

@@ -19,7 +19,6 @@ struct FloatImage {
     int w, h;
     std::vector<float> v;
     FloatImage(int w, int h, float fill = 0.0f) : w(w), h(h), v(size_t(w) * h, fill) {}
-    float& at(int x, int y) { return v[size_t(y) * w + x]; }
     int32_t stride() const { return w * 4; }
 };
 
@@ -158,49 +157,6 @@ TEST(SarnResize, EqualSizeReproducesEveryView) {
         EXPECT_EQ(resizeFloat(host, f, 8, 8), f.v);
     }
     EXPECT_EQ(host.liveHandles(), 0);
-}
-
-// Worked by hand on square images of identical rows. 9 -> 5: step 2, kernel
-// stretched to 8 taps; every output sits on a source sample (phase 0) with
-// weights K(k / 2) / 2 = -1/32, 9/32, 1/2, 9/32, -1/32 at offsets -3, -1, 0,
-// 1, 3. 5 -> 9: step 0.5, 4 taps; even outputs are source samples, odd ones
-// cubic midpoints with weights -1/16, 9/16, 9/16, -1/16. Edges clamped.
-TEST(SarnResize, KernelWeightsWorkedByHand) {
-    TestHost host;
-    struct Tap {
-        int offset;
-        double weight;
-    };
-    struct Case {
-        std::vector<float> row;
-        int dw, taps, centreTimesTwo; // output t centred on source t * centreTimesTwo / 2
-        std::vector<Tap> even, odd;
-    };
-    const std::vector<Tap> shrink{{-3, -1.0 / 32}, {-1, 9.0 / 32}, {0, 0.5}, {1, 9.0 / 32}, {3, -1.0 / 32}};
-    const Case cases[] = {
-        {{3, -8, 40, 17, 0, 96, 12, 5, 64}, 5, 8, 4, shrink, shrink},
-        {{0, 0, 1, 0, 0}, 9, 4, 1, {{0, 1.0}}, {{-1, -1.0 / 16}, {0, 9.0 / 16}, {1, 9.0 / 16}, {2, -1.0 / 16}}},
-    };
-    for (const Case& c : cases) {
-        const int sw = int(c.row.size());
-        FloatImage src(sw, sw), dst(c.dw, c.dw);
-        for (int y = 0; y < sw; ++y)
-            for (int x = 0; x < sw; ++x)
-                src.at(x, y) = c.row[size_t(x)];
-        Sarn_ResizeF resize(host.inData(), src.v.data(), dst.v.data(), sw, sw, c.dw, c.dw, src.stride(), dst.stride(),
-                            1.0f, 1.0f);
-        EXPECT_EQ(resize.horizontalTaps(), c.taps);
-        EXPECT_EQ(resize.verticalTaps(), c.taps);
-        EXPECT_EQ(resize.horizontalAxis().step, float(sw - 1) / float(c.dw - 1));
-        resize.run();
-        for (int t = 0; t < c.dw; ++t) {
-            double expected = 0.0;
-            for (const Tap& tap : t % 2 == 0 ? c.even : c.odd)
-                expected += tap.weight * c.row[size_t(std::clamp(t * c.centreTimesTwo / 2 + tap.offset, 0, sw - 1))];
-            for (int y = 0; y < c.dw; ++y)
-                EXPECT_EQ(dst.at(t, y), float(expected)) << sw << " -> " << c.dw << " column " << t << " row " << y;
-        }
-    }
 }
 
 // Clamping of overshoot at a step edge enlarged 5 -> 9, horizontally and
