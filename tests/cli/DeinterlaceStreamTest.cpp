@@ -313,8 +313,9 @@ TEST_F(DeinterlaceStreamTest, AFailingStageEndsTheStreamWithItsError) {
         const size_t at = error.find("failed on frame ");
         ASSERT_NE(at, std::string::npos) << error;
         const int64_t failedFrame = std::stoll(error.substr(at + 16));
-        if (!twoJobs)
+        if (!twoJobs) {
             EXPECT_EQ(failedFrame, 3);
+        }
         EXPECT_EQ(rendered, failedFrame);
         EXPECT_EQ(writer.framesWritten(), failedFrame);
     }
