@@ -87,10 +87,11 @@ TEST(EnableRule, WithoutSuitesOrWhenTheUpdateThrowsReturnsZeroAndLeavesTheCheckb
     const Case cases[] = {
         {"KeyG", HostProfile::keyG(), [](FaultPlan&) {}},
         {"no basic suite", HostProfile::afterEffects().withoutBasicSuite(), [](FaultPlan&) {}},
-        // Withheld or null suites fail in the cache as a failed acquisition does
-        // (tests/host, HostSuiteCache).
+        {"suite withheld", HostProfile::afterEffects().withholding(kPFParamUtilsSuite), [](FaultPlan&) {}},
         {"acquisition fails", HostProfile::afterEffects(),
          [](FaultPlan& f) { f.failAcquisition.insert(kPFParamUtilsSuite); }},
+        {"acquisition yields null", HostProfile::afterEffects(),
+         [](FaultPlan& f) { f.nullAcquisition.insert(kPFParamUtilsSuite); }},
         // An exception inside the rule stays there.
         {"update throws", HostProfile::afterEffects(),
          [](FaultPlan& f) { f.throwAt[CallbackSite::UpdateParamUI] = [] { throw std::bad_alloc(); }; }},
