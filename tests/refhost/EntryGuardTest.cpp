@@ -1,4 +1,4 @@
-// The exception table and bad input, through the loaded plug-in's entry point.
+// Exceptions and bad input, through the loaded plug-in's entry point.
 // Host callbacks throw on request, so exceptions start inside a command while
 // it holds host suites.
 #include "refhost/RenderDriver.h"
@@ -11,41 +11,49 @@
 
 using namespace refhost;
 
-namespace {
-
-struct Unrelated {};
-
-} // namespace
-
-TEST(EntryGuard, ExceptionTableWithNothingLeftHeld) {
+// A message thrown through the entry point while a command holds host suites
+// is shown; global setup still succeeds, a render in either protocol has not
+// written its output and fails with 512. Nothing stays held. (What each kind
+// of exception gives: tests/host, CommandGuard.)
+TEST(EntryGuard, MessageFailsRendersAndNothingIsLeftHeld) {
+    struct Outcome {
+        PF_Err err;
+        bool shown;
+        std::string message;
+    };
+    const Clip clip = rendertest::clipOf(PF_PixelFormat_ARGB32, 12, 8, 3, 5);
+    auto render = [&clip](Protocol protocol, A_long motion) {
+        return [&clip, protocol, motion](RefHost& host) {
+            RenderDriver driver(host);
+            const RenderResult r = driver.render(clip, 2, rendertest::withMotion(motion), protocol);
+            return Outcome{r.err, r.showsMessage, r.message};
+        };
+    };
     struct Case {
         const char* name;
         CallbackSite site;
-        std::function<void()> thrower;
+        std::function<Outcome(RefHost&)> run;
         PF_Err err;
-        const char* message; // nullptr: no message shown
     };
+    // Smart "Off" checks its parameters out; legacy "Fast" its earlier frame.
     const Case cases[] = {
-        {"bad_alloc in global setup", CallbackSite::AddPixelFormat,
-         [] { throw std::bad_alloc(); }, PF_Err_OUT_OF_MEMORY, nullptr},
-        {"string in global setup", CallbackSite::AddPixelFormat,
-         [] { throw std::string("Host message."); }, PF_Err_NONE, "Host message."},
-        {"anything else in parameter setup", CallbackSite::AddParam, [] { throw Unrelated(); },
-         PF_Err_INTERNAL_STRUCT_DAMAGED, "Unknown internal error"},
+        {"global setup", CallbackSite::AddPixelFormat,
+         [](RefHost& host) {
+             const CommandResult r = host.globalSetup();
+             return Outcome{r.err, r.showsMessage(), r.message()};
+         },
+         PF_Err_NONE},
+        {"smart render", CallbackSite::CheckoutParam, render(Protocol::Smart, 1), PF_Err_INTERNAL_STRUCT_DAMAGED},
+        {"legacy render", CallbackSite::CheckoutParam, render(Protocol::Legacy, 2), PF_Err_INTERNAL_STRUCT_DAMAGED},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         RefHost host(HostProfile::afterEffects(), entryForThrowingHost());
-        host.faults().throwAt[c.site] = c.thrower;
-        const CommandResult result =
-            c.site == CallbackSite::AddParam ? host.paramsSetup() : host.globalSetup();
-        EXPECT_EQ(result.err, c.err);
-        if (c.message == nullptr) {
-            EXPECT_FALSE(result.showsMessage());
-        } else {
-            EXPECT_TRUE(result.showsMessage());
-            EXPECT_EQ(result.message(), c.message);
-        }
+        host.faults().throwAt[c.site] = [] { throw std::string("Disk full."); };
+        const Outcome o = c.run(host);
+        EXPECT_EQ(o.err, c.err);
+        EXPECT_TRUE(o.shown);
+        EXPECT_EQ(o.message, "Disk full.");
         EXPECT_NOTHING_HELD(host);
     }
 }

@@ -103,24 +103,6 @@ TEST(RenderFailure, EarlierFrameCheckoutOutOfMemoryOrCancelled) {
         }
 }
 
-// A message thrown while a render runs means the render did not finish: it
-// fails with 512 and shows the message, and nothing stays held.
-TEST(RenderFailure, MessageThrownDuringARenderFailsIt) {
-    const Clip clip = clipOf(PF_PixelFormat_ARGB32, kW, kH, 3, 5);
-    // Smart "Off" checks its parameters out; legacy "Fast" its earlier frame.
-    for (const auto& [protocol, motion] : {std::pair{Protocol::Smart, 1}, std::pair{Protocol::Legacy, 2}}) {
-        SCOPED_TRACE(protocolName(protocol));
-        RefHost host(HostProfile::afterEffects(), entryForThrowingHost());
-        RenderDriver driver(host);
-        host.faults().throwAt[CallbackSite::CheckoutParam] = [] { throw std::string("Disk full."); };
-        const RenderResult r = driver.render(clip, 2, withMotion(motion), protocol);
-        EXPECT_EQ(r.err, PF_Err_INTERNAL_STRUCT_DAMAGED);
-        EXPECT_TRUE(r.showsMessage);
-        EXPECT_EQ(r.message, "Disk full.");
-        EXPECT_NOTHING_HELD(host);
-    }
-}
-
 // A format reported wider than the frames' pixels would send the kernels
 // past the buffers' ends: the row bytes cannot hold it, so 516 before any
 // pixel is touched (the ledger would show a write past a row's end). A format
