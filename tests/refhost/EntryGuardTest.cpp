@@ -11,11 +11,16 @@
 
 using namespace refhost;
 
-// A message thrown through the entry point while a command holds host suites
-// is shown; global setup still succeeds, a render in either protocol has not
-// written its output and fails with 512. Nothing stays held. (What each kind
-// of exception gives: tests/host, CommandGuard.)
-TEST(EntryGuard, MessageFailsRendersAndNothingIsLeftHeld) {
+namespace {
+
+struct Unrelated {};
+
+} // namespace
+
+// What an exception thrown inside a command gives through the entry point,
+// with nothing left held: a message is shown, and fails a render (it has not
+// written its output) but not the other commands.
+TEST(EntryGuard, ExceptionTableWithNothingLeftHeld) {
     struct Outcome {
         PF_Err err;
         bool shown;
@@ -29,31 +34,43 @@ TEST(EntryGuard, MessageFailsRendersAndNothingIsLeftHeld) {
             return Outcome{r.err, r.showsMessage, r.message};
         };
     };
+    auto setup = [](bool params) {
+        return [params](RefHost& host) {
+            const CommandResult r = params ? host.paramsSetup() : host.globalSetup();
+            return Outcome{r.err, r.showsMessage(), r.message()};
+        };
+    };
+    auto message = [] { throw std::string("Disk full."); };
     struct Case {
         const char* name;
         CallbackSite site;
+        std::function<void()> thrower;
         std::function<Outcome(RefHost&)> run;
-        PF_Err err;
+        Outcome expected; // message "": none shown
     };
     // Smart "Off" checks its parameters out; legacy "Fast" its earlier frame.
     const Case cases[] = {
-        {"global setup", CallbackSite::AddPixelFormat,
-         [](RefHost& host) {
-             const CommandResult r = host.globalSetup();
-             return Outcome{r.err, r.showsMessage(), r.message()};
-         },
-         PF_Err_NONE},
-        {"smart render", CallbackSite::CheckoutParam, render(Protocol::Smart, 1), PF_Err_INTERNAL_STRUCT_DAMAGED},
-        {"legacy render", CallbackSite::CheckoutParam, render(Protocol::Legacy, 2), PF_Err_INTERNAL_STRUCT_DAMAGED},
+        {"bad_alloc in global setup", CallbackSite::AddPixelFormat, [] { throw std::bad_alloc(); },
+         setup(false), {PF_Err_OUT_OF_MEMORY, false, ""}},
+        {"message in global setup", CallbackSite::AddPixelFormat, message, setup(false),
+         {PF_Err_NONE, true, "Disk full."}},
+        {"anything else in parameter setup", CallbackSite::AddParam, [] { throw Unrelated(); },
+         setup(true), {PF_Err_INTERNAL_STRUCT_DAMAGED, true, "Unknown internal error"}},
+        {"message in a smart render", CallbackSite::CheckoutParam, message, render(Protocol::Smart, 1),
+         {PF_Err_INTERNAL_STRUCT_DAMAGED, true, "Disk full."}},
+        {"message in a legacy render", CallbackSite::CheckoutParam, message, render(Protocol::Legacy, 2),
+         {PF_Err_INTERNAL_STRUCT_DAMAGED, true, "Disk full."}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         RefHost host(HostProfile::afterEffects(), entryForThrowingHost());
-        host.faults().throwAt[c.site] = [] { throw std::string("Disk full."); };
+        host.faults().throwAt[c.site] = c.thrower;
         const Outcome o = c.run(host);
-        EXPECT_EQ(o.err, c.err);
-        EXPECT_TRUE(o.shown);
-        EXPECT_EQ(o.message, "Disk full.");
+        EXPECT_EQ(o.err, c.expected.err);
+        EXPECT_EQ(o.shown, c.expected.shown);
+        if (c.expected.shown) {
+            EXPECT_EQ(o.message, c.expected.message);
+        }
         EXPECT_NOTHING_HELD(host);
     }
 }
