@@ -35,26 +35,31 @@ TEST(About, TextThroughTheHostsStringCopyWhereItHasOne) {
     }
 }
 
+// Where the suites are usable (After Effects announces the formats in the
+// registration report), and where they are not: no error, nothing held.
 TEST(GlobalSetup, AnnouncesFormatsInOrderWhereSuitesAreUsable) {
     struct Case {
         const char* name;
         HostProfile profile;
         std::vector<std::string> formats;
         int acquisitions; // world suite once, pixel format suite once per format
+        FaultPlan faults{};
     };
     const Case cases[] = {
-        {"After Effects", HostProfile::afterEffects(), kAllFormats, 9},
         {"Premiere Pro", HostProfile::premiere(), kAllFormats, 9},
         {"KeyG", HostProfile::keyG(), {}, 0},
         {"no basic suite", HostProfile::afterEffects().withoutBasicSuite(), {}, 0},
         {"pixel format suite withheld",
          HostProfile::afterEffects().withholding(kPFPixelFormatSuite), {}, 9},
+        {"pixel format suite refused, world suite null", HostProfile::afterEffects(), {}, 9,
+         FaultPlan{.failAcquisition = {kPFPixelFormatSuite}, .nullAcquisition = {kPFWorldSuite}}},
         {"world suite withheld", HostProfile::afterEffects().withholding(kPFWorldSuite),
          kAllFormats, 9},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         RefHost host(c.profile, loadedPlugin().entry());
+        host.faults() = c.faults;
         const CommandResult result = host.globalSetup();
         EXPECT_EQ(result.err, PF_Err_NONE);
         EXPECT_EQ(result.out.out_flags, 0x06001042); // the rest is in the registration report
@@ -62,13 +67,4 @@ TEST(GlobalSetup, AnnouncesFormatsInOrderWhereSuitesAreUsable) {
         EXPECT_EQ(host.ledger().calls("AcquireSuite"), c.acquisitions);
         EXPECT_NOTHING_HELD(host);
     }
-}
-
-TEST(GlobalSetup, FailingAcquisitionOfThePixelFormatSuiteIsNotAnError) {
-    RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
-    host.faults().failAcquisition.insert(kPFPixelFormatSuite);
-    host.faults().nullAcquisition.insert(kPFWorldSuite);
-    EXPECT_EQ(host.globalSetup().err, PF_Err_NONE);
-    EXPECT_TRUE(host.supportedPixelFormats().empty());
-    EXPECT_NOTHING_HELD(host);
 }

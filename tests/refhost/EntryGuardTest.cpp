@@ -1,4 +1,4 @@
-// The exception table and bad input, through the loaded plug-in's entry point.
+// Exceptions and bad input, through the loaded plug-in's entry point.
 // Host callbacks throw on request, so exceptions start inside a command while
 // it holds host suites.
 #include "refhost/RenderDriver.h"
@@ -17,40 +17,68 @@ struct Unrelated {};
 
 } // namespace
 
+// What an exception thrown inside a command gives through the entry point,
+// with nothing left held: a message is shown, and fails a render (it has not
+// written its output) but not the other commands.
 TEST(EntryGuard, ExceptionTableWithNothingLeftHeld) {
+    struct Outcome {
+        PF_Err err;
+        bool shown;
+        std::string message;
+    };
+    const Clip clip = rendertest::clipOf(PF_PixelFormat_ARGB32, 12, 8, 3, 5);
+    auto render = [&clip](Protocol protocol, A_long motion) {
+        return [&clip, protocol, motion](RefHost& host) {
+            RenderDriver driver(host);
+            const RenderResult r = driver.render(clip, 2, rendertest::withMotion(motion), protocol);
+            return Outcome{r.err, r.showsMessage, r.message};
+        };
+    };
+    auto setup = [](bool params) {
+        return [params](RefHost& host) {
+            const CommandResult r = params ? host.paramsSetup() : host.globalSetup();
+            return Outcome{r.err, r.showsMessage(), r.message()};
+        };
+    };
+    auto message = [] { throw std::string("Disk full."); };
     struct Case {
         const char* name;
         CallbackSite site;
         std::function<void()> thrower;
-        PF_Err err;
-        const char* message; // nullptr: no message shown
+        std::function<Outcome(RefHost&)> run;
+        Outcome expected; // message "": none shown
     };
+    // Smart "Off" checks its parameters out; legacy "Fast" its earlier frame.
     const Case cases[] = {
-        {"bad_alloc in global setup", CallbackSite::AddPixelFormat,
-         [] { throw std::bad_alloc(); }, PF_Err_OUT_OF_MEMORY, nullptr},
-        {"string in global setup", CallbackSite::AddPixelFormat,
-         [] { throw std::string("Host message."); }, PF_Err_NONE, "Host message."},
+        {"bad_alloc in global setup", CallbackSite::AddPixelFormat, [] { throw std::bad_alloc(); },
+         setup(false), {PF_Err_OUT_OF_MEMORY, false, ""}},
+        {"message in global setup", CallbackSite::AddPixelFormat, message, setup(false),
+         {PF_Err_NONE, true, "Disk full."}},
         {"anything else in parameter setup", CallbackSite::AddParam, [] { throw Unrelated(); },
-         PF_Err_INTERNAL_STRUCT_DAMAGED, "Unknown internal error"},
+         setup(true), {PF_Err_INTERNAL_STRUCT_DAMAGED, true, "Unknown internal error"}},
+        {"message in a smart render", CallbackSite::CheckoutParam, message, render(Protocol::Smart, 1),
+         {PF_Err_INTERNAL_STRUCT_DAMAGED, true, "Disk full."}},
+        {"message in a legacy render", CallbackSite::CheckoutParam, message, render(Protocol::Legacy, 2),
+         {PF_Err_INTERNAL_STRUCT_DAMAGED, true, "Disk full."}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         RefHost host(HostProfile::afterEffects(), entryForThrowingHost());
         host.faults().throwAt[c.site] = c.thrower;
-        const CommandResult result =
-            c.site == CallbackSite::AddParam ? host.paramsSetup() : host.globalSetup();
-        EXPECT_EQ(result.err, c.err);
-        if (c.message == nullptr) {
-            EXPECT_FALSE(result.showsMessage());
-        } else {
-            EXPECT_TRUE(result.showsMessage());
-            EXPECT_EQ(result.message(), c.message);
+        const Outcome o = c.run(host);
+        EXPECT_EQ(o.err, c.expected.err);
+        EXPECT_EQ(o.shown, c.expected.shown);
+        if (c.expected.shown) {
+            EXPECT_EQ(o.message, c.expected.message);
         }
         EXPECT_NOTHING_HELD(host);
     }
 }
 
-TEST(BadInput, NullRecordsAreRefusedByHandledCommands) {
+// Every selector: the handled ones refuse a null input or output record
+// (516), the others answer 0 without reading either record or writing the
+// output record. Nothing reaches the host.
+TEST(BadInput, NullRecordsRefusedByHandledCommandsOtherSelectorsTouchNothing) {
     RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
     PF_UserChangedParamExtra changed{2};
     PF_PreRenderExtra preRender{};
@@ -69,6 +97,19 @@ TEST(BadInput, NullRecordsAreRefusedByHandledCommands) {
             call.nullOutData = !nullIn;
             EXPECT_EQ(host.command(cmd, call).err, PF_Err_BAD_CALLBACK_PARAM);
         }
+    }
+    CommandCall call;
+    std::memset(&call.outSeed, 0x5A, sizeof call.outSeed);
+    for (PF_Cmd cmd : std::initializer_list<PF_Cmd>{PF_Cmd_UNUSED_0, PF_Cmd_GLOBAL_SETDOWN, PF_Cmd_SEQUENCE_SETUP,
+                       PF_Cmd_DO_DIALOG, PF_Cmd_FRAME_SETUP, PF_Cmd_EVENT, PF_Cmd_AUDIO_RENDER,
+                       PF_Cmd(25), PF_Cmd(1000), PF_Cmd(-1)}) {
+        SCOPED_TRACE(cmd);
+        const CommandResult result = host.command(cmd, call);
+        EXPECT_EQ(result.err, PF_Err_NONE);
+        EXPECT_EQ(std::memcmp(&result.out, &call.outSeed, sizeof result.out), 0);
+        CommandCall nulls;
+        nulls.nullInData = nulls.nullOutData = true;
+        EXPECT_EQ(host.command(cmd, nulls).err, PF_Err_NONE);
     }
     EXPECT_EQ(host.ledger().totalCalls(), 0);
     EXPECT_NOTHING_HELD(host);
@@ -100,25 +141,6 @@ TEST(BadInput, MissingArrayOrRecordsAreRefused) {
         EXPECT_EQ(result.err, PF_Err_BAD_CALLBACK_PARAM) << cmd;
         EXPECT_FALSE(result.showsMessage());
     }
-    EXPECT_NOTHING_HELD(host);
-}
-
-TEST(BadInput, UnhandledSelectorsReturnZeroAndTouchNothing) {
-    RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
-    CommandCall call;
-    std::memset(&call.outSeed, 0x5A, sizeof call.outSeed);
-    for (PF_Cmd cmd : std::initializer_list<PF_Cmd>{PF_Cmd_UNUSED_0, PF_Cmd_GLOBAL_SETDOWN, PF_Cmd_SEQUENCE_SETUP,
-                       PF_Cmd_DO_DIALOG, PF_Cmd_FRAME_SETUP, PF_Cmd_EVENT, PF_Cmd_AUDIO_RENDER,
-                       PF_Cmd(25), PF_Cmd(1000), PF_Cmd(-1)}) {
-        SCOPED_TRACE(cmd);
-        const CommandResult result = host.command(cmd, call);
-        EXPECT_EQ(result.err, PF_Err_NONE);
-        EXPECT_EQ(std::memcmp(&result.out, &call.outSeed, sizeof result.out), 0);
-        CommandCall nulls;
-        nulls.nullInData = nulls.nullOutData = true;
-        EXPECT_EQ(host.command(cmd, nulls).err, PF_Err_NONE);
-    }
-    EXPECT_EQ(host.ledger().totalCalls(), 0);
     EXPECT_NOTHING_HELD(host);
 }
 

@@ -51,38 +51,8 @@ TEST(SmartPreRender, MotionModesAskForTheWholeLayerAndTheEarlierFrames) {
 }
 
 // ---- Failures --------------------------------------------------------------
-
-// "Off" under a failing or cancelling host iteration, both protocols: out of
-// memory gives 4; a cancel that lands on a band run gives 517, one that lands
-// on the query of the processor count (whose result the runner ignores)
-// leaves the render to run on the calling thread; the field run comes last.
-// Nothing stays held. (The motion modes' failures: tests/deinterlace.)
-TEST(RenderFailure, OffIterationOutOfMemoryOrCancelled) {
-    DrivenHost h;
-    const Clip clip = clipOf(PrPixelFormat_VUYA_4444_8u, kW, kH, 3, 5);
-    for (Protocol protocol : {Protocol::Smart, Protocol::Legacy}) {
-        SCOPED_TRACE(protocolName(protocol));
-        h.host.faults().iterationResult = PF_Err_OUT_OF_MEMORY;
-        EXPECT_EQ(h.driver.render(clip, 2, withMotion(1), protocol).err, PF_Err_OUT_OF_MEMORY);
-        h.host.faults().iterationResult = PF_Err_NONE;
-        EXPECT_NOTHING_HELD(h.host);
-        const int64_t before = h.host.iterationsRun();
-        ASSERT_EQ(h.driver.render(clip, 2, withMotion(1), protocol).err, PF_Err_NONE);
-        const int64_t total = h.host.iterationsRun() - before;
-        ASSERT_GT(total, 1);
-        for (int64_t after = 0; after < total; ++after) {
-            h.host.cancelIterationAfter(after);
-            const PF_Err err = h.driver.render(clip, 2, withMotion(1), protocol).err;
-            h.host.cancelIterationAfter(-1);
-            if (after == total - 1)
-                EXPECT_EQ(err, PF_Interrupt_CANCEL);
-            else
-                EXPECT_TRUE(err == PF_Err_NONE || err == PF_Interrupt_CANCEL)
-                    << err << " cancelled after " << after;
-            EXPECT_NOTHING_HELD(h.host);
-        }
-    }
-}
+// (A failing or cancelled host iteration, the band runner every mode shares:
+// tests/deinterlace, MotionPipelineResources.)
 
 // An earlier frame a legacy host cannot give for want of memory, or because
 // the user cancelled, ends the render with that code, also when a nearer frame
@@ -103,23 +73,7 @@ TEST(RenderFailure, EarlierFrameCheckoutOutOfMemoryOrCancelled) {
         }
 }
 
-// A message thrown while a render runs means the render did not finish: it
-// fails with 512 and shows the message, and nothing stays held.
-TEST(RenderFailure, MessageThrownDuringARenderFailsIt) {
-    const Clip clip = clipOf(PF_PixelFormat_ARGB32, kW, kH, 3, 5);
-    // Smart "Off" checks its parameters out; legacy "Fast" its earlier frame.
-    for (const auto& [protocol, motion] : {std::pair{Protocol::Smart, 1}, std::pair{Protocol::Legacy, 2}}) {
-        SCOPED_TRACE(protocolName(protocol));
-        RefHost host(HostProfile::afterEffects(), entryForThrowingHost());
-        RenderDriver driver(host);
-        host.faults().throwAt[CallbackSite::CheckoutParam] = [] { throw std::string("Disk full."); };
-        const RenderResult r = driver.render(clip, 2, withMotion(motion), protocol);
-        EXPECT_EQ(r.err, PF_Err_INTERNAL_STRUCT_DAMAGED);
-        EXPECT_TRUE(r.showsMessage);
-        EXPECT_EQ(r.message, "Disk full.");
-        EXPECT_NOTHING_HELD(host);
-    }
-}
+// ---- Bad input ---------------------------------------------------------------
 
 // A format reported wider than the frames' pixels would send the kernels
 // past the buffers' ends: the row bytes cannot hold it, so 516 before any
@@ -186,8 +140,6 @@ TEST(RenderBadInput, LegacyFrameDescriptionsThatCannotHoldTheirPixels) {
         EXPECT_NOTHING_HELD(host);
     }
 }
-
-// ---- Bad input ---------------------------------------------------------------
 
 // Parameter values the popups cannot hold: 516, and the output is the copy
 // of the input. (Smart: an unknown "Motion Compensation" is refused already

@@ -35,11 +35,6 @@ void withChannelType(ChannelDepth depth, F&& f) {
     }
 }
 
-template <class T>
-void setChannelAt(std::vector<uint8_t>& bytes, size_t offset, T v) {
-    std::memcpy(bytes.data() + offset, &v, sizeof v);
-}
-
 // A random picture. Half of the channel values come from a short list per
 // depth (so that brightness ties are frequent), the rest anywhere in range;
 // float values reach a little outside 0..1.
@@ -64,7 +59,7 @@ inline std::vector<uint8_t> randomPicture(const PixelFormatInfo& info, A_long wi
                 v = fromList ? list[rng() % 7]
                              : std::uniform_real_distribution<float>(-0.25f, 1.25f)(rng);
             }
-            setChannelAt(bytes, i * sizeof(T), v);
+            std::memcpy(bytes.data() + i * sizeof(T), &v, sizeof v);
         }
     });
     return bytes;
