@@ -50,8 +50,7 @@ TEST(ChannelOrderTwins, AlphaLastRendersAreTheAlphaFirstRendersWithAlphaMoved) {
         RenderDriver argbDriver(argbHost), bgraDriver(bgraHost);
         for (A_long motion = 2; motion <= 4; ++motion) {
             SCOPED_TRACE(pixelFormatName(twin.bgra) + ", motion " + std::to_string(motion));
-            RenderParams params;
-            params.motion = motion;
+            const RenderParams params{.motion = motion};
             const RenderResult a = argbDriver.render(argb, frames - 1, params, Protocol::Smart);
             const RenderResult b = bgraDriver.render(bgra, frames - 1, params, Protocol::Smart);
             ASSERT_EQ(a.err, PF_Err_NONE) << a.message;

@@ -62,15 +62,20 @@ std::vector<uint8_t> renderAt(RefHost& host, const std::vector<uint8_t>& frame, 
     return result;
 }
 
+class MotionPipelineOrigin : public ::testing::Test {
+protected:
+    const Clip clip = pantest::panClip(PF_PixelFormat_ARGB32, kWidth, kHeight, 3, 1.5);
+    RefHost host{HostProfile::afterEffects(), loadedPlugin().entry()};
+    RenderDriver driver{host};
+};
+
 } // namespace
 
 // An even vertical shift keeps every row in its field: the same pixels. An odd
 // one swaps the fields' parities within the frame: the same pixels as the
 // other "Fields" choice at (0, 0).
-TEST(MotionPipelineOrigin, SmartBuffersAtAnOriginGiveThePixelsOfTheLayerOrigin) {
-    RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
-    const PixelFormatInfo& info = *pixelFormatInfo(PF_PixelFormat_ARGB32);
-    const std::vector<uint8_t> frame = pantest::interlaced(info, kWidth, kHeight, 0, 1.5);
+TEST_F(MotionPipelineOrigin, SmartBuffersAtAnOriginGiveThePixelsOfTheLayerOrigin) {
+    const std::vector<uint8_t>& frame = clip.frame(0);
     for (const MotionSettings settings : {MotionSettings{0, 1, 2, false, false},
                                           MotionSettings{0, 5, 0, true, false}}) {
         const std::vector<uint8_t> atOrigin[2] = {renderAt(host, frame, 0, 0, 1, settings),
@@ -96,15 +101,10 @@ TEST(MotionPipelineOrigin, SmartBuffersAtAnOriginGiveThePixelsOfTheLayerOrigin) 
 
 // Legacy render into an output grown by the output origin: the layer's part
 // of the output holds the pixels of a render without an output origin.
-TEST(MotionPipelineOrigin, LegacyOutputOrigin) {
-    const Clip clip = pantest::panClip(PF_PixelFormat_ARGB32, kWidth, kHeight, 3, 1.5);
-    RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
-    RenderDriver driver(host);
+TEST_F(MotionPipelineOrigin, LegacyOutputOrigin) {
     for (A_long motion : {2, 4})
         for (A_long fields : {1, 2}) {
-            RenderParams params;
-            params.motion = motion;
-            params.fields = fields;
+            const RenderParams params{.fields = fields, .motion = motion};
             driver.settings().outputOrigin = PF_Point{0, 0};
             const RenderResult plain = driver.render(clip, 2, params, Protocol::Legacy);
             ASSERT_EQ(plain.err, PF_Err_NONE) << plain.message;
@@ -125,12 +125,8 @@ TEST(MotionPipelineOrigin, LegacyOutputOrigin) {
 
 // A smart output request for part of the layer: the pipeline still needs the
 // whole layer, and the part the output covers matches the whole-layer render.
-TEST(MotionPipelineOrigin, SmartOutputRequestForPartOfTheLayer) {
-    const Clip clip = pantest::panClip(PF_PixelFormat_ARGB32, kWidth, kHeight, 3, 1.5);
-    RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
-    RenderDriver driver(host);
-    RenderParams params;
-    params.motion = 3;
+TEST_F(MotionPipelineOrigin, SmartOutputRequestForPartOfTheLayer) {
+    const RenderParams params{.motion = 3};
     const RenderResult whole = driver.render(clip, 2, params, Protocol::Smart);
     ASSERT_EQ(whole.err, PF_Err_NONE) << whole.message;
     driver.settings().outputRequest = PF_LRect{8, 5, 40, 27};
@@ -151,42 +147,22 @@ TEST(MotionPipelineOrigin, SmartOutputRequestForPartOfTheLayer) {
 
 // An earlier frame the host cannot give under smart render (here: no render
 // session answers the check-out) clears the output; no error, nothing held.
-TEST(MotionPipelineOrigin, SmartEarlierFrameRefusedClearsTheOutput) {
-    RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
-    const PixelFormatInfo& info = *pixelFormatInfo(PF_PixelFormat_ARGB32);
-    const std::vector<uint8_t> frame = pantest::interlaced(info, kWidth, kHeight, 0, 1.5);
-    PF_EffectWorld input = host.makeHostWorld(kWidth, kHeight, PF_PixelFormat_ARGB32, "input");
-    PF_EffectWorld output = host.makeHostWorld(kWidth, kHeight, PF_PixelFormat_ARGB32, "output");
-    fill(input, frame, 4);
-    fill(output, frame, 4);
-    {
-        AEHost aeHost(&host.inData(), &output, host.smartRenderCallbacks());
-        const RenderContext context{&host.inData(), detectProcessorFeatures()};
-        MotionDeinterlace<Sarn_Pixel8, Sarn_OrderARGB>(aeHost, context, 0, 1000,
-                                                       ViewRect{0, 0, kWidth, kHeight}, output, input,
-                                                       1, MotionSettings{2, 5, 0, false, false});
-    }
-    EXPECT_EQ(packed(output, 4), std::vector<uint8_t>(frame.size(), 0));
-    host.disposeHostWorld(&input);
-    host.disposeHostWorld(&output);
+TEST_F(MotionPipelineOrigin, SmartEarlierFrameRefusedClearsTheOutput) {
+    EXPECT_EQ(renderAt(host, clip.frame(0), 0, 0, 1, MotionSettings{2, 5, 0, false, false}),
+              std::vector<uint8_t>(clip.frame(0).size(), 0));
     EXPECT_NOTHING_HELD(host);
 }
 
 // Legacy render with an input extent hint that starts at an odd row and
 // column: the pipeline works on the hinted part only, keeps the layer's field
 // parity there, and writes nothing outside the frames.
-TEST(MotionPipelineOrigin, LegacyInputExtentHintAtAnOddRow) {
-    const Clip clip = pantest::panClip(PF_PixelFormat_ARGB32, kWidth, kHeight, 3, 1.5);
-    RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
-    RenderDriver driver(host);
+TEST_F(MotionPipelineOrigin, LegacyInputExtentHintAtAnOddRow) {
     const PF_Rect hint{5, 3, kWidth, kHeight};
     driver.settings().inputExtentHint = hint;
     for (A_long motion : {2, 4})
         for (A_long fields : {1, 2}) {
-            RenderParams params;
-            params.motion = motion;
-            params.fields = fields;
-            const RenderResult r = driver.render(clip, 2, params, Protocol::Legacy);
+            const RenderResult r = driver.render(clip, 2, RenderParams{.fields = fields, .motion = motion},
+                                                 Protocol::Legacy);
             ASSERT_EQ(r.err, PF_Err_NONE) << r.message;
             const std::vector<uint8_t>& input = clip.frame(2);
             int keptDiffering = 0, rebuiltDiffering = 0;

@@ -32,11 +32,7 @@ const Scenario kScenarios[] = {
 };
 
 RenderParams paramsOf(const Scenario& s) {
-    RenderParams params;
-    params.motion = s.motion;
-    params.fields = s.fields;
-    params.correctMotionErrors = true;
-    return params;
+    return RenderParams{.fields = s.fields, .motion = s.motion, .correctMotionErrors = true};
 }
 
 class MotionPipelineResources : public ::testing::Test {

@@ -21,23 +21,24 @@ const char* modeName(A_long motion) {
 }
 
 RenderParams motionParams(A_long motion, A_long fields = 1) {
-    RenderParams params;
-    params.motion = motion;
-    params.fields = fields;
-    return params;
+    return RenderParams{.fields = fields, .motion = motion};
 }
 
 } // namespace
 
 // Legacy render checks parameter 0 out one, two frames back, as many as the
-// quality uses, and stops at the first refusal; it then renders the frame a
-// smart render gives (whose check-outs the reference host's protocol tests
-// follow).
-TEST(MotionPipelineSteps, LegacyChecksOutEarlierFramesPerQualityAndClipPosition) {
+// quality uses, nearest first, and stops at the first refusal. An earlier
+// frame refused in the middle of a layer (a cut) starts the chain after it,
+// whatever the host's code. Either way the output is that of a smart render
+// of the layer as the legacy render saw it (whose check-outs the reference
+// host's protocol tests follow).
+TEST(MotionPipelineSteps, LegacyChecksOutEarlierFramesUpToTheFirstRefusal) {
     struct Case {
         A_long motion;
         int frame;
-        std::vector<int> legacyFrames; // clip frames of the legacy check-outs
+        std::vector<int> checkedOut; // clip frames of the legacy check-outs
+        int refused = -1;            // clip frame the host refuses
+        PF_Err code = PF_Err_NONE;
     };
     const Case cases[] = {
         {kFast, 0, {-1}}, // first frame: the current frame alone
@@ -45,21 +46,31 @@ TEST(MotionPipelineSteps, LegacyChecksOutEarlierFramesPerQualityAndClipPosition)
         {kBetter, 1, {0}},
         {kBest, 0, {-1}},
         {kBest, 1, {0, -1}}, // one earlier frame: start one frame back
-        {kBest, 3, {2, 1}},  // nearest first
+        {kBest, 3, {2, 1}},
+        {kFast, 3, {}, 2, PF_Err_BAD_CALLBACK_PARAM},
+        {kBetter, 3, {}, 2, PF_Err_INTERNAL_STRUCT_DAMAGED},
+        {kBest, 3, {}, 2, PF_Err_INVALID_INDEX}, // frame 1 is not asked for
+        {kBest, 3, {2}, 1, PF_Err_BAD_CALLBACK_PARAM},
     };
     const Clip clip = pantest::panClip(PF_PixelFormat_ARGB32, 32, 16, 4, 1.5);
     RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
     RenderDriver driver(host);
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(modeName(c.motion)) + " at frame " + std::to_string(c.frame));
-        const RenderResult smart = driver.render(clip, c.frame, motionParams(c.motion), Protocol::Smart);
+        SCOPED_TRACE(std::string(modeName(c.motion)) + " at frame " + std::to_string(c.frame) + ", frame " +
+                     std::to_string(c.refused) + " refused");
+        Clip cut = clip;
+        cut.dropFramesBefore(c.refused + 1);
+        const RenderResult smart = driver.render(cut, c.frame, motionParams(c.motion), Protocol::Smart);
         ASSERT_EQ(smart.err, PF_Err_NONE) << smart.message;
+        if (c.refused >= 0)
+            host.faults().refuseLayerAt = {{c.refused * host.inData().time_step, c.code}};
         const RenderResult legacy = driver.render(clip, c.frame, motionParams(c.motion), Protocol::Legacy);
+        host.faults().refuseLayerAt.clear();
         ASSERT_EQ(legacy.err, PF_Err_NONE) << legacy.message;
         std::vector<int> frames;
         for (const LayerParamCheckout& checkout : legacy.layerParamCheckouts)
             frames.push_back(checkout.frameIndex);
-        EXPECT_EQ(frames, c.legacyFrames);
+        EXPECT_EQ(frames, c.checkedOut);
         EXPECT_NOTHING_HELD(host);
         EXPECT_EQ(legacy.frame.pixels, smart.frame.pixels);
     }
@@ -133,48 +144,6 @@ TEST(MotionPipelineSteps, OddAndTinySizes) {
                         EXPECT_NOTHING_HELD(host);
                     }
         }
-}
-
-// An earlier frame a legacy host refuses in the middle of a layer (a cut)
-// starts the chain after it, whatever the host's code: the output is that of
-// a smart render of the layer cut there.
-TEST(MotionPipelineSteps, LegacyRefusalMidClipStartsTheChainAfterIt) {
-    struct Case {
-        A_long motion;
-        int refused; // the render is of frame 3
-        PF_Err code;
-        std::vector<int> given; // clip frames checked out
-    };
-    const Case cases[] = {
-        {kFast, 2, PF_Err_BAD_CALLBACK_PARAM, {}},
-        {kBetter, 2, PF_Err_INTERNAL_STRUCT_DAMAGED, {}},
-        {kBest, 2, PF_Err_INVALID_INDEX, {}}, // frame 1 is not asked for
-        {kBest, 1, PF_Err_BAD_CALLBACK_PARAM, {2}},
-    };
-    const Clip clip = pantest::panClip(PF_PixelFormat_ARGB32, 32, 16, 4, 1.5);
-    RefHost host(HostProfile::afterEffects(), loadedPlugin().entry());
-    RenderDriver driver(host);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(modeName(c.motion)) + ", frame " + std::to_string(c.refused) +
-                     " refused");
-        Clip cut(clip.format(), clip.width(), clip.height());
-        for (int i = 0; i < clip.frameCount(); ++i)
-            cut.addFrame(clip.frame(i));
-        cut.dropFramesBefore(c.refused + 1);
-        const RenderResult expected = driver.render(cut, 3, motionParams(c.motion), Protocol::Smart);
-        ASSERT_EQ(expected.err, PF_Err_NONE) << expected.message;
-
-        host.faults().refuseLayerAt = {{c.refused * host.inData().time_step, c.code}};
-        const RenderResult r = driver.render(clip, 3, motionParams(c.motion), Protocol::Legacy);
-        host.faults().refuseLayerAt.clear();
-        ASSERT_EQ(r.err, PF_Err_NONE) << r.message;
-        std::vector<int> frames;
-        for (const LayerParamCheckout& checkout : r.layerParamCheckouts)
-            frames.push_back(checkout.frameIndex);
-        EXPECT_EQ(frames, c.given);
-        EXPECT_EQ(r.frame.pixels, expected.frame.pixels);
-        EXPECT_NOTHING_HELD(host);
-    }
 }
 
 // Without the world suite the scratch frames come from the utility callbacks

@@ -45,10 +45,7 @@ std::vector<double> qualityPerMode(const FormatCase& f, Protocol protocol, A_lon
     RenderDriver driver(host);
     std::vector<double> quality(5, 0.0);
     for (A_long motion = 1; motion <= 4; ++motion) {
-        RenderParams params;
-        params.motion = motion;
-        params.fields = fields;
-        const RenderResult r = driver.render(clip, frame, params, protocol);
+        const RenderResult r = driver.render(clip, frame, RenderParams{.fields = fields, .motion = motion}, protocol);
         EXPECT_EQ(r.err, PF_Err_NONE) << kModeNames[motion] << ": " << r.message;
         EXPECT_FALSE(r.showsMessage) << r.message;
         if (r.frame.pixels.size() != truth.size()) {
@@ -114,9 +111,7 @@ TEST(MotionPipeline, LeftColumnIsRebuiltFromTheFirstSourceColumns) {
     RenderDriver driver(host);
     double error[5] = {};  // summed over the rebuilt rows of column 0, per mode
     for (A_long motion : {1, 3, 4}) {
-        RenderParams params;
-        params.motion = motion;
-        const RenderResult r = driver.render(clip, frame, params, Protocol::Smart);
+        const RenderResult r = driver.render(clip, frame, RenderParams{.motion = motion}, Protocol::Smart);
         ASSERT_EQ(r.err, PF_Err_NONE) << r.message;
         for (int y = 9; y < height - 8; y += 2)
             for (int at : {info.redAt, info.greenAt, info.blueAt})

@@ -19,28 +19,28 @@ constexpr float kCD = 0.5f, kCS = 2.0f, kOmega = 1.5f;
 template <class P>
 struct Image {
     Image(int32_t w, int32_t h, const std::function<double(int, int)>& f)
-        : stride(w * P::bytes + 6), bytes(size_t(stride) * h) {
+        : width(w), height(h), stride(w * P::bytes + 6), bytes(size_t(stride) * h) {
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x) {
                 const typename P::Type v = typename P::Type(f(x, y));
                 std::memcpy(&bytes[size_t(y) * stride + size_t(x) * P::bytes], &v, sizeof v);
             }
     }
-    int32_t stride;
+    int32_t width, height, stride;
     std::vector<uint8_t> bytes;
 };
 
+// The gradient job's field for images a and b; its border elements hold no
+// gradient and the smoothness term's step alone.
 template <class P>
-void gradients(MotionTestField& field, const Image<P>& a, const Image<P>& b) {
+MotionTestField gradients(const Image<P>& a, const Image<P>& b) {
+    MotionTestField field(a.width, a.height);
     TestHost host(2);
     const ThreadCountScope workers(3);
     typename IGNC_ParamsFastSobel::GradientThread<Sarn_AE_Environ, Sarn_PixelPtr<P>> job(
         host.inData(), field.data(), a.bytes.data(), b.bytes.data(), a.stride, field.width,
         field.rows, kCD, kCS, kOmega);
     job.execute();
-}
-
-void expectBorders(MotionTestField& field) {
     for (int32_t y = 0; y < field.rows; ++y)
         for (int32_t x = 0; x < field.width; ++x) {
             if (y != 0 && y != field.rows - 1 && x != 0 && x != field.width - 1)
@@ -52,6 +52,7 @@ void expectBorders(MotionTestField& field) {
             EXPECT_EQ(e.stepU, kOmega / kCS);
             EXPECT_EQ(e.stepV, kOmega / kCS);
         }
+    return field;
 }
 
 struct Expected {
@@ -85,9 +86,7 @@ TYPED_TEST(GradientTest, HorizontalRamp) {
     const double scale = P::isFloat ? 0.01 : 1.0; // fractional samples on float images
     Image<P> a(6, 5, [&](int x, int) { return 10 * x * scale; });
     Image<P> b(6, 5, [&](int x, int) { return (10 * x + 3) * scale; });
-    MotionTestField field(6, 5);
-    gradients(field, a, b);
-    expectBorders(field);
+    MotionTestField field = gradients(a, b);
     expectInterior<P>(field, [&](int, int) { return Expected{float(10 * scale), 0, float(3 * scale)}; },
                       1e-6f);
 }
@@ -96,9 +95,7 @@ TYPED_TEST(GradientTest, HorizontalRamp) {
 TYPED_TEST(GradientTest, VerticalRamp) {
     using P = TypeParam;
     Image<P> a(5, 6, [](int, int y) { return 7 * y; });
-    MotionTestField field(5, 6);
-    gradients(field, a, a);
-    expectBorders(field);
+    MotionTestField field = gradients(a, a);
     expectInterior<P>(field, [](int, int) { return Expected{0, 7, 0}; }, 0.0f);
 }
 
@@ -109,9 +106,7 @@ TYPED_TEST(GradientTest, Step) {
     using P = TypeParam;
     Image<P> a(5, 4, [](int x, int) { return x >= 2 ? 100 : 0; });
     Image<P> b(5, 4, [](int x, int) { return x >= 2 ? 101 : 0; });
-    MotionTestField field(5, 4);
-    gradients(field, a, b);
-    expectBorders(field);
+    MotionTestField field = gradients(a, b);
     // x = 1: s(2) = 201, s(0) = 0 -> 4 * 201 / 16; box covers one bright column.
     // x = 2: s(3) = 201, s(1) = 0; box covers two bright columns.
     // x = 3: s(4) = s(2) -> 0; three bright columns.
@@ -125,8 +120,7 @@ TYPED_TEST(GradientTest, Step) {
 // 16-bit sums stay exact up to full scale: 8 * 2 * 32768 needs more than 16 bits.
 TEST(Gradient, SixteenBitFullScaleEdgeIsExact) {
     Image<Sarn_Lum16> a(3, 3, [](int x, int) { return x == 2 ? 32768 : 0; });
-    MotionTestField field(3, 3);
-    gradients(field, a, a);
+    MotionTestField field = gradients(a, a);
     EXPECT_EQ(field.at(1, 1).ix, 4.0f * 65536.0f / 16.0f);
 }
 

@@ -24,12 +24,13 @@ TEST(MotionLevels, CoarserLevelsOfAFiveLevelPyramidFitInTheImageHeight) {
 struct LevelCase {
     const char* name;
     int32_t width, height, finestLevel;
-    std::vector<LevelVisit> visits; // pass 0
+    int32_t levels, firstComputed; // levels visited in pass 0, and the finest one computed
 };
 
 class LevelStructure : public ::testing::TestWithParam<LevelCase> {};
 
-// Levels are reported on entry: the finest first, then each coarser one.
+// Levels are reported on entry: the finest first, then each coarser one, of
+// half the size rounded up.
 TEST_P(LevelStructure, VisitsTheLevelsThatExistAndComputesFromTheFinestOn) {
     const LevelCase& c = GetParam();
     TestHost host(2);
@@ -43,7 +44,10 @@ TEST_P(LevelStructure, VisitsTheLevelsThatExistAndComputesFromTheFinestOn) {
                                                      a.data(), b.data(), a.rowBytes, b.rowBytes, u.data(),
                                                      v.data(), 1, c.finestLevel, 14.142136f, false,
                                                      LumaSource::WeightedRGB, &recorder);
-    EXPECT_EQ(recorder.levels, c.visits);
+    std::vector<LevelVisit> visits;
+    for (int32_t level = 0, w = c.width, h = c.height; level < c.levels; ++level, w = (w + 1) / 2, h = (h + 1) / 2)
+        visits.push_back(LevelVisit{0, level, w, h, level >= c.firstComputed});
+    EXPECT_EQ(recorder.levels, visits);
     // Some level is always computed, so the shift shows up as motion.
     double sumU = 0.0;
     for (float value : u)
@@ -56,31 +60,15 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, LevelStructure,
     ::testing::Values(
         // 15 x 15: level 2 is narrower than 8, so there is no level 3.
-        LevelCase{"Best15x15", 15, 15, 0, {{0, 0, 15, 15, true}, {0, 1, 8, 8, true}, {0, 2, 4, 4, true}}},
+        LevelCase{"Best15x15", 15, 15, 0, 3, 0},
         // "Fast" on 64 x 32: level 3 is lower than 8 rows; levels 1 and 0 only interpolated.
-        LevelCase{"Fast64x32",
-                  64,
-                  32,
-                  2,
-                  {{0, 0, 64, 32, false}, {0, 1, 32, 16, false}, {0, 2, 16, 8, true}, {0, 3, 8, 4, true}}},
-        LevelCase{"Better64x32",
-                  64,
-                  32,
-                  1,
-                  {{0, 0, 64, 32, false}, {0, 1, 32, 16, true}, {0, 2, 16, 8, true}, {0, 3, 8, 4, true}}},
-        LevelCase{"Best128x128",
-                  128,
-                  128,
-                  0,
-                  {{0, 0, 128, 128, true},
-                   {0, 1, 64, 64, true},
-                   {0, 2, 32, 32, true},
-                   {0, 3, 16, 16, true},
-                   {0, 4, 8, 8, true}}},
+        LevelCase{"Fast64x32", 64, 32, 2, 4, 2},
+        LevelCase{"Better64x32", 64, 32, 1, 4, 1},
+        LevelCase{"Best128x128", 128, 128, 0, 5, 0},
         // The cap: "Fast" on 12 rows has only levels 0 and 1; level 1 is computed.
-        LevelCase{"FastCapped64x12", 64, 12, 2, {{0, 0, 64, 12, false}, {0, 1, 32, 6, true}}},
+        LevelCase{"FastCapped64x12", 64, 12, 2, 2, 1},
         // "Better" on 6 rows: only level 0 exists, and it is computed.
-        LevelCase{"BetterCapped40x6", 40, 6, 1, {{0, 0, 40, 6, true}}}),
+        LevelCase{"BetterCapped40x6", 40, 6, 1, 1, 0}),
     [](const ::testing::TestParamInfo<LevelCase>& info) { return std::string(info.param.name); });
 
 // The recorded settings of every pass of a five-pass estimate of one picture
@@ -147,10 +135,8 @@ TEST(MotionSchedule, AnalyzeTurnsThresholdsIntoScales) {
         EXPECT_EQ(analyser.finestComputedLevel(), 0);
         std::vector<float> u(size_t(w) * h, 1.0f), v(u.size(), 1.0f);
         base.GetMotion(u.data(), v.data());
-        for (size_t i = 0; i < u.size(); ++i) {
-            ASSERT_EQ(u[i], 0.0f);
-            ASSERT_EQ(v[i], 0.0f);
-        }
+        EXPECT_EQ(u, std::vector<float>(u.size(), 0.0f));
+        EXPECT_EQ(v, u);
     }
     EXPECT_EQ(host.liveHandles(), 0);
     ASSERT_EQ(recorder.passes.size(), 3u);

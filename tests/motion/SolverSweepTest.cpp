@@ -178,24 +178,20 @@ MotionTestField solveLevel(const Level& level, uint32_t features, int bands, int
     return field;
 }
 
-// Red-black order makes every sweep independent of how its rows are cut.
-TEST(SolverBands, ResultDoesNotDependOnBandCount) {
-    const Level level = randomLevel(37, 23, 7);
-    for (uint32_t features : {kScalar, kVector}) {
-        MotionTestField reference = solveLevel(level, features, 1, 3);
-        for (int bands : {2, 3, 7}) {
-            MotionTestField field = solveLevel(level, features, bands, 3);
-            EXPECT_EQ(std::memcmp(field.data(), reference.data(), field.bytes()), 0)
-                << "features " << features << " bands " << bands;
-        }
-    }
-}
-
-TEST(SolverPaths, ScalarAndVectorisedAgreeAfterTenIterations) {
+// Red-black order makes every sweep independent of how its rows are cut, on
+// either path; and the vectorised path finds the scalar path's motion.
+TEST(SolverPaths, AnyBandCountAndEitherPathGiveTheSameMotion) {
     for (auto [width, rows] : {std::pair{37, 23}, {64, 16}, {9, 40}}) {
         const Level level = randomLevel(width, rows, unsigned(width * rows));
-        MotionTestField scalar = solveLevel(level, kScalar, 2, 10);
-        MotionTestField vectorised = solveLevel(level, kVector, 2, 10);
+        MotionTestField scalar = solveLevel(level, kScalar, 1, 10);
+        MotionTestField vectorised = solveLevel(level, kVector, 1, 10);
+        for (int bands : {2, 3, 7}) {
+            EXPECT_EQ(std::memcmp(solveLevel(level, kScalar, bands, 10).data(), scalar.data(), scalar.bytes()), 0)
+                << "scalar, bands " << bands;
+            EXPECT_EQ(std::memcmp(solveLevel(level, kVector, bands, 10).data(), vectorised.data(), scalar.bytes()),
+                      0)
+                << "vectorised, bands " << bands;
+        }
         float moved = 0.0f;
         for (int32_t y = 0; y < rows; ++y)
             for (int32_t x = 0; x < width; ++x) {

@@ -1,4 +1,5 @@
 #include "motion/Sarn_Warp.h"
+#include "tests/motion/MotionTestField.h"
 #include "tests/support/Scopes.h"
 #include "tests/support/TestHost.h"
 
@@ -13,38 +14,15 @@
 
 namespace {
 
-// A motion field laid out as the solver's: nine floats per element, rows of
-// round8(width) elements; only u and v are set, the rest hold a marker.
-struct MotionField {
-    int width, rows, rowElements;
-    std::vector<float> e;
-    MotionField(int width, int rows)
-        : width(width), rows(rows), rowElements((width + 7) / 8 * 8),
-          e(size_t(rowElements) * rows * 9, 1234.5f) {
-        setAll(0.0f, 0.0f);
-    }
-    void set(int x, int y, float u, float v) {
-        float* p = &e[(size_t(y) * rowElements + x) * 9];
-        p[0] = u;
-        p[1] = v;
-    }
-    void setAll(float u, float v) {
-        for (int y = 0; y < rows; ++y)
-            for (int x = 0; x < rowElements; ++x)
-                set(x, y, u, v);
-    }
-    int32_t stride() const { return 36 * rowElements; }
-};
-
+// Warps `src` (rows of `w` samples) by `motion` over all of `rect`.
 template <class Job, class T>
-std::vector<T> warp(TestHost& host, const std::vector<T>& src, int w, const MotionField& motion,
-                    Sarn_Rect bounds, Sarn_Rect area, T fill, float scaleX = 1.0f, float scaleY = 1.0f,
-                    float offsetX = 0.0f, float offsetY = 0.0f) {
+std::vector<T> warp(TestHost& host, const std::vector<T>& src, int w, MotionTestField& motion, Sarn_Rect rect,
+                    T fill) {
     std::vector<T> dst(src.size(), T(77));
     const int32_t stride = int32_t(w * sizeof(T));
-    Job job(host.inData(), src.data(), dst.data(), stride, stride, motion.e.data(), motion.stride(), &bounds,
-            &area, scaleX, scaleY, offsetX, offsetY, fill);
-    job.execute();
+    Job(host.inData(), src.data(), dst.data(), stride, stride, motion.floats(),
+        int32_t(motion.columns * sizeof(IGNC_ParamsFastElem)), &rect, &rect, 1.0f, 1.0f, 0.0f, 0.0f, fill)
+        .execute();
     return dst;
 }
 
@@ -70,10 +48,10 @@ TEST(SarnWarp, HugeOrInvalidMotionGivesFill) {
     const Sarn_Rect rect{0, w, 0, h};
     TestHost host;
     for (float u : {3e9f, -3e9f, std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN()}) {
-        MotionField motion(w, h);
-        motion.set(4, 3, u, 0.0f);
-        motion.set(5, 3, 0.0f, u);
-        const std::vector<uint8_t> out = warp<Sarn_Warp8>(host, src, w, motion, rect, rect, uint8_t(9));
+        MotionTestField motion(w, h);
+        motion.at(4, 3).u = u;
+        motion.at(5, 3).v = u;
+        const std::vector<uint8_t> out = warp<Sarn_Warp8>(host, src, w, motion, rect, uint8_t(9));
         EXPECT_EQ(out[3 * w + 4], 9) << u;
         EXPECT_EQ(out[3 * w + 5], 9) << u;
         EXPECT_EQ(out[3 * w + 3], 200);
@@ -117,22 +95,22 @@ void compareWithPlainWarp(std::mt19937& rng, int w, int h, float full) {
     std::uniform_real_distribution<float> value(full == 0.0f ? -500.0f : 0.0f, full == 0.0f ? 500.0f : full);
     for (T& s : src)
         s = T(rng() % 8 == 0 ? (full == 0.0f ? -1e30f : full) : value(rng));
-    MotionField motion(w, h);
+    MotionTestField motion(w, h);
     // Every other motion on the quarter-pixel grid, so that positions meet
     // halves exactly, which round up near the edges.
     std::uniform_real_distribution<float> shift(-3.0f, 3.0f);
     const auto pick = [&] { return rng() % 2 ? std::round(shift(rng) * 4.0f) * 0.25f : shift(rng); };
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            motion.set(x, y, pick(), pick());
+            motion.at(x, y) = IGNC_ParamsFastElem{pick(), pick(), 0, 0, 0, 0, 0, 0, 0};
     const Sarn_Rect rect{0, w, 0, h};
     TestHost host(2);
     const ThreadCountScope bands(1 + w % 4);
-    const std::vector<T> out = warp<Job>(host, src, w, motion, rect, rect, T(3));
+    const std::vector<T> out = warp<Job>(host, src, w, motion, rect, T(3));
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
-            const float* e = &motion.e[(size_t(y) * motion.rowElements + x) * 9];
-            const T expected = plainWarpPixel(src, w, h, float(x) + e[0], float(y) + e[1], T(3), full);
+            const IGNC_ParamsFastElem& e = motion.at(x, y);
+            const T expected = plainWarpPixel(src, w, h, float(x) + e.u, float(y) + e.v, T(3), full);
             ASSERT_EQ(std::memcmp(&out[size_t(y) * w + x], &expected, sizeof(T)), 0)
                 << "width " << w << " at " << x << "," << y;
         }
