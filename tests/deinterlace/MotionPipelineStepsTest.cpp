@@ -138,9 +138,10 @@ TEST(MotionPipelineSteps, OddAndTinySizes) {
                         const int keptRow = frame == 0 ? 1 - firstFieldRow : firstFieldRow;
                         const std::vector<uint8_t>& current = clip.frame(frame);
                         EXPECT_EQ(pantest::rowsDiffering(r.frame.pixels, current, row, height, keptRow), 0);
-                        if (height > 16)
+                        if (height > 16) {
                             EXPECT_GT(pantest::rowsDiffering(r.frame.pixels, current, row, height, 1 - keptRow),
                                       height / 4);
+                        }
                         EXPECT_NOTHING_HELD(host);
                     }
         }

@@ -52,7 +52,12 @@ TEST(GlobalSetup, AnnouncesFormatsInOrderWhereSuitesAreUsable) {
         {"pixel format suite withheld",
          HostProfile::afterEffects().withholding(kPFPixelFormatSuite), {}, 9},
         {"pixel format suite refused, world suite null", HostProfile::afterEffects(), {}, 9,
-         FaultPlan{.failAcquisition = {kPFPixelFormatSuite}, .nullAcquisition = {kPFWorldSuite}}},
+         [] {
+             FaultPlan f;
+             f.failAcquisition = {kPFPixelFormatSuite};
+             f.nullAcquisition = {kPFWorldSuite};
+             return f;
+         }()},
         {"world suite withheld", HostProfile::afterEffects().withholding(kPFWorldSuite),
          kAllFormats, 9},
     };
