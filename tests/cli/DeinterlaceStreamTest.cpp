@@ -23,8 +23,10 @@
 #include <fstream>
 #include <functional>
 #include <future>
+#include <numeric>
 #include <sstream>
 #include <unistd.h>
+#include <utility>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -134,8 +136,7 @@ std::string drivenDirectly(PluginSession& session, const std::filesystem::path& 
     for (int t = 0; t < clip.frameCount(); ++t) {
         const RenderResult r = session.driver().render(clip, t, settings.params, settings.protocol);
         EXPECT_EQ(r.err, PF_Err_NONE) << r.message;
-        EXPECT_EQ(r.frame.width, kW);
-        EXPECT_EQ(r.frame.height, kH);
+        EXPECT_EQ(std::pair(r.frame.width, r.frame.height), std::pair(A_long(kW), A_long(kH)));
         converter.fromPixels(r.frame.pixels.data(), int64_t(rowBytes), frame);
         bytes += "FRAME\n";
         bytes.append(reinterpret_cast<const char*>(frame.data()), size_t(frame.size()));
@@ -471,13 +472,8 @@ TEST(DeinterlaceCommand, AHugeHeaderCostsNothingWithoutData) {
 }
 
 TEST(LayerPixels, CutsTheLayerOutOfAGrownFrame) {
-    Frame f;
-    f.width = 4;
-    f.height = 4;
-    f.originX = -1;
-    f.originY = -2;
-    for (int i = 0; i < 16; ++i)
-        f.pixels.push_back(uint8_t(i));
+    Frame f{0, 4, 4, -1, -2, std::vector<uint8_t>(16)};
+    std::iota(f.pixels.begin(), f.pixels.end(), uint8_t(0));
     EXPECT_EQ(layerPixelsOf(f, 2, 2, 1), (std::vector<uint8_t>{9, 10, 13, 14}));
     EXPECT_THROW(layerPixelsOf(f, 4, 2, 1), CliError);
     f.originX = 1; // starts right of the layer's left edge

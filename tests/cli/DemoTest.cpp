@@ -15,6 +15,7 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <utility>
 
 using namespace cli;
 
@@ -176,8 +177,7 @@ TEST(Demo, PicturesShowTheShownFrame) {
     for (size_t c = 0; c < clips.size(); ++c) {
         int width = 0, height = 0;
         const std::vector<uint8_t> png = readPng(run.dir + "/" + kClips[c] + ".png", width, height);
-        ASSERT_EQ(width, 320) << kClips[c];
-        ASSERT_EQ(height, 240) << kClips[c];
+        ASSERT_EQ(std::pair(width, height), std::pair(320, 240)) << kClips[c];
         uint8_t want[3];
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x) {
@@ -189,8 +189,7 @@ TEST(Demo, PicturesShowTheShownFrame) {
     int width = 0, height = 0;
     const std::vector<uint8_t> compare = readPng(run.dir + "/compare.png", width, height);
     constexpr int strip = 36;
-    ASSERT_EQ(width, 6 * 320 + 5 * 4);
-    ASSERT_EQ(height, strip + 320);
+    ASSERT_EQ(std::pair(width, height), std::pair(6 * 320 + 5 * 4, strip + 320));
     for (int y = strip; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             const int panel = x / 324, inPanel = x % 324;
