@@ -23,8 +23,10 @@
 #include <fstream>
 #include <functional>
 #include <future>
+#include <numeric>
 #include <sstream>
 #include <unistd.h>
+#include <utility>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -87,6 +89,17 @@ void writeClip(const std::filesystem::path& path, const Y4mHeader& h, int frames
     writer.flush();
 }
 
+// An input file read and an output file written, as the command opens them.
+struct StreamFiles {
+    StreamFiles(const std::filesystem::path& input, const std::filesystem::path& output, bool fieldRate = false)
+        : in(std::fopen(input.string().c_str(), "rb")), out(std::fopen(output.string().c_str(), "wb")),
+          reader(in.get(), "input"),
+          writer(out.get(), fieldRate ? fieldRateHeaderOf(reader.header()) : reader.header(), "output") {}
+    FilePtr in, out;
+    Y4mReader reader;
+    Y4mWriter writer;
+};
+
 struct Streamed {
     std::string bytes;
     StreamResult result;
@@ -96,12 +109,9 @@ Streamed streamThrough(const std::vector<RenderDriver*>& jobs, const std::filesy
                        const std::filesystem::path& output, const StreamSettings& settings) {
     Streamed s;
     {
-        FilePtr in(std::fopen(input.string().c_str(), "rb"));
-        FilePtr out(std::fopen(output.string().c_str(), "wb"));
-        Y4mReader reader(in.get(), "input");
-        Y4mWriter writer(out.get(), settings.fieldRate ? fieldRateHeaderOf(reader.header()) : reader.header(), "output");
-        s.result = deinterlaceStream(jobs, reader, writer, settings);
-        writer.flush();
+        StreamFiles files(input, output, settings.fieldRate);
+        s.result = deinterlaceStream(jobs, files.reader, files.writer, settings);
+        files.writer.flush();
     }
     s.bytes = readFile(output);
     return s;
@@ -134,8 +144,7 @@ std::string drivenDirectly(PluginSession& session, const std::filesystem::path& 
     for (int t = 0; t < clip.frameCount(); ++t) {
         const RenderResult r = session.driver().render(clip, t, settings.params, settings.protocol);
         EXPECT_EQ(r.err, PF_Err_NONE) << r.message;
-        EXPECT_EQ(r.frame.width, kW);
-        EXPECT_EQ(r.frame.height, kH);
+        EXPECT_EQ(std::pair(r.frame.width, r.frame.height), std::pair(A_long(kW), A_long(kH)));
         converter.fromPixels(r.frame.pixels.data(), int64_t(rowBytes), frame);
         bytes += "FRAME\n";
         bytes.append(reinterpret_cast<const char*>(frame.data()), size_t(frame.size()));
@@ -284,11 +293,7 @@ TEST_F(DeinterlaceStreamTest, AFailingStageEndsTheStreamWithItsError) {
     PluginSession second(VELMORA_PLUGIN_PATH, HostKind::AfterEffects, 1);
     for (const bool twoJobs : {false, true}) {
         SCOPED_TRACE(twoJobs ? "two jobs" : "one job");
-        FilePtr in(std::fopen(input.string().c_str(), "rb"));
-        const auto output = folder_.path() / "out.y4m";
-        FilePtr out(std::fopen(output.string().c_str(), "wb"));
-        Y4mReader reader(in.get(), "input");
-        Y4mWriter writer(out.get(), reader.header(), "output");
+        StreamFiles files(input, folder_.path() / "out.y4m");
         if (twoJobs) {
             second.host().failWorldRequest(1);
         } else {
@@ -301,13 +306,13 @@ TEST_F(DeinterlaceStreamTest, AFailingStageEndsTheStreamWithItsError) {
         int64_t rendered = 0;
         const std::vector<RenderDriver*> jobs{&session_.driver(), &second.driver()};
         const std::string error = errorOf([&] {
-            deinterlaceStream(twoJobs ? jobs : std::vector<RenderDriver*>{jobs[0]}, reader, writer, settings,
+            deinterlaceStream(twoJobs ? jobs : std::vector<RenderDriver*>{jobs[0]}, files.reader, files.writer, settings,
                               [&](int64_t n) { rendered = n; });
         });
         session_.host().failWorldRequest(0);
         second.host().failWorldRequest(0);
         if (twoJobs && error.empty()) {
-            EXPECT_EQ(writer.framesWritten(), kFrames);
+            EXPECT_EQ(files.writer.framesWritten(), kFrames);
             continue;
         }
         const size_t at = error.find("failed on frame ");
@@ -317,7 +322,7 @@ TEST_F(DeinterlaceStreamTest, AFailingStageEndsTheStreamWithItsError) {
             EXPECT_EQ(failedFrame, 3);
         }
         EXPECT_EQ(rendered, failedFrame);
-        EXPECT_EQ(writer.framesWritten(), failedFrame);
+        EXPECT_EQ(files.writer.framesWritten(), failedFrame);
     }
     EXPECT_NOTHING_HELD(second.host());
     EXPECT_NOTHING_HELD(session_.host());
@@ -328,14 +333,11 @@ TEST_F(DeinterlaceStreamTest, AFailingStageEndsTheStreamWithItsError) {
         const std::string whole = readFile(input);
         const auto cut = folder_.path() / "cut.y4m";
         std::ofstream(cut, std::ios::binary) << whole.substr(0, whole.size() - (whole.size() - 40) / kFrames - 5);
-        FilePtr in(std::fopen(cut.string().c_str(), "rb"));
-        const auto output = folder_.path() / "out.y4m";
-        FilePtr out(std::fopen(output.string().c_str(), "wb"));
-        Y4mReader reader(in.get(), "input");
-        Y4mWriter writer(out.get(), reader.header(), "output");
-        const std::string error = errorOf([&] { deinterlaceStream(session_.driver(), reader, writer, settings); });
+        StreamFiles files(cut, folder_.path() / "out.y4m");
+        const std::string error =
+            errorOf([&] { deinterlaceStream(session_.driver(), files.reader, files.writer, settings); });
         EXPECT_NE(error.find("truncated"), std::string::npos) << error;
-        EXPECT_EQ(writer.framesWritten(), kFrames - 2);
+        EXPECT_EQ(files.writer.framesWritten(), kFrames - 2);
     }
     EXPECT_NOTHING_HELD(session_.host());
 }
@@ -471,13 +473,8 @@ TEST(DeinterlaceCommand, AHugeHeaderCostsNothingWithoutData) {
 }
 
 TEST(LayerPixels, CutsTheLayerOutOfAGrownFrame) {
-    Frame f;
-    f.width = 4;
-    f.height = 4;
-    f.originX = -1;
-    f.originY = -2;
-    for (int i = 0; i < 16; ++i)
-        f.pixels.push_back(uint8_t(i));
+    Frame f{0, 4, 4, -1, -2, std::vector<uint8_t>(16)};
+    std::iota(f.pixels.begin(), f.pixels.end(), uint8_t(0));
     EXPECT_EQ(layerPixelsOf(f, 2, 2, 1), (std::vector<uint8_t>{9, 10, 13, 14}));
     EXPECT_THROW(layerPixelsOf(f, 4, 2, 1), CliError);
     f.originX = 1; // starts right of the layer's left edge

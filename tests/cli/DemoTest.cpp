@@ -14,7 +14,9 @@
 #include <cmath>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <sstream>
+#include <utility>
 
 using namespace cli;
 
@@ -176,8 +178,7 @@ TEST(Demo, PicturesShowTheShownFrame) {
     for (size_t c = 0; c < clips.size(); ++c) {
         int width = 0, height = 0;
         const std::vector<uint8_t> png = readPng(run.dir + "/" + kClips[c] + ".png", width, height);
-        ASSERT_EQ(width, 320) << kClips[c];
-        ASSERT_EQ(height, 240) << kClips[c];
+        ASSERT_EQ(std::pair(width, height), std::pair(320, 240)) << kClips[c];
         uint8_t want[3];
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x) {
@@ -189,8 +190,7 @@ TEST(Demo, PicturesShowTheShownFrame) {
     int width = 0, height = 0;
     const std::vector<uint8_t> compare = readPng(run.dir + "/compare.png", width, height);
     constexpr int strip = 36;
-    ASSERT_EQ(width, 6 * 320 + 5 * 4);
-    ASSERT_EQ(height, strip + 320);
+    ASSERT_EQ(std::pair(width, height), std::pair(6 * 320 + 5 * 4, strip + 320));
     for (int y = strip; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             const int panel = x / 324, inPanel = x % 324;
@@ -211,13 +211,10 @@ TEST(Demo, PicturesShowTheShownFrame) {
             EXPECT_TRUE(cli::hasGlyph(*c)) << *c;
     }
     EXPECT_TRUE(std::equal(drawn.begin(), drawn.end(), compare.begin()));
-    std::vector<std::string> files;
+    std::set<std::string> files{"compare.png"};
     for (const char* name : kClips)
         for (const char* suffix : {".png", ".y4m"})
-            files.push_back(name + std::string(suffix));
-    files.push_back("compare.png");
-    std::vector<std::string> written = run.folder.entries();
-    std::sort(files.begin(), files.end());
-    std::sort(written.begin(), written.end());
-    EXPECT_EQ(written, files);
+            files.insert(name + std::string(suffix));
+    const std::vector<std::string> written = run.folder.entries();
+    EXPECT_EQ(std::set<std::string>(written.begin(), written.end()), files);
 }

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <sstream>
 
 using namespace cli;
@@ -75,10 +76,7 @@ TEST(InterlaceCommand, PairsOfFramesBecomeOneAndTheTruthIsTheUpperFieldsFrame) {
     const Y4mFrameLayout layout(h);
     for (int t = 0; t < 5; ++t)  // the fifth frame has no partner and is dropped
         bytes += "FRAME\n" + std::string(size_t(layout.frameBytes), char('a' + t));
-    {
-        FilePtr f(std::fopen(input.string().c_str(), "wb"));
-        std::fwrite(bytes.data(), 1, bytes.size(), f.get());
-    }
+    std::ofstream(input, std::ios::binary) << bytes;
     std::ostringstream out;
     ASSERT_EQ(runCommand(parseCliOptions({"interlace", input.string(), (folder.path() / "i.y4m").string(),
                                           (folder.path() / "t.y4m").string()}),

@@ -48,6 +48,14 @@ int maxDifference(const Y4mFrame& a, const Y4mFrame& b) {
     return worst;
 }
 
+// `frame` converted to pixels of `format`.
+PixelBuffer pixelsOf(const Y4mHeader& header, const Y4mFrame& frame, PixelFormat format,
+                     ColourMatrix matrix = ColourMatrix::BT709) {
+    PixelBuffer pixels(header.width, header.height, format);
+    FrameConverter(header, format, matrix).toPixels(frame, pixels.data(), pixels.rowBytes);
+    return pixels;
+}
+
 const PixelFormat kVuyaFormats[] = {PixelFormat::vuya, PixelFormat::Vuya, PixelFormat::VUya};
 
 }  // namespace
@@ -102,9 +110,7 @@ TEST(FrameConversion, VuyaChannelLayoutAndScales) {
         for (int x = 0; x < 2; ++x)
             setSample(frame, p, x, 0, codes[p][x]);
     for (PixelFormat format : kVuyaFormats) {
-        const FrameConverter converter(header, format);
-        PixelBuffer pixels(2, 1, format);
-        converter.toPixels(frame, pixels.data(), pixels.rowBytes);
+        const PixelBuffer pixels = pixelsOf(header, frame, format);
         // Memory order V, U, Y, A; integer channels rounded to their scale.
         const double full = fullScale(pixels.info);
         for (int x = 0; x < 2; ++x) {
@@ -134,9 +140,7 @@ TEST(FrameConversion, InterlacedChromaStaysWithinItsField) {
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < 6; ++x)
                 setSample(frame, 0, x, y, 10 * y + x);
-        const FrameConverter converter(header, PixelFormat::vuya);
-        PixelBuffer pixels(6, height, PixelFormat::vuya);
-        converter.toPixels(frame, pixels.data(), pixels.rowBytes);
+        PixelBuffer pixels = pixelsOf(header, frame, PixelFormat::vuya);
         for (int y = 0; y < height; ++y) {
             const int field = y & 1;
             const int fieldRow = y >> 1;
@@ -222,8 +226,7 @@ TEST(FrameConversion, RgbKnownColours) {
         setSample(frame, 2, 0, 0, c.cr);
         for (PixelFormat format : {PixelFormat::argb, PixelFormat::bgra, PixelFormat::Argb, PixelFormat::BGra}) {
             const PixelFormatInfo& info = formatInfo(format);
-            PixelBuffer pixels(1, 1, format);
-            FrameConverter(header, format, c.matrix).toPixels(frame, pixels.data(), pixels.rowBytes);
+            const PixelBuffer pixels = pixelsOf(header, frame, format, c.matrix);
             const bool argb = info.alphaAt == 0;
             const float scale = float(fullScale(info) / 255);
             const float tolerance = 1.5f * scale;
@@ -245,10 +248,9 @@ TEST(FrameConversion, RgbIntegerChannelsClampFloatsDoNot) {
         setSample(frame, 1, x, 0, 128);
         setSample(frame, 2, x, 0, 128);
     }
-    PixelBuffer p8(3, 1, PixelFormat::argb), p16(3, 1, PixelFormat::ae16), pf(3, 1, PixelFormat::ae32);
-    FrameConverter(header, PixelFormat::argb).toPixels(frame, p8.data(), p8.rowBytes);
-    FrameConverter(header, PixelFormat::ae16).toPixels(frame, p16.data(), p16.rowBytes);
-    FrameConverter(header, PixelFormat::ae32).toPixels(frame, pf.data(), pf.rowBytes);
+    const PixelBuffer p8 = pixelsOf(header, frame, PixelFormat::argb);
+    const PixelBuffer p16 = pixelsOf(header, frame, PixelFormat::ae16);
+    const PixelBuffer pf = pixelsOf(header, frame, PixelFormat::ae32);
     EXPECT_EQ(p8.channel(0, 0, 1), 255);
     EXPECT_EQ(p16.channel(0, 0, 1), 32768);
     EXPECT_NEAR(pf.channel(0, 0, 1), (254.0 - 16) / 219, 1e-5);
@@ -323,9 +325,8 @@ TEST(FrameConversion, MonoGetsNeutralChroma) {
     Y4mFrame frame{Y4mFrameLayout(header)};
     for (int x = 0; x < 3; ++x)
         setSample(frame, 0, x, 1, 300 * x + 64);
-    PixelBuffer vuya(3, 2, PixelFormat::Vuya), rgb(3, 2, PixelFormat::argb);
-    FrameConverter(header, PixelFormat::Vuya).toPixels(frame, vuya.data(), vuya.rowBytes);
-    FrameConverter(header, PixelFormat::argb).toPixels(frame, rgb.data(), rgb.rowBytes);
+    const PixelBuffer vuya = pixelsOf(header, frame, PixelFormat::Vuya);
+    const PixelBuffer rgb = pixelsOf(header, frame, PixelFormat::argb);
     for (int x = 0; x < 3; ++x) {
         EXPECT_EQ(vuya.channel(x, 1, 0), std::floor(512 * 32768.0 / 1023 + 0.5));
         EXPECT_EQ(vuya.channel(x, 1, 1), vuya.channel(x, 1, 0));
@@ -340,10 +341,7 @@ TEST(FrameConversion, OutOfRangeCodesAndHostileFloatsStayInRange) {
     const Y4mHeader header = parseY4mHeader("YUV4MPEG2 W2 H2 C420p10");
     Y4mFrame frame{Y4mFrameLayout(header)}, back{Y4mFrameLayout(header)};
     std::memset(frame.data(), 0xff, size_t(frame.size()));
-    PixelBuffer vuya(2, 2, PixelFormat::Vuya);
-    const FrameConverter converter(header, PixelFormat::Vuya);
-    converter.toPixels(frame, vuya.data(), vuya.rowBytes);
-    EXPECT_EQ(vuya.channel(1, 1, 2), 32768.0f);
+    EXPECT_EQ(pixelsOf(header, frame, PixelFormat::Vuya).channel(1, 1, 2), 32768.0f);
     PixelBuffer floats(2, 2, PixelFormat::VUya);
     const float hostile[4] = {NAN, -5.0f, INFINITY, 1e30f};
     for (int y = 0; y < 2; ++y)

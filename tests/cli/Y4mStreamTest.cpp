@@ -167,10 +167,9 @@ TEST(Y4mStream, RoundTripsEveryChromaFormatAndDepth) {
     for (const auto& [tag, chroma, bits] : cases) {
         const std::string line = std::string("YUV4MPEG2 W7 H5 F30000:1001 It A10:11 C") + tag + " XCOLORRANGE=FULL Zfoo";
         const Y4mHeader in = parseY4mHeader(line);
-        ASSERT_EQ(in.chroma, chroma) << tag;
-        ASSERT_EQ(in.bitDepth, bits) << tag;
-        EXPECT_EQ(std::tie(in.frameRateNum, in.frameRateDen, in.interlace, in.range),
-                  std::make_tuple(30000, 1001, Y4mInterlace::TopFirst, Y4mRange::Full));
+        ASSERT_EQ(std::tie(in.chroma, in.bitDepth, in.frameRateNum, in.frameRateDen, in.interlace, in.range),
+                  std::make_tuple(chroma, bits, 30000, 1001, Y4mInterlace::TopFirst, Y4mRange::Full))
+            << tag;
         TempFolder folder;
         const auto path = folder.path() / "out.y4m";
         const Y4mFrameLayout layout(in);
