@@ -283,8 +283,9 @@ TEST(OutputFile, WritesWhatCannotBeReplacedInPlace) {
         EXPECT_TRUE(S_ISLNK(st.st_mode));
         EXPECT_EQ(readFile(target), "new");
         ASSERT_EQ(stat(target.c_str(), &st), 0);
-        if (!dangling)
+        if (!dangling) {
             EXPECT_EQ(st.st_mode & 07777, 0640u);
+        }
         EXPECT_EQ(takeEntries(folder), (std::vector<std::string>{"out", "target"}));
     }
 
@@ -315,6 +316,9 @@ TEST(OutputFile, InterruptedRunsLeaveNothing) {
         const pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
+            // As in a foreground run: a shell starts background jobs with
+            // SIGINT ignored, and an ignored signal is left ignored.
+            std::signal(signal, SIG_DFL);
             OutputFile out(path);
             std::fputs("half", out.file());
             std::fflush(out.file());
