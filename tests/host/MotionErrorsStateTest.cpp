@@ -14,7 +14,8 @@ bool greyed(RefHost& host) { return (host.param(kParamCorrectMotionErrors).ui_fl
 
 // Without the parameter array the state is read through a checkout at the
 // current time and nothing is sent; a refused checkout is not checked in.
-TEST(MotionErrorsState, WithoutArrayReadsThroughACheckoutAndSendsNothing) {
+// With the array the checkbox keeps its other UI flags.
+TEST(MotionErrorsState, ReadThroughACheckoutWithoutArrayOtherFlagsKeptWithIt) {
     RefHost host(HostProfile::afterEffects(), &PluginEntry);
     ASSERT_EQ(host.paramsSetup().err, PF_Err_NONE);
     host.setPopup(kParamMotionCompensation, kMotionBest);
@@ -32,12 +33,6 @@ TEST(MotionErrorsState, WithoutArrayReadsThroughACheckoutAndSendsNothing) {
     host.setPopup(kParamMotionCompensation, kMotionOff);
     applyMotionErrorsState({&host.inData(), nullptr, nullptr});
     EXPECT_EQ(host.ledger().calls("checkin_param"), 1);
-    EXPECT_NOTHING_HELD(host);
-}
-
-TEST(MotionErrorsState, KeepsTheOtherUiFlagsOfTheCheckbox) {
-    RefHost host(HostProfile::afterEffects(), &PluginEntry);
-    ASSERT_EQ(host.paramsSetup().err, PF_Err_NONE);
     host.param(kParamCorrectMotionErrors).ui_flags = PF_PUI_NO_ECW_UI | PF_PUI_DISABLED;
     host.setPopup(kParamMotionCompensation, kMotionFast);
     host.inData().num_params = host.numParams(); // as a command would have it

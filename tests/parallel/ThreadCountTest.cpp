@@ -53,23 +53,11 @@ struct RecordCounts : Sarn_AE_Environ::Thread {
     std::vector<std::atomic<int>> seen = std::vector<std::atomic<int>>(4);
 };
 
-struct Image {
-    int w, h;
-    std::vector<float> v;
-    Image(int w, int h) : w(w), h(h), v(size_t(w) * size_t(h), -1.0f) {}
-};
-
-Image resized(TestHost& host, const Image& src, int w, int h) {
-    Image dst(w, h);
-    Sarn_ResizeF(host.inData(), src.v.data(), dst.v.data(), src.w, src.h, w, h, src.w * 4, w * 4,
-                 1.0f, 1.0f)
-        .run();
-    return dst;
-}
-
 } // namespace
 
-TEST(WorkerCount, HostsReportingNoProcessorsGiveOneBand) {
+// A host that reports no processors still has one band; iterations other
+// than the ones asked for run no band.
+TEST(WorkerCount, HostsReportingNoProcessorsOrOtherIterations) {
     ReportingHost reporting;
     AEHost host(&reporting.in, nullptr, nullptr);
     for (A_long reported : {0, -3}) {
@@ -78,11 +66,6 @@ TEST(WorkerCount, HostsReportingNoProcessorsGiveOneBand) {
         ThreadCountScope count(reported);
         EXPECT_EQ(Sarn_GetThreadCount(), 1) << reported;
     }
-}
-
-TEST(WorkerCount, IterationsOtherThanAskedForRunNoBand) {
-    ReportingHost reporting;
-    AEHost host(&reporting.in, nullptr, nullptr);
     // (bands asked for, iterations the host runs)
     for (const auto& [asked, runs] : {std::pair{4, 8}, std::pair{4, 2}, std::pair{3, -1}}) {
         reportedIterations = runs;
@@ -110,18 +93,23 @@ TEST(WorkerCount, BandsReadTheCountTheirJobWasLaunchedWith) {
 // the one rendered alone.
 TEST(WorkerCount, ConcurrentRendersWithDifferentCounts) {
     TestHost host(3);
-    Image src(37, 29);
-    for (size_t i = 0; i < src.v.size(); ++i)
-        src.v[i] = float((i * 7919) % 251);
+    std::vector<float> src(37 * 29);
+    for (size_t i = 0; i < src.size(); ++i)
+        src[i] = float((i * 7919) % 251);
+    auto resized = [&] {
+        std::vector<float> dst(23 * 61, -1.0f);
+        Sarn_ResizeF(host.inData(), src.data(), dst.data(), 37, 29, 23, 61, 37 * 4, 23 * 4, 1.0f, 1.0f).run();
+        return dst;
+    };
     ThreadCountScope one(1);
-    const std::vector<float> alone = resized(host, src, 23, 61).v;
+    const std::vector<float> alone = resized();
 
     std::atomic<int> wrong{0};
     auto render = [&](int count) {
         for (int frame = 0; frame < 150; ++frame) {
             const AEHost environment(host.inData(), nullptr, nullptr);
             Sarn_SetThreadCount(count);
-            if (resized(host, src, 23, 61).v != alone)
+            if (resized() != alone)
                 ++wrong;
         }
     };

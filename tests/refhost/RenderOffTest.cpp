@@ -168,7 +168,6 @@ TEST(RenderOff, LegacyOutputOriginMovesThePicture) {
                 EXPECT_NOTHING_HELD(h.host);
             }
         }
-        h.driver.settings().outputOrigin = PF_Point{0, 0};
     }
 }
 
