@@ -18,8 +18,8 @@
 
 namespace {
 
-// A host whose generic iteration runs `reportedIterations` iterations (with
-// i = 0 at least once) on the calling thread, whatever it was asked for.
+// A generic iteration that runs `reportedIterations` iterations (with i = 0
+// at least once) on the calling thread, whatever it was asked for.
 A_long reportedIterations = 0;
 
 PF_Err reportingIterate(A_long, void* refcon, PF_IterateGenericFunc fn) {
@@ -28,16 +28,6 @@ PF_Err reportingIterate(A_long, void* refcon, PF_IterateGenericFunc fn) {
             return err;
     return PF_Err_NONE;
 }
-
-struct ReportingHost {
-    PF_UtilCallbacks utils{};
-    PF_InData in{};
-    ReportingHost() {
-        utils.iterate_generic = reportingIterate;
-        in.utils = &utils;
-        in.version.major = 13;
-    }
-};
 
 void countBand(int32_t, int32_t, int32_t, void* refcon) { ++*static_cast<int*>(refcon); }
 
@@ -58,8 +48,9 @@ struct RecordCounts : Sarn_AE_Environ::Thread {
 // A host that reports no processors still has one band; iterations other
 // than the ones asked for run no band.
 TEST(WorkerCount, HostsReportingNoProcessorsOrOtherIterations) {
-    ReportingHost reporting;
-    AEHost host(&reporting.in, nullptr, nullptr);
+    TestHost reporting;
+    reporting.inData()->utils->iterate_generic = reportingIterate;
+    AEHost host(reporting.inData(), nullptr, nullptr);
     for (A_long reported : {0, -3}) {
         reportedIterations = reported;
         EXPECT_EQ(host.processorCount(), 1) << reported;

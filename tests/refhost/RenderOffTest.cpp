@@ -143,8 +143,6 @@ TEST(RenderOff, LegacyOutputOriginMovesThePicture) {
             h.driver.settings().outputOrigin = PF_Point{0, 0};
             const RenderResult atZero = h.driver.render(clip, 0, withMotion(1, fields), Protocol::Legacy);
             ASSERT_EQ(atZero.err, PF_Err_NONE);
-            EXPECT_TRUE(offAgrees(format, width, height, clip.frame(0), int(fields),
-                                  atZero.frame.pixels));
             for (PF_Point origin : {PF_Point{3, 5}, PF_Point{2, 2}, PF_Point{0, 1}, PF_Point{-2, -3}}) {
                 SCOPED_TRACE(pixelFormatName(code) + " fields " + std::to_string(fields) +
                              " origin " + std::to_string(origin.h) + "," + std::to_string(origin.v));
