@@ -116,7 +116,6 @@ TEST(RenderOff, SmartOutputRequestPartOfTheLayer) {
             EXPECT_EQ(asked.channel_mask, 15);
             EXPECT_TRUE(asked.preserve_rgb_of_zero_alpha);
             EXPECT_EQ(rectText(r.preRender.result_rect), rectText(c.result));
-            EXPECT_EQ(rectText(r.preRender.max_result_rect), rectText(layer));
             EXPECT_EQ(r.preRender.flags & PF_RenderOutputFlag_RETURNS_EXTRA_PIXELS, 0);
             EXPECT_TRUE(r.preRenderDataFreed);
             EXPECT_EQ(r.pixelCheckouts, std::vector<A_long>{0});
