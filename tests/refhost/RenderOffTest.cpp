@@ -187,13 +187,12 @@ TEST(RenderOff, DownsampledOutputIsTheInput) {
         h.driver.settings().downsampleX = c.x;
         h.driver.settings().downsampleY = c.y;
         for (Protocol protocol : {Protocol::Smart, Protocol::Legacy}) {
-            for (A_long motion : {1, 2, 3, 4}) {
-                for (A_long fields : {1, 2, 3}) {
+            // At full resolution "Off" with a valid field is enough here.
+            for (A_long motion = 1; motion <= (c.reduced ? 4 : 1); ++motion) {
+                for (A_long fields = 1; fields <= (c.reduced ? 3 : 2); ++fields) {
                     SCOPED_TRACE(testing::Message() << c.x.num << "/" << c.x.den << " " << c.y.num << "/"
                                  << c.y.den << " " << protocolName(protocol) << " motion "
                                  << motion << " fields " << fields);
-                    if (!c.reduced && (motion != 1 || fields == 3))
-                        continue; // full resolution: "Off" is enough here
                     RenderParams params{fields, motion, true};
                     const RenderResult r = h.driver.render(clip, 2, params, protocol);
                     ASSERT_EQ(r.err, PF_Err_NONE);
