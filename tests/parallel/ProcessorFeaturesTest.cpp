@@ -30,15 +30,13 @@ TEST(ProcessorFeatures, DecodesTheIdentificationWords) {
         EXPECT_EQ(decodeProcessorFeatures(c.edx, c.ecx, c.extEdx, c.osSse), c.mask) << c.name;
 }
 
-TEST(ProcessorFeatures, ThisProcessorHasSseAndSse2) {
+// This processor has SSE and SSE2 at least; the limit caps the level used.
+TEST(ProcessorFeatures, ThisProcessorHasSse2AndTheLimitCapsTheLevel) {
     const uint32_t mask = detectProcessorFeatures();
     EXPECT_NE(mask & kFeatureSSE, 0u);
     EXPECT_NE(mask & kFeatureSSE2, 0u);
     EXPECT_EQ(mask & ~0xFFu, 0u);
     EXPECT_GE(int(detectedSimdLevel()), int(SimdLevel::SSE2));
-}
-
-TEST(ProcessorFeatures, SimdLimitCapsTheLevel) {
     for (SimdLevel limit : {SimdLevel::Scalar, SimdLevel::SSE2}) {
         SimdLimitScope scope(limit);
         EXPECT_EQ(simdLevel(), limit);

