@@ -169,7 +169,7 @@ inline RenderParams withMotion(A_long motion, A_long fields = 1) {
 inline std::string protocolName(Protocol p) { return p == Protocol::Smart ? "smart" : "legacy"; }
 
 inline std::string rectText(const PF_LRect& r) {
-    return "{" + std::to_string(r.left) + ", " + std::to_string(r.top) + ", " + std::to_string(r.right) +
+    return std::string("{") + std::to_string(r.left) + ", " + std::to_string(r.top) + ", " + std::to_string(r.right) +
            ", " + std::to_string(r.bottom) + "}";
 }
 
