@@ -72,18 +72,6 @@ void fill(Image& image, Value value) {
                 setChannel<Pixel>(image, x, y, c, value());
 }
 
-// Every SIMD tier at several band counts.
-template <class Run>
-void forEachTierAndBandCount(Run run) {
-    for (SimdLevel level : runnableSimdTiers()) {
-        const SimdLimitScope limit(level);
-        for (int threads : {1, 2, 3, 7}) {
-            const ThreadCountScope bands(threads);
-            run(testing::Message() << "threads " << threads << " level " << int(level));
-        }
-    }
-}
-
 // Written out plainly from the definition, pixel by pixel, sampling V, A and
 // B each on its own.
 float cubic(float p0, float p1, float p2, float p3, float t) {
@@ -271,14 +259,18 @@ TYPED_TEST(ColourWarpInstances, WarpsMatchPlainComputation) {
         if (b.x1 - b.x0 > 10) { // the inputs make the discard warp discard
             EXPECT_NE(expectedX.storage, mx.storage);
         }
-        forEachTierAndBandCount([&](const testing::Message& where) {
-            Image out = d, outX = mx, outY = my;
-            runARWarp<TypeParam>(host, f, s, out, mx, my, w);
-            runDiscard<TypeParam>(host, s, d, outX, outY, discard);
-            EXPECT_TRUE(out.storage == expected.storage) << where << " warp, rect width " << b.x1 - b.x0;
-            EXPECT_TRUE(outX.storage == expectedX.storage && outY.storage == expectedY.storage)
-                << where << " discard, rect width " << b.x1 - b.x0;
-        });
+        for (SimdLevel level : runnableSimdTiers())
+            for (int threads : {1, 2, 3, 7}) {
+                const SimdLimitScope limit(level);
+                const ThreadCountScope bands(threads);
+                SCOPED_TRACE(testing::Message() << "threads " << threads << " level " << int(level)
+                                                << " rect width " << b.x1 - b.x0);
+                Image out = d, outX = mx, outY = my;
+                runARWarp<TypeParam>(host, f, s, out, mx, my, w);
+                runDiscard<TypeParam>(host, s, d, outX, outY, discard);
+                EXPECT_TRUE(out.storage == expected.storage) << "warp";
+                EXPECT_TRUE(outX.storage == expectedX.storage && outY.storage == expectedY.storage) << "discard";
+            }
     }
 }
 
