@@ -40,12 +40,9 @@ void setChannel(Image& image, int32_t x, int32_t y, int c, float value) {
     const auto v = typename Pixel::Type(value);
     std::memcpy(image.at(x, y) + c * sizeof(v), &v, sizeof(v));
 }
-float motion(Image& plane, int32_t x, int32_t y) {
-    float v;
-    std::memcpy(&v, plane.at(x, y), 4);
-    return v;
-}
-void setMotion(Image& plane, int32_t x, int32_t y, float v) { std::memcpy(plane.at(x, y), &v, 4); }
+// A motion plane is an image of one float channel.
+float motion(Image& plane, int32_t x, int32_t y) { return channel<Sarn_LumF>(plane, x, y, 0); }
+void setMotion(Image& plane, int32_t x, int32_t y, float v) { setChannel<Sarn_LumF>(plane, x, y, 0, v); }
 
 template <class Pixel>
 constexpr float fullScaleOf() {
