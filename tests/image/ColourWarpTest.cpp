@@ -40,12 +40,9 @@ void setChannel(Image& image, int32_t x, int32_t y, int c, float value) {
     const auto v = typename Pixel::Type(value);
     std::memcpy(image.at(x, y) + c * sizeof(v), &v, sizeof(v));
 }
-float motion(Image& plane, int32_t x, int32_t y) {
-    float v;
-    std::memcpy(&v, plane.at(x, y), 4);
-    return v;
-}
-void setMotion(Image& plane, int32_t x, int32_t y, float v) { std::memcpy(plane.at(x, y), &v, 4); }
+// A motion plane is an image of one float channel.
+float motion(Image& plane, int32_t x, int32_t y) { return channel<Sarn_LumF>(plane, x, y, 0); }
+void setMotion(Image& plane, int32_t x, int32_t y, float v) { setChannel<Sarn_LumF>(plane, x, y, 0, v); }
 
 template <class Pixel>
 constexpr float fullScaleOf() {
@@ -70,18 +67,6 @@ void fill(Image& image, Value value) {
         for (int32_t x = image.x0; x < image.x0 + columns; ++x)
             for (int c = 0; c < 4; ++c)
                 setChannel<Pixel>(image, x, y, c, value());
-}
-
-// Every SIMD tier at several band counts.
-template <class Run>
-void forEachTierAndBandCount(Run run) {
-    for (SimdLevel level : runnableSimdTiers()) {
-        const SimdLimitScope limit(level);
-        for (int threads : {1, 2, 3, 7}) {
-            const ThreadCountScope bands(threads);
-            run(testing::Message() << "threads " << threads << " level " << int(level));
-        }
-    }
 }
 
 // Written out plainly from the definition, pixel by pixel, sampling V, A and
@@ -271,14 +256,18 @@ TYPED_TEST(ColourWarpInstances, WarpsMatchPlainComputation) {
         if (b.x1 - b.x0 > 10) { // the inputs make the discard warp discard
             EXPECT_NE(expectedX.storage, mx.storage);
         }
-        forEachTierAndBandCount([&](const testing::Message& where) {
-            Image out = d, outX = mx, outY = my;
-            runARWarp<TypeParam>(host, f, s, out, mx, my, w);
-            runDiscard<TypeParam>(host, s, d, outX, outY, discard);
-            EXPECT_TRUE(out.storage == expected.storage) << where << " warp, rect width " << b.x1 - b.x0;
-            EXPECT_TRUE(outX.storage == expectedX.storage && outY.storage == expectedY.storage)
-                << where << " discard, rect width " << b.x1 - b.x0;
-        });
+        for (SimdLevel level : runnableSimdTiers())
+            for (int threads : {1, 2, 3, 7}) {
+                const SimdLimitScope limit(level);
+                const ThreadCountScope bands(threads);
+                SCOPED_TRACE(testing::Message() << "threads " << threads << " level " << int(level)
+                                                << " rect width " << b.x1 - b.x0);
+                Image out = d, outX = mx, outY = my;
+                runARWarp<TypeParam>(host, f, s, out, mx, my, w);
+                runDiscard<TypeParam>(host, s, d, outX, outY, discard);
+                EXPECT_TRUE(out.storage == expected.storage) << "warp";
+                EXPECT_TRUE(outX.storage == expectedX.storage && outY.storage == expectedY.storage) << "discard";
+            }
     }
 }
 

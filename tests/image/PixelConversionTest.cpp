@@ -19,21 +19,6 @@ TEST(PixelConversion, IntegerStoresClampAndRoundHalfUp) {
     }
 }
 
-// The 36-byte motion element views touch only their own floats.
-TEST(PixelViews, MotionElementViewsTouchOnlyTheirFloats) {
-    float field[3 * 9] = {};
-    for (int i = 0; i < 27; ++i)
-        field[i] = float(100 + i);
-    Sarn_PixelPtr<Sarn_MotionOne> vView{reinterpret_cast<uint8_t*>(field) + 4, 3 * 36};
-    for (int x = 0; x < 3; ++x)
-        vView.set(x, 0, 0, -1.0f);
-    for (int i = 0; i < 27; ++i)
-        EXPECT_EQ(field[i], i % 9 == 1 ? -1.0f : float(100 + i)) << i;
-    Sarn_PixelPtr<Sarn_MotionUV> uvView{reinterpret_cast<uint8_t*>(field), 3 * 36};
-    EXPECT_EQ(uvView.get(2, 0, 0), 118.0f);
-    EXPECT_EQ(uvView.get(2, 0, 1), -1.0f);
-}
-
 TEST(PixelViews, LargeOffsetsDoNotWrap) {
     // y * stride beyond 2^31 must be formed in 64 bits.
     static uint8_t base[1];

@@ -41,17 +41,11 @@ MotionTestField gradients(const Image<P>& a, const Image<P>& b) {
         host.inData(), field.data(), a.bytes.data(), b.bytes.data(), a.stride, field.width,
         field.rows, kCD, kCS, kOmega);
     job.execute();
+    const IGNC_ParamsFastElem border{0, 0, 0, 0, 0, 0, 0, kOmega / kCS, kOmega / kCS};
     for (int32_t y = 0; y < field.rows; ++y)
-        for (int32_t x = 0; x < field.width; ++x) {
-            if (y != 0 && y != field.rows - 1 && x != 0 && x != field.width - 1)
-                continue;
-            const IGNC_ParamsFastElem& e = field.at(x, y);
-            EXPECT_EQ(e.ix, 0.0f);
-            EXPECT_EQ(e.iy, 0.0f);
-            EXPECT_EQ(e.it, 0.0f);
-            EXPECT_EQ(e.stepU, kOmega / kCS);
-            EXPECT_EQ(e.stepV, kOmega / kCS);
-        }
+        for (int32_t x = 0; x < field.width; ++x)
+            if (y == 0 || y == field.rows - 1 || x == 0 || x == field.width - 1)
+                EXPECT_EQ(std::memcmp(&field.at(x, y), &border, sizeof border), 0) << x << "," << y;
     return field;
 }
 

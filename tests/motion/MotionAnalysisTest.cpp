@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numeric>
 #include <vector>
 
 namespace {
@@ -49,10 +50,7 @@ TEST_P(LevelStructure, VisitsTheLevelsThatExistAndComputesFromTheFinestOn) {
         visits.push_back(LevelVisit{0, level, w, h, level >= c.firstComputed});
     EXPECT_EQ(recorder.levels, visits);
     // Some level is always computed, so the shift shows up as motion.
-    double sumU = 0.0;
-    for (float value : u)
-        sumU += value;
-    EXPECT_GT(sumU / double(u.size()), 0.3) << "no motion was computed";
+    EXPECT_GT(std::accumulate(u.begin(), u.end(), 0.0) / double(u.size()), 0.3) << "no motion was computed";
     EXPECT_EQ(host.liveHandles(), 0);
 }
 
