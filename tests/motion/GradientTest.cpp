@@ -44,8 +44,9 @@ MotionTestField gradients(const Image<P>& a, const Image<P>& b) {
     const IGNC_ParamsFastElem border{0, 0, 0, 0, 0, 0, 0, kOmega / kCS, kOmega / kCS};
     for (int32_t y = 0; y < field.rows; ++y)
         for (int32_t x = 0; x < field.width; ++x)
-            if (y == 0 || y == field.rows - 1 || x == 0 || x == field.width - 1)
+            if (y == 0 || y == field.rows - 1 || x == 0 || x == field.width - 1) {
                 EXPECT_EQ(std::memcmp(&field.at(x, y), &border, sizeof border), 0) << x << "," << y;
+            }
     return field;
 }
 
