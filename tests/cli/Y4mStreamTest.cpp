@@ -307,18 +307,30 @@ TEST(OutputFile, WritesWhatCannotBeReplacedInPlace) {
     EXPECT_EQ(takeEntries(folder), std::vector<std::string>{"out"});
 }
 
+// A shell starts background jobs with SIGINT ignored, and the output files
+// leave an ignored signal ignored (as under nohup). The signals are set as in
+// a foreground run when the program starts, before any output file is made:
+// the cleanup handlers are installed once per process.
+const bool kSignalsAsInTheForeground = [] {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction current {};
+        sigaction(signal, nullptr, &current);
+        if (current.sa_handler == SIG_IGN)
+            std::signal(signal, SIG_DFL);
+    }
+    return true;
+}();
+
 // A run ended by SIGINT, SIGTERM or SIGHUP while writing leaves no temporary
 // file (the signal still ends the process).
 TEST(OutputFile, InterruptedRunsLeaveNothing) {
+    ASSERT_TRUE(kSignalsAsInTheForeground);
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         TempFolder folder;
         const std::string path = (folder.path() / "out.y4m").string();
         const pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            // As in a foreground run: a shell starts background jobs with
-            // SIGINT ignored, and an ignored signal is left ignored.
-            std::signal(signal, SIG_DFL);
             OutputFile out(path);
             std::fputs("half", out.file());
             std::fflush(out.file());
