@@ -131,44 +131,22 @@ private:
 
 using SharedPixels = std::shared_ptr<const std::vector<uint8_t>>;
 
-// Converted input frames come back here when the last holder lets go, so
-// that the reader does not allocate (fresh pages, zeroed) a frame per frame:
-// on Windows every block this large is mapped and unmapped by the system.
-// The pool is shared with its frames' deleters, so it outlives the last.
-class PixelPool : public std::enable_shared_from_this<PixelPool> {
-public:
-    PixelPool(size_t frameBytes, size_t most) : frameBytes_(frameBytes), most_(most) {}
+// Converted input frames go back to `spare` when their last holder lets go,
+// so that the reader does not allocate (fresh pages, zeroed) a frame per
+// frame: on Windows every block this large is mapped and unmapped by the
+// system. The deleter shares the free list, so the list outlives the last.
+using FreeFrames = BoundedQueue<std::vector<uint8_t>>;
 
-    // A frame of frameBytes, its contents left from its last use.
-    std::shared_ptr<std::vector<uint8_t>> take() {
-        std::vector<uint8_t>* pixels = nullptr;
-        {
-            std::lock_guard lock(mutex_);
-            if (!spare_.empty()) {
-                pixels = spare_.back().release();
-                spare_.pop_back();
-            }
-        }
-        std::unique_ptr<std::vector<uint8_t>> owned(pixels != nullptr ? pixels
-                                                                      : new std::vector<uint8_t>(frameBytes_));
-        // Should making the shared pointer fail, it hands the frame to the deleter.
-        auto backToPool = [pool = shared_from_this()](std::vector<uint8_t>* p) {
-            pool->give(std::unique_ptr<std::vector<uint8_t>>(p));
-        };
-        return std::shared_ptr<std::vector<uint8_t>>(owned.release(), std::move(backToPool));
-    }
-
-private:
-    void give(std::unique_ptr<std::vector<uint8_t>> pixels) {
-        std::lock_guard lock(mutex_);
-        if (spare_.size() < most_)
-            spare_.push_back(std::move(pixels));
-    }
-
-    const size_t frameBytes_, most_;
-    std::mutex mutex_;
-    std::vector<std::unique_ptr<std::vector<uint8_t>>> spare_;
-};
+std::shared_ptr<std::vector<uint8_t>> reusedFrame(const std::shared_ptr<FreeFrames>& spare, size_t bytes, bool keep) {
+    std::optional<std::vector<uint8_t>> reused = spare->tryPop();
+    auto frame = std::make_unique<std::vector<uint8_t>>(reused ? std::move(*reused) : std::vector<uint8_t>(bytes));
+    // Should making the shared pointer fail, it hands the frame to the deleter.
+    return std::shared_ptr<std::vector<uint8_t>>(frame.release(), [spare, keep](std::vector<uint8_t>* p) {
+        if (keep)
+            spare->tryPush(std::move(*p));
+        delete p;
+    });
+}
 
 // One input frame as read and converted for the plug-in, with (at field
 // rate) its frame of the stream re-paired by one field. A frame tagged
@@ -313,9 +291,10 @@ StreamResult deinterlaceStream(const std::vector<RenderDriver*>& jobs, Y4mReader
     std::mutex jobErrorMutex;
     std::atomic<bool> failed{false}, jobFailed{false};
 
-    const auto inputPool = std::make_shared<PixelPool>(frameBytes, recycledFrames(kQueuedFrames + 2, frameBytes));
+    const size_t spareInputs = recycledFrames(kQueuedFrames + 2, frameBytes);
+    const auto freeInput = std::make_shared<FreeFrames>(spareInputs);
     auto convert = [&](const Y4mFrame& in) {
-        std::shared_ptr<std::vector<uint8_t>> pixels = inputPool->take();
+        std::shared_ptr<std::vector<uint8_t>> pixels = reusedFrame(freeInput, frameBytes, spareInputs > 0);
         converter.toPixels(in, pixels->data(), int64_t(rowBytes));
         return SharedPixels(std::move(pixels));
     };
